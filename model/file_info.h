@@ -1,0 +1,75 @@
+// One entry of the listed directory: an image file or a sub-directory.
+//
+// Failures are raised as text (a std::string): "can not read file" when an
+// image entry is made for a file that does not open for reading, and
+// "can not open file " + path + " for read" when open() finds the entry gone.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class FileInfo {
+public:
+    std::string path;  // the listed directory followed by the entry's name
+    bool loaded;       // set only by open(), after load()
+
+    explicit FileInfo(std::string path);
+    virtual ~FileInfo();
+
+    // Runs the edit command, then reloads the entry.
+    virtual void edit();
+    // The command line that edits the entry.
+    virtual std::string editCommand() = 0;
+    // Draws the entry into the current GL frame.
+    virtual void draw() = 0;
+    // The multi-line description shown in the info box.
+    virtual std::string infoText();
+    // Tests that the entry is still readable, then loads it if not loaded.
+    virtual void open();
+    // Loads the entry's content; called only by open().
+    virtual void load();
+    // Called before the entry is marked as not loaded; never touches `loaded`.
+    virtual void unload();
+};
+
+class FileInfoImg : public FileInfo {
+public:
+    uint32_t texture = 0;  // GL texture made by load(); 0 after a failed decode
+    uint32_t width = 0;    // pixels; 0 after a failed decode
+    uint32_t height = 0;
+
+    explicit FileInfoImg(std::string path);
+
+    std::string editCommand() override;
+    void draw() override;
+    std::string infoText() override;
+    void load() override;
+    void unload() override;
+
+private:
+    // The GL context the texture was made in; the texture is deleted only
+    // while that context is still current.
+    void* textureContext = nullptr;
+};
+
+class FileInfoDir : public FileInfo {
+public:
+    explicit FileInfoDir(std::string path);
+
+    void edit() override;
+    std::string editCommand() override;
+    void draw() override;
+};
+
+// Unloads the entry if it is loaded, then opens it again.
+void reload(FileInfo* entry);
+
+// Classifies a full path into an image entry, a directory entry or nothing.
+class FileInfoFactory {
+public:
+    // A new entry owned by the caller, or null. May raise "can not read file".
+    FileInfo* create(std::string fullPath);
+
+    // The one factory, made on first use and never destroyed.
+    static FileInfoFactory* instance();
+};

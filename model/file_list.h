@@ -1,0 +1,40 @@
+// The entries of one directory, in the reader's order, with the index of the
+// shown entry. Entries are opened and loaded on first use.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "model/array.h"
+#include "model/file_info.h"
+
+class FileList {
+public:
+    std::string dir;         // ends in a separator; prefix of every entry's path
+    Array<FileInfo*> items;  // items.count is the number of entries
+    uint32_t current;        // index of the shown entry
+
+    // Lists the directory. Raises the reader's errors; then no list is made.
+    explicit FileList(std::string dir);
+    virtual ~FileList();
+    FileList(const FileList&) = delete;
+    FileList& operator=(const FileList&) = delete;
+
+    // Deletes the entries and lists `dir` again; `current` is kept.
+    void refresh();
+
+    // The entry at index, opened and loaded, or null when index >= count.
+    FileInfo* get(uint32_t index);
+};
+
+// The program's one list; null until start-up makes it.
+extern FileList* fileList;
+
+// Makes the entry whose path equals fullPath byte for byte current.
+void select(std::string fullPath);
+
+// Marks every loaded entry as not loaded (after calling its unload).
+void unloadAll();
+
+// The current entry of fileList, via get(), or null.
+FileInfo* currentItem();

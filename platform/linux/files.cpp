@@ -1,0 +1,104 @@
+// Directory enumeration, the thread's last error and the working directory,
+// over POSIX. A find handle holds an open directory stream; the pattern is a
+// directory, a separator and '*', with '/' and '\' both accepted.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/win32.h"
+
+namespace {
+
+thread_local DWORD lastError = ERROR_SUCCESS;
+
+struct FindHandle {
+    DIR* stream;
+};
+
+DWORD errorFromErrno(int code) {
+    switch (code) {
+        case ENOENT: return ERROR_PATH_NOT_FOUND;
+        case ENOTDIR: return ERROR_DIRECTORY;
+        case EACCES:
+        case EPERM: return ERROR_ACCESS_DENIED;
+        case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+        default: return ERROR_INVALID_PARAMETER;
+    }
+}
+
+// Fills the record from the next directory entry; false at the end or on error.
+bool readNext(DIR* stream, LPWIN32_FIND_DATAA record) {
+    errno = 0;
+    struct dirent* entry = ::readdir(stream);
+    if (!entry) {
+        SetLastError(errno == 0 ? ERROR_NO_MORE_FILES : errorFromErrno(errno));
+        return false;
+    }
+    std::memset(record, 0, sizeof *record);
+    std::strncpy(record->cFileName, entry->d_name, MAX_PATH - 1);
+    record->dwFileAttributes = entry->d_type == DT_DIR ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    return true;
+}
+
+}  // namespace
+
+DWORD GetLastError(void) { return lastError; }
+void SetLastError(DWORD code) { lastError = code; }
+
+HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
+    std::string directory = lpFileName ? lpFileName : "";
+    // Only "all names in a directory" searches are supported.
+    if (directory.empty() || directory.back() != '*') {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    directory.pop_back();
+    for (char& c : directory) {
+        if (c == '\\') c = '/';
+    }
+    if (directory.empty()) directory = ".";
+
+    DIR* stream = ::opendir(directory.c_str());
+    if (!stream) {
+        SetLastError(errorFromErrno(errno));
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!readNext(stream, lpFindFileData)) {
+        ::closedir(stream);
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    return new FindHandle{stream};
+}
+
+BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
+    if (!hFindFile || hFindFile == INVALID_HANDLE_VALUE) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return readNext(static_cast<FindHandle*>(hFindFile)->stream, lpFindFileData) ? TRUE : FALSE;
+}
+
+BOOL FindClose(HANDLE hFindFile) {
+    if (!hFindFile || hFindFile == INVALID_HANDLE_VALUE) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    auto* handle = static_cast<FindHandle*>(hFindFile);
+    int result = ::closedir(handle->stream);
+    delete handle;
+    return result == 0 ? TRUE : FALSE;
+}
+
+char* _getcwd(char* buffer, int maxlen) {
+    if (maxlen <= 0) {
+        errno = ERANGE;
+        return nullptr;
+    }
+    return ::getcwd(buffer, static_cast<size_t>(maxlen));
+}
+
+int _chdir(const char* dirname) { return ::chdir(dirname); }

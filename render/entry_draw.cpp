@@ -1,0 +1,41 @@
+// The drawing bodies of the two entry kinds, in the model-view space that
+// renderScene sets up: an image as a textured quad fitted into the square
+// from -1 to 1, a directory as a blue marker.
+#include "model/file_info.h"
+#include "render/gl.h"
+
+void FileInfoImg::draw() {
+    // A failed decode has no texture and no size: nothing to draw.
+    if (width == 0 || height == 0 || texture == 0) return;
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    float r = static_cast<float>(height) / static_cast<float>(width);
+    float hw = 1.0f, hh = r;
+    if (r > 1.0f) {
+        hw = 1.0f / r;
+        hh = 1.0f;
+    }
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(-hw, hh, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(hw, hh, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(hw, -hh, 0.0f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(-hw, -hh, 0.0f);
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+}
+
+void FileInfoDir::draw() {
+    glDisable(GL_TEXTURE_2D);
+    glColor3f(0.0f, 0.0f, 1.0f);
+    glBegin(GL_QUADS);
+    glVertex3f(-1.0f, 1.0f, 0.0f);
+    glVertex3f(0.5f, 0.5f, 0.0f);
+    glVertex3f(1.0f, -1.0f, 0.0f);
+    glVertex3f(-1.0f, -1.0f, 0.0f);
+    glEnd();
+    glColor3f(1.0f, 1.0f, 1.0f);
+}

@@ -1,0 +1,13 @@
+// The fixed camera, the GL state and the drawing of one frame. Everything
+// here needs the viewer's rendering context current on the calling thread.
+#pragma once
+
+// Fits the viewport and the 45-degree perspective to a client size.
+void setupProjection(int width, int height);
+
+// Sets the GL state once for a new rendering context. Always true.
+bool setupRenderState();
+
+// Clears and draws the current entry of the file list. Always true; errors
+// raised while the entry is opened pass on to the caller.
+bool renderScene();

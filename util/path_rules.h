@@ -1,0 +1,24 @@
+// The few places where Windows and POSIX paths differ, as plain functions
+// that take the convention as an argument, so both rules can be tested on
+// either host. The app passes hostPathStyle().
+#pragma once
+
+#include <string>
+
+enum class PathStyle { windows, posix };
+
+// The convention of the platform the viewer runs on.
+PathStyle hostPathStyle();
+
+// The path shown when the command line names none: the root of the system.
+std::string defaultStartPath(PathStyle style);
+
+// Windows: a ':' anywhere makes a path absolute. POSIX: a leading '/'.
+bool isAbsolutePath(PathStyle style, const std::string& path);
+
+// The working directory and a relative path joined by the style's separator,
+// which is not doubled when the directory already ends in a separator.
+std::string joinToWorkingDir(PathStyle style, const std::string& workingDir, const std::string& relative);
+
+// The separator appended to a directory path that lacks one.
+char directorySeparator(PathStyle style);
