@@ -47,9 +47,10 @@ public:
     void unload() override;
 
 private:
-    // The GL context the texture was made in; the texture is deleted only
-    // while that context is still current.
-    void* textureContext = nullptr;
+    // The generation (model/gl_context_generation.h) of the GL context the
+    // texture was made in; the texture is deleted only while that context is
+    // still current.
+    uint64_t textureGeneration = 0;
 };
 
 class FileInfoDir : public FileInfo {

@@ -32,3 +32,7 @@ constexpr bool platformUsesPosixPaths = true;
 // one and only argument, without a command processor in between, and waits
 // for it to end. Returns false when it could not be started.
 bool runProgramAndWait(const char* program, const char* argument);
+
+// True when the path opens for reading as a file (fopen with "rb"), then
+// closes it at once. A directory never counts, on any platform.
+bool fileOpensForReading(const char* path);

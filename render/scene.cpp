@@ -25,8 +25,10 @@ bool setupRenderState() {
     return true;
 }
 
+void clearFrame() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
+
 bool renderScene() {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clearFrame();
     glLoadIdentity();
     glTranslatef(0.0f, 0.0f, -2.5f);
     glPushMatrix();

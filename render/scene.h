@@ -8,6 +8,9 @@ void setupProjection(int width, int height);
 // Sets the GL state once for a new rendering context. Always true.
 bool setupRenderState();
 
+// Clears the colour and depth buffers: a frame that shows nothing.
+void clearFrame();
+
 // Clears and draws the current entry of the file list. Always true; errors
 // raised while the entry is opened pass on to the caller.
 bool renderScene();

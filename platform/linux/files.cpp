@@ -2,9 +2,11 @@
 // over POSIX. A find handle holds an open directory stream; the pattern is a
 // directory, a separator and '*', with '/' and '\' both accepted.
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -102,3 +104,12 @@ char* _getcwd(char* buffer, int maxlen) {
 }
 
 int _chdir(const char* dirname) { return ::chdir(dirname); }
+
+bool fileOpensForReading(const char* path) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return false;
+    struct stat info;
+    bool isFile = ::fstat(fileno(file), &info) == 0 && !S_ISDIR(info.st_mode);
+    std::fclose(file);
+    return isFile;
+}

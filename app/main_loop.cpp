@@ -1,0 +1,96 @@
+#include "app/main_loop.h"
+
+#include <exception>
+#include <new>
+
+#include "app/entry_errors.h"
+#include "app/window_proc.h"
+#include "model/file_list.h"
+#include "platform/win32.h"
+#include "render/gl_window.h"
+#include "render/scene.h"
+#include "util/path_rules.h"
+#include "util/text.h"
+
+namespace {
+
+// Exit status of a start that could list nothing at all.
+const int refusedStartStatus = 1;
+
+// Lists the start path: a file's directory with that file current, or the
+// directory itself with its first entry current. False (after telling the
+// user) when the path is neither.
+bool buildFileList(const std::string& startPath) {
+    try {
+        if (fileOpensForReading(startPath.c_str())) {
+            fileList = new FileList(dirnameOf(startPath));
+            select(startPath);
+        } else {
+            std::string dir = startPath;
+            if (dir.empty() || (dir.back() != '\\' && dir.back() != '/')) dir += directorySeparator(hostPathStyle());
+            fileList = new FileList(dir);
+        }
+        return true;
+    } catch (const std::string& error) {
+        MessageBoxA(nullptr, (error + "\n" + startPath).c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
+    } catch (const std::bad_alloc&) {
+        MessageBoxA(nullptr, ("Out of memory.\n" + startPath).c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
+    }
+    return false;
+}
+
+// Draws one frame. An entry that cannot be opened is reported once and then
+// shown as an empty frame until the user moves on or reloads.
+bool drawFrame() {
+    if (currentEntryUnopenable()) {
+        clearFrame();
+        return true;
+    }
+    try {
+        return renderScene();
+    } catch (const std::string& error) {
+        reportEntryError(error);
+    } catch (const std::bad_alloc&) {
+        reportEntryError("Out of memory.");
+    }
+    clearFrame();
+    return true;
+}
+
+// Rebuilds the window in the other mode. The old context takes every
+// texture with it, so all entries are marked unloaded in between.
+bool toggleFullscreen() {
+    keys['F'] = false;
+    closeViewerWindow();
+    fullscreen = !fullscreen;
+    unloadAll();
+    return openViewerWindow("Olvistra", fullscreen);
+}
+
+}  // namespace
+
+int runViewer(const std::string& startPath, const std::string& title) {
+    if (!openViewerWindow(title.c_str(), fullscreen)) return 0;
+    if (!buildFileList(startPath)) {
+        closeViewerWindow();
+        return refusedStartStatus;
+    }
+
+    MSG message = {};
+    bool ending = false;
+    for (;;) {
+        if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) break;
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+            continue;
+        }
+        if (active && !drawFrame()) ending = true;
+        if (keys[VK_ESCAPE]) ending = true;
+        if (!ending) SwapBuffers(hDC);
+        if (keys['F'] && !toggleFullscreen()) return 0;
+        if (ending) break;
+    }
+    closeViewerWindow();
+    return static_cast<int>(message.wParam);
+}

@@ -1,0 +1,167 @@
+#include "app/window_proc.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "app/entry_errors.h"
+#include "model/file_info.h"
+#include "model/file_list.h"
+#include "render/scene.h"
+
+bool keys[256];
+bool active = true;
+
+namespace {
+
+const char* const helpText =
+    "keys:\nJ -\tprevios file in dir.\nL -\tnext file in dir.\nHOME -\tgo to first file in dir.\nEND -\tgo to last "
+    "file in dir.\nR -\treload currently image.\nF -\tswitch fullscreen on / off.\nE -\tedit currently image.\nF1 "
+    "-\tshow this help window.";
+
+// Makes another entry current; an entry that failed to open gets a new try
+// once the user has stepped away from it.
+void moveTo(uint32_t index) {
+    if (fileList->current != index) forgetEntryError();
+    fileList->current = index;
+}
+
+void previousEntry() {
+    if (fileList->current != 0) moveTo(fileList->current - 1);
+}
+
+void nextEntry() {
+    if (fileList->current + 1 < fileList->items.count) moveTo(fileList->current + 1);
+}
+
+void firstEntry() { moveTo(0); }
+
+void lastEntry() {
+    if (fileList->items.count != 0) moveTo(fileList->items.count - 1);
+}
+
+// The current entry for a command, or null. An entry that cannot be opened
+// is reported (once) and gives null.
+FileInfo* entryForCommand() {
+    if (currentEntryUnopenable()) return nullptr;
+    try {
+        return currentItem();
+    } catch (const std::string& error) {
+        reportEntryError(error);
+        return nullptr;
+    }
+}
+
+// Runs an operation that reads the current entry from disk again. The entry
+// is taken without opening it first, since the operation opens it anyway.
+template <typename Operation>
+void rereadCurrent(Operation operation) {
+    forgetEntryError();
+    if (fileList->current >= fileList->items.count) return;
+    try {
+        operation(fileList->items[fileList->current]);
+    } catch (const std::string& error) {
+        reportEntryError(error);
+    }
+}
+
+void reloadEntry() {
+    rereadCurrent([](FileInfo* entry) { reload(entry); });
+}
+
+void editEntry() {
+    rereadCurrent([](FileInfo* entry) { entry->edit(); });
+}
+
+void showInfo() {
+    FileInfo* entry = entryForCommand();
+    if (!entry) return;
+    std::string title = "info";
+    std::string text = entry->infoText();
+    size_t size = title.size() + text.size() + 4;
+    char* block = static_cast<char*>(std::malloc(size));
+    if (!block) return;
+    std::memset(block, 0, size);
+    std::memcpy(block, title.data(), title.size());
+    std::memcpy(block + title.size() + 1, text.data(), text.size());
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, infoBoxThread, block) != 0) {
+        std::free(block);
+        return;
+    }
+    // Nothing waits for the box; detaching lets the thread's resources go
+    // when it ends.
+    pthread_detach(thread);
+}
+
+void showHelp() { MessageBoxA(nullptr, helpText, "help", MB_OK); }
+
+struct KeyCommand {
+    WPARAM key;
+    void (*run)();
+    bool needsList;
+};
+
+const KeyCommand keyCommands[] = {
+    {VK_PRIOR, previousEntry, true}, {VK_LEFT, previousEntry, true}, {'J', previousEntry, true},
+    {VK_NEXT, nextEntry, true},      {VK_RIGHT, nextEntry, true},    {'L', nextEntry, true},
+    {VK_HOME, firstEntry, true},     {VK_END, lastEntry, true},      {'R', reloadEntry, true},
+    {VK_F5, reloadEntry, true},      {'E', editEntry, true},         {'I', showInfo, true},
+    {VK_F1, showHelp, false},
+};
+
+void runKeyCommand(WPARAM key) {
+    for (const KeyCommand& command : keyCommands) {
+        if (command.key != key) continue;
+        if (command.needsList && !fileList) return;
+        command.run();
+        return;
+    }
+}
+
+void setKey(WPARAM key, bool down) {
+    if (key < sizeof keys / sizeof keys[0]) keys[key] = down;
+}
+
+}  // namespace
+
+void* infoBoxThread(void* block) {
+    {
+        // Whole title and text, at any length.
+        const char* title = static_cast<const char*>(block);
+        std::string caption(title);
+        std::string text(title + caption.size() + 1);
+        MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONINFORMATION);
+    }
+    std::free(block);
+    pthread_exit(nullptr);
+    return nullptr;
+}
+
+LRESULT CALLBACK viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_ACTIVATE:
+            active = HIWORD(wParam) == 0;
+            return 0;
+        case WM_SYSCOMMAND:
+            if (wParam == SC_SCREENSAVE || wParam == SC_MONITORPOWER) return 0;
+            break;
+        case WM_CLOSE:
+            PostQuitMessage(0);
+            return 0;
+        case WM_KEYDOWN:
+            setKey(wParam, true);
+            runKeyCommand(wParam);
+            return 0;
+        case WM_KEYUP:
+            setKey(wParam, false);
+            return 0;
+        case WM_SIZE:
+            setupProjection(LOWORD(lParam), HIWORD(lParam));
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcA(hWnd, message, wParam, lParam);
+}

@@ -1,0 +1,16 @@
+// The window procedure of the viewer's window class and its key commands.
+#pragma once
+
+#include "platform/win32.h"
+
+// True while the key with that virtual-key code is down.
+extern bool keys[256];
+
+// False while the window is minimised.
+extern bool active;
+
+LRESULT CALLBACK viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Shows one info box and frees its block: the title, a zero byte, the text
+// and a zero byte. Started on a thread of its own by the I key.
+void* infoBoxThread(void* block);

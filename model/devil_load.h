@@ -1,0 +1,37 @@
+// Checked decoding of an image file into DevIL's bound image.
+//
+// DevIL 1.7.8 reports failure unreliably: a failed load can leave the
+// previous image's size and pixels in place, fail with an empty error stack,
+// or return true for a truncated file or an image whose data size overflowed
+// 32 bits. decodeImage() accepts a decode only when every one of its checks
+// passes, so no size or pixel of another image is ever taken for this one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The largest single block DevIL may allocate. A header can claim 40000 x
+// 40000 pixels in a 1 KB file; such requests are refused instead of served.
+constexpr uint64_t devilMaxAllocation = uint64_t(512) << 20;
+
+// Images whose RGBA copy (what the texture upload makes) would reach this
+// many bytes are refused.
+constexpr uint64_t devilMaxRgbaBytes = uint64_t(1) << 31;
+
+// Makes DevIL allocate through an allocator that refuses single requests
+// beyond devilMaxAllocation. Safe to call any number of times; call it before
+// ilInit so that every block DevIL ever frees came from the same allocator.
+void installDevilAllocator();
+
+// Decodes the file into DevIL's bound image. When the decoder that the file
+// name's extension chooses fails, tries once more with the type DevIL detects
+// from the content (a PNG saved as .jpg). True only for a complete, consistent
+// 2D image; after false the bound image holds nothing worth showing.
+bool decodeImage(const std::string& path);
+
+// Empties DevIL's error stack; true when it held any error.
+bool drainDevilErrors();
+
+// Shrinks the bound image, keeping its aspect ratio, so that neither side
+// exceeds maxSide pixels. False when scaling failed.
+bool fitBoundImage(uint32_t maxSide);

@@ -1,0 +1,133 @@
+#include "model/file_info.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "model/devil_load.h"
+#include "model/gl_context_generation.h"
+#include "model/handdir.h"
+#include "platform/win32.h"
+#include "util/text.h"
+#ifndef ILUT_USE_OPENGL
+#define ILUT_USE_OPENGL
+#endif
+#include <IL/il.h>
+#include <IL/ilut.h>
+
+uint64_t currentGLContextGeneration = 0;
+
+namespace {
+uint64_t lastGLContextGeneration = 0;
+}
+
+void markGLContextCurrent() { currentGLContextGeneration = ++lastGLContextGeneration; }
+
+void markGLContextReleased() { currentGLContextGeneration = 0; }
+
+FileInfo::FileInfo(std::string path) : path(std::move(path)), loaded(false) {}
+
+FileInfo::~FileInfo() {}
+
+// The edit command is a program name, one blank, and the one argument the
+// program gets. It is started directly, never through a command processor,
+// so no character of the path is interpreted. Whether the program ran or
+// not, the entry is decoded again afterwards.
+void FileInfo::edit() {
+    std::string command = editCommand();
+    std::string::size_type blank = command.find(' ');
+    if (blank != std::string::npos) {
+        std::string program = command.substr(0, blank);
+        std::string argument = command.substr(blank + 1);
+        runProgramAndWait(program.c_str(), argument.c_str());
+    }
+    reload(this);
+}
+
+std::string FileInfo::infoText() { return "filename:\t" + path + "\npath:\t" + dirnameOf(path); }
+
+void FileInfo::open() {
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        std::fclose(file);
+    } else if (!isReadableDir(path)) {
+        throw std::string("can not open file " + path + " for read");
+    }
+    if (!loaded) {
+        load();
+        loaded = true;
+    }
+}
+
+void FileInfo::load() {}
+
+void FileInfo::unload() {}
+
+FileInfoImg::FileInfoImg(std::string path) : FileInfo(std::move(path)) {
+    FILE* file = std::fopen(this->path.c_str(), "rb");
+    if (!file) throw std::string("can not read file");
+    std::fclose(file);
+}
+
+std::string FileInfoImg::editCommand() { return "mspaint " + path; }
+
+// A failed decode is loaded with the size 0 x 0; its ratio shows as 0.00.
+std::string FileInfoImg::infoText() {
+    std::string text = FileInfo::infoText();
+    if (!loaded) return text;
+    double ratio = height == 0 ? 0.0 : double(width) / double(height);
+    char formatted[64];
+    std::snprintf(formatted, sizeof formatted, "%.2f", ratio);
+    return text + "\nwidth:\t" + intToString(int(width)) + "px" + "\nheight:\t" + intToString(int(height)) + "px" +
+           "\nradio:\t" + formatted;
+}
+
+// Decodes the file into DevIL's bound image and makes the texture in the
+// current GL context. Any failure leaves no texture and the size 0 x 0, so
+// nothing of an earlier image is shown. An image wider or taller than the
+// context allows is shrunk for the texture; width and height stay the file's.
+void FileInfoImg::load() {
+    FileInfoImg::unload();
+    width = 0;
+    height = 0;
+    if (!decodeImage(path)) return;
+    uint32_t decodedWidth = uint32_t(ilGetInteger(IL_IMAGE_WIDTH));
+    uint32_t decodedHeight = uint32_t(ilGetInteger(IL_IMAGE_HEIGHT));
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    if (maxSide <= 0 || !fitBoundImage(uint32_t(maxSide))) return;
+    drainDevilErrors();
+    GLuint made = ilutGLBindTexImage();
+    if (drainDevilErrors() || made == 0) {
+        if (made != 0) glDeleteTextures(1, &made);
+        return;
+    }
+    texture = made;
+    textureGeneration = currentGLContextGeneration;
+    width = decodedWidth;
+    height = decodedHeight;
+}
+
+// Deletes the texture only in the context that made it; once that context
+// is gone (the full-screen switch closes the window first) the texture died
+// with it and its name is merely forgotten.
+void FileInfoImg::unload() {
+    if (texture != 0 && textureGeneration != 0 && textureGeneration == currentGLContextGeneration) {
+        GLuint name = texture;
+        glDeleteTextures(1, &name);
+    }
+    texture = 0;
+    textureGeneration = 0;
+}
+
+FileInfoDir::FileInfoDir(std::string path) : FileInfo(std::move(path)) {}
+
+void FileInfoDir::edit() {}
+
+std::string FileInfoDir::editCommand() { return std::string(); }
+
+void reload(FileInfo* entry) {
+    if (entry->loaded) {
+        entry->unload();
+        entry->loaded = false;
+    }
+    entry->FileInfo::open();
+}

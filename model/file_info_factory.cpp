@@ -1,0 +1,38 @@
+#include <string>
+
+#include "model/file_info.h"
+#include "model/handdir.h"
+#include "util/text.h"
+
+namespace {
+
+// Compared in this order, after the extension is lower-cased.
+const char* const imageExtensions[] = {"bmp", "jpg", "jpe", "jpeg", "jp2", "png", "gif", "tga",
+                                       "psd", "psp", "raw", "cut", "dcx", "dcm", "dds", "exr"};
+
+// The text after the last '/' or '\', or the whole path without either.
+std::string nameOf(const std::string& fullPath) {
+    std::string::size_type separator = fullPath.find_last_of("/\\");
+    return separator == std::string::npos ? fullPath : fullPath.substr(separator + 1);
+}
+
+}  // namespace
+
+// Names shorter than 5 bytes (also "." and "..") and names beginning with '.'
+// make nothing. An image name whose file does not open raises
+// "can not read file" from the FileInfoImg constructor.
+FileInfo* FileInfoFactory::create(std::string fullPath) {
+    std::string name = nameOf(fullPath);
+    if (name.size() < 5 || name[0] == '.') return nullptr;
+    std::string extension = extensionOf(name);
+    for (const char* image : imageExtensions) {
+        if (extension == image) return new FileInfoImg(fullPath);
+    }
+    if (isReadableDir(fullPath)) return new FileInfoDir(fullPath);
+    return nullptr;
+}
+
+FileInfoFactory* FileInfoFactory::instance() {
+    static FileInfoFactory* factory = new FileInfoFactory();
+    return factory;
+}

@@ -1,0 +1,93 @@
+#include "model/file_list.h"
+
+#include <utility>
+
+#include "model/handdir.h"
+
+FileList* fileList = nullptr;
+
+namespace {
+
+// Unloads and deletes every entry; count becomes 0, capacity stays.
+void deleteEntries(Array<FileInfo*>& items) {
+    for (uint32_t i = 0; i < items.count; ++i) {
+        FileInfo* entry = items[i];
+        if (entry->loaded) {
+            entry->unload();
+            entry->loaded = false;
+        }
+        delete entry;
+    }
+    items.count = 0;
+}
+
+}  // namespace
+
+FileList::FileList(std::string dir) : dir(std::move(dir)), current(0) {
+    try {
+        refresh();
+    } catch (...) {
+        deleteEntries(items);
+        throw;
+    }
+}
+
+// The program never destroys its list; a destroyed list deletes its entries
+// so that nothing outlives it.
+FileList::~FileList() { deleteEntries(items); }
+
+// An image name whose file no longer opens is skipped, so one unreadable
+// file does not leave the rest of the directory unviewable. The reader's
+// own errors still leave refresh.
+void FileList::refresh() {
+    deleteEntries(items);
+    Handdir reader(dir);
+    while (reader.cursor < reader.names.count) {
+        std::string fullPath = dir + reader.readdir();
+        FileInfo* entry = nullptr;
+        try {
+            entry = FileInfoFactory::instance()->create(fullPath);
+        } catch (const std::string& error) {
+            if (error != "can not read file") throw;
+        }
+        if (!entry) continue;
+        uint32_t n = items.count;
+        try {
+            items[n] = entry;
+        } catch (...) {
+            delete entry;
+            throw;
+        }
+        items.count = n + 1;
+    }
+}
+
+FileInfo* FileList::get(uint32_t index) {
+    if (index >= items.count) return nullptr;
+    FileInfo* entry = items[index];
+    if (!entry->loaded) entry->FileInfo::open();
+    return entry;
+}
+
+void select(std::string fullPath) {
+    if (!fileList) return;
+    for (uint32_t i = 0; i < fileList->items.count; ++i) {
+        if (fileList->items[i]->path == fullPath) {
+            fileList->current = i;
+            return;
+        }
+    }
+}
+
+void unloadAll() {
+    if (!fileList) return;
+    for (uint32_t i = 0; i < fileList->items.count; ++i) {
+        FileInfo* entry = fileList->items[i];
+        if (entry->loaded) {
+            entry->unload();
+            entry->loaded = false;
+        }
+    }
+}
+
+FileInfo* currentItem() { return fileList ? fileList->get(fileList->current) : nullptr; }

@@ -1,0 +1,24 @@
+// The viewer's one window: class, window, display mode, pixel format,
+// device and rendering contexts, and the start of the image library.
+#pragma once
+
+#include "platform/win32.h"
+
+// Process-wide handles, each null while not held.
+extern HINSTANCE hInstance;
+extern HWND hWnd;
+extern HDC hDC;
+extern HGLRC hRC;
+
+// True while the window runs (or is to run) full-screen.
+extern bool fullscreen;
+
+// Builds the window in the requested mode with its GL context current, the
+// projection and render state set and the image library started. On failure
+// the user has been told and nothing but (after a declined full-screen
+// fall-back) the window class is left behind.
+bool openViewerWindow(const char* title, bool fullscreenRequested);
+
+// Restores the display mode when full-screen and releases whatever is held,
+// reporting each failed step and carrying on with the next.
+void closeViewerWindow();
