@@ -14,15 +14,6 @@
 #include <IL/il.h>
 #include <IL/ilut.h>
 
-uint64_t currentGLContextGeneration = 0;
-
-namespace {
-uint64_t lastGLContextGeneration = 0;
-}
-
-void markGLContextCurrent() { currentGLContextGeneration = ++lastGLContextGeneration; }
-
-void markGLContextReleased() { currentGLContextGeneration = 0; }
 
 FileInfo::FileInfo(std::string path) : path(std::move(path)), loaded(false) {}
 
@@ -46,9 +37,7 @@ void FileInfo::edit() {
 std::string FileInfo::infoText() { return "filename:\t" + path + "\npath:\t" + dirnameOf(path); }
 
 void FileInfo::open() {
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        std::fclose(file);
-    } else if (!isReadableDir(path)) {
+    if (!fileOpensForReading(path.c_str()) && !isReadableDir(path)) {
         throw std::string("can not open file " + path + " for read");
     }
     if (!loaded) {
@@ -62,9 +51,7 @@ void FileInfo::load() {}
 void FileInfo::unload() {}
 
 FileInfoImg::FileInfoImg(std::string path) : FileInfo(std::move(path)) {
-    FILE* file = std::fopen(this->path.c_str(), "rb");
-    if (!file) throw std::string("can not read file");
-    std::fclose(file);
+    if (!fileOpensForReading(this->path.c_str())) throw std::string("can not read file");
 }
 
 std::string FileInfoImg::editCommand() { return "mspaint " + path; }

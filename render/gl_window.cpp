@@ -5,6 +5,7 @@
 #include <IL/ilut.h>
 
 #include "app/window_proc.h"
+#include "model/devil_load.h"
 #include "model/gl_context_generation.h"
 #include "render/scene.h"
 
@@ -87,6 +88,7 @@ bool enterFullscreenMode(DWORD& style, DWORD& exStyle) {
 }
 
 void startImageLibrary() {
+    installDevilAllocator();
     ilutRenderer(ILUT_OPENGL);
     ilutInit();
     iluInit();

@@ -1,0 +1,145 @@
+// State shared by the Linux window, GL context, display and message files of
+// the Win32 layer, and the pure decisions they make (kept here so tests can
+// reach them without a display).
+//
+// Handles (HWND, HDC, HGLRC, HICON) are opaque numbers handed out from one
+// counter and looked up in the maps below, so a stale handle is refused
+// instead of being dereferenced, and is never reused for a later object.
+//
+// Threads: windows, device contexts and messages belong to the thread that
+// runs the viewer's loop; nothing here is locked. Rendering contexts record
+// the thread they are current on, as WGL does.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/win32.h"
+
+namespace olvlinux {
+
+struct WindowClass {
+    std::string name;  // as registered; looked up without regard to case
+    WNDPROC proc = nullptr;
+    HINSTANCE instance = nullptr;
+    HICON icon = nullptr;
+    UINT style = 0;
+};
+
+struct Window {
+    HWND handle = nullptr;
+    SDL_Window* sdl = nullptr;
+    Uint32 sdlId = 0;
+    std::string className;
+    WNDPROC proc = nullptr;
+    DWORD style = 0;
+    HDC dc = nullptr;     // the one private device context
+    int pixelFormat = 0;  // 0 until SetPixelFormat
+    bool minimised = false;
+};
+
+struct GLContext {
+    SDL_GLContext sdl = nullptr;
+    int pixelFormat = 0;
+    bool current = false;
+    std::thread::id currentOn;
+    Window* drawable = nullptr;  // the window it was last made current with
+};
+
+struct LayerState {
+    std::map<std::string, WindowClass> classes;  // key: lower-case name
+    std::map<HWND, std::unique_ptr<Window>> windows;
+    std::map<HDC, Window*> deviceContexts;
+    std::map<HGLRC, GLContext> contexts;
+    std::map<HICON, SDL_Surface*> icons;  // HICON handles for cursors map to null
+    std::uintptr_t nextHandle = 0x10000;
+
+    std::deque<MSG> queue;  // messages taken from SDL, not yet returned
+    bool quitPosted = false;
+    int quitCode = 0;
+    // Something was returned, dispatched, created or shown since the last
+    // SwapBuffers: the next empty PeekMessageA must not wait.
+    bool activitySinceSwap = true;
+
+    bool fullscreenModeInForce = false;
+    SDL_DisplayMode fullscreenMode{};
+
+    int cursorCount = 0;  // ShowCursor's display counter; shown while >= 0
+
+    std::uint64_t lastPresentNs = 0;  // end of the previous SwapBuffers
+};
+
+LayerState& layer();
+
+// Starts SDL's video subsystem on first use; false when no display is there.
+bool ensureVideo();
+
+// A fresh opaque handle value of any handle type.
+template <typename Handle>
+Handle newHandle() {
+    LayerState& state = layer();
+    state.nextHandle += 16;
+    return reinterpret_cast<Handle>(state.nextHandle);
+}
+
+Window* findWindow(HWND hWnd);
+Window* findWindowBySdlId(Uint32 id);
+Window* findWindowByDc(HDC hdc);
+
+// Called by DestroyWindow: forgets the window's device context, ends any
+// rendering context's use of the window, and drops its queued messages.
+void forgetDeviceContext(Window& window);
+void forgetGLDrawable(Window& window);
+void dropQueuedMessages(HWND hWnd);
+
+// Monotonic clock in nanoseconds.
+std::uint64_t nowNs();
+
+// ---- pure decisions, tested without a display ----
+
+// The SDL GL attributes of the one pixel format the layer offers; applied
+// before every window and context creation so visual and context agree.
+void applyPixelFormatAttributes();
+
+// ChoosePixelFormat's decision: 1 (the one offered format) or 0 when the
+// descriptor asks for something it lacks.
+int choosePixelFormatFor(const PIXELFORMATDESCRIPTOR& pfd);
+
+struct DisplayModeInfo {
+    int width;
+    int height;
+    int bitsPerPixel;   // SDL_BITSPERPIXEL
+    int bytesPerPixel;  // SDL_BYTESPERPIXEL
+    int refreshRate;    // 0 when unknown
+};
+
+// Index into `modes` of the mode that satisfies the fields of `request`
+// named in its dmFields, or -1. A missing width, height or depth matches
+// `desktop`'s.
+int findDisplayMode(const std::vector<DisplayModeInfo>& modes, const DisplayModeInfo& desktop,
+                    const DEVMODEA& request);
+
+// Windows virtual-key code for an SDL key, or 0 when the viewer's keyboard
+// has no such key. `modifiers` are the SDL_Keymod bits of the event
+// (NumLock decides what the keypad digits are).
+WORD virtualKeyFor(SDL_Keycode key, Uint16 modifiers);
+
+// The largest image of an .ico file as 32-bit ARGB, rows top to bottom.
+struct IconImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> argb;
+};
+// Understands uncompressed 32- and 24-bit BMP images (with the AND mask
+// giving transparency when no alpha is stored). False for anything else.
+bool decodeIcon(const unsigned char* data, std::size_t size, IconImage& out);
+
+}  // namespace olvlinux

@@ -1,0 +1,405 @@
+// Window classes and windows over SDL2.
+//
+// Honoured:
+//  - RegisterClassA: lpszClassName (text, compared without case; one class
+//    per name in the process), hInstance, lpfnWndProc (DispatchMessageA
+//    calls it), hIcon (set as the window's icon). Class atoms count up from
+//    0xC000. A second class of the same name fails with
+//    ERROR_CLASS_ALREADY_EXISTS.
+//  - UnregisterClassA, CreateWindowExA: the class is found by name and
+//    hInstance. UnregisterClassA fails with ERROR_CLASS_DOES_NOT_EXIST for an
+//    unknown one and ERROR_CLASS_HAS_WINDOWS while a window of it exists.
+//  - AdjustWindowRectEx: leaves the rectangle as it is. The window manager
+//    draws the frame outside the client area, so on Linux the size given to
+//    CreateWindowExA is the client size.
+//  - CreateWindowExA: created hidden unless WS_VISIBLE; X/Y is the outer
+//    top-left corner; WS_THICKFRAME makes it resizable; WS_POPUP makes it
+//    borderless, and full-screen in the display mode set by
+//    ChangeDisplaySettingsA when one is in force and the size matches it.
+//    Every window can carry OpenGL (see gl_context.cpp).
+//  - ShowWindow: SW_HIDE hides, any other command shows.
+//  - SetForegroundWindow raises the window and gives it the input focus;
+//    SetFocus gives it the keyboard focus and returns the previous holder.
+//  - ShowCursor: the Win32 display counter; the cursor shows while >= 0.
+//  - LoadIconA: icon resource 107 of the program's module, the embedded
+//    application icon. LoadCursorA: IDC_ARROW of the system (no module).
+// Not supported: parent and child windows, menus, CW_USEDEFAULT, class
+// atoms in place of names, WM_CREATE/WM_DESTROY, other icons and cursors.
+#include <time.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "platform/linux/layer_state.h"
+#include "platform/testing.h"
+
+extern const unsigned char olvistraIconData[];
+extern const std::size_t olvistraIconSize;
+
+namespace olvlinux {
+
+LayerState& layer() {
+    // Never destroyed: SDL objects must not be torn down by static destructors.
+    static LayerState* state = new LayerState;
+    return *state;
+}
+
+bool ensureVideo() {
+    if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+    // Ctrl+C and SIGTERM keep their default effect instead of becoming
+    // SDL_QUIT events, which the layer ignores (only WM_CLOSE ends the loop).
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The screen saver is held off only while the viewer is in front
+    // (messages.cpp), as the Windows viewer refuses SC_SCREENSAVE there.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    // A full-screen window stays up when a message box takes the focus.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    SDL_StopTextInput();  // no WM_CHAR is made, so no text events are needed
+    return true;
+}
+
+std::uint64_t nowNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000u + static_cast<std::uint64_t>(ts.tv_nsec);
+}
+
+Window* findWindow(HWND hWnd) {
+    auto& windows = layer().windows;
+    auto it = windows.find(hWnd);
+    return it == windows.end() ? nullptr : it->second.get();
+}
+
+Window* findWindowBySdlId(Uint32 id) {
+    if (id == 0) return nullptr;
+    for (auto& entry : layer().windows)
+        if (entry.second->sdlId == id) return entry.second.get();
+    return nullptr;
+}
+
+}  // namespace olvlinux
+
+using namespace olvlinux;
+
+namespace {
+
+const WORD applicationIconId = 107;
+const WORD arrowCursorId = 32512;
+
+std::string lowerCase(const char* text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// Resource names given as MAKEINTRESOURCE numbers carry the number in the
+// pointer value, with the high bits clear.
+bool isResourceNumber(LPCSTR name, WORD number) {
+    return reinterpret_cast<std::uintptr_t>(name) == number;
+}
+
+WindowClass* findClass(const char* name, HINSTANCE instance) {
+    if (!name || reinterpret_cast<std::uintptr_t>(name) <= 0xFFFF) return nullptr;
+    auto it = layer().classes.find(lowerCase(name));
+    if (it == layer().classes.end() || it->second.instance != instance) return nullptr;
+    return &it->second;
+}
+
+bool classHasWindows(const std::string& className) {
+    for (auto& entry : layer().windows)
+        if (lowerCase(entry.second->className.c_str()) == lowerCase(className.c_str())) return true;
+    return false;
+}
+
+Uint32 sdlFlagsFor(DWORD style, int width, int height, SDL_DisplayMode* fullscreenMode) {
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
+    if ((style & WS_POPUP) && !(style & WS_CAPTION)) {
+        flags |= SDL_WINDOW_BORDERLESS;
+        const LayerState& state = layer();
+        if (state.fullscreenModeInForce && state.fullscreenMode.w == width && state.fullscreenMode.h == height) {
+            flags |= SDL_WINDOW_FULLSCREEN;
+            *fullscreenMode = state.fullscreenMode;
+        }
+    }
+    return flags;
+}
+
+SDL_Surface* surfaceFromIcon(const IconImage& image) {
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, image.width, image.height, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!surface) return nullptr;
+    for (int y = 0; y < image.height; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(static_cast<unsigned char*>(surface->pixels) + y * surface->pitch);
+        std::memcpy(row, &image.argb[static_cast<std::size_t>(y) * image.width], image.width * sizeof(std::uint32_t));
+    }
+    return surface;
+}
+
+HICON applicationIcon() {
+    static HICON handle = nullptr;
+    if (handle) return handle;
+    IconImage image;
+    if (!decodeIcon(olvistraIconData, olvistraIconSize, image)) return nullptr;
+    SDL_Surface* surface = surfaceFromIcon(image);
+    if (!surface) return nullptr;
+    handle = newHandle<HICON>();
+    layer().icons[handle] = surface;
+    return handle;
+}
+
+void setWindowIcon(SDL_Window* window, HICON icon) {
+    auto it = layer().icons.find(icon);
+    if (it != layer().icons.end() && it->second) SDL_SetWindowIcon(window, it->second);
+}
+
+}  // namespace
+
+ATOM RegisterClassA(const WNDCLASSA* lpWndClass) {
+    if (platformCallFails(PlatformCall::RegisterClassA)) return 0;
+    if (!lpWndClass || !lpWndClass->lpfnWndProc || !lpWndClass->lpszClassName ||
+        reinterpret_cast<std::uintptr_t>(lpWndClass->lpszClassName) <= 0xFFFF || !*lpWndClass->lpszClassName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::string key = lowerCase(lpWndClass->lpszClassName);
+    if (layer().classes.count(key)) {
+        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+        return 0;
+    }
+    WindowClass record;
+    record.name = lpWndClass->lpszClassName;
+    record.proc = lpWndClass->lpfnWndProc;
+    record.instance = lpWndClass->hInstance;
+    record.icon = lpWndClass->hIcon;
+    record.style = lpWndClass->style;
+    layer().classes[key] = record;
+    static ATOM nextAtom = 0xC000;
+    if (nextAtom < 0xFFFF) ++nextAtom;
+    return nextAtom;
+}
+
+BOOL UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
+    if (platformCallFails(PlatformCall::UnregisterClassA)) return FALSE;
+    WindowClass* record = findClass(lpClassName, hInstance);
+    if (!record) {
+        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+        return FALSE;
+    }
+    if (classHasWindows(record->name)) {
+        SetLastError(ERROR_CLASS_HAS_WINDOWS);
+        return FALSE;
+    }
+    layer().classes.erase(lowerCase(lpClassName));
+    return TRUE;
+}
+
+BOOL AdjustWindowRectEx(LPRECT lpRect, DWORD, BOOL, DWORD) {
+    if (!lpRect) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y, int nWidth,
+                     int nHeight, HWND, HMENU, HINSTANCE hInstance, LPVOID) {
+    if (platformCallFails(PlatformCall::CreateWindowExA)) return nullptr;
+    WindowClass* windowClass = findClass(lpClassName, hInstance);
+    if (!windowClass) {
+        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+        return nullptr;
+    }
+    if (nWidth <= 0 || nHeight <= 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (!ensureVideo()) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    SDL_DisplayMode fullscreenMode{};
+    Uint32 flags = sdlFlagsFor(dwStyle, nWidth, nHeight, &fullscreenMode);
+    applyPixelFormatAttributes();
+    SDL_Window* sdlWindow = SDL_CreateWindow(lpWindowName ? lpWindowName : "", X, Y, nWidth, nHeight, flags);
+    if (!sdlWindow) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    if (flags & SDL_WINDOW_FULLSCREEN) SDL_SetWindowDisplayMode(sdlWindow, &fullscreenMode);
+    if (windowClass->icon) setWindowIcon(sdlWindow, windowClass->icon);
+
+    auto window = std::make_unique<Window>();
+    window->handle = newHandle<HWND>();
+    window->sdl = sdlWindow;
+    window->sdlId = SDL_GetWindowID(sdlWindow);
+    window->className = windowClass->name;
+    window->proc = windowClass->proc;
+    window->style = dwStyle;
+    HWND handle = window->handle;
+    layer().windows[handle] = std::move(window);
+    layer().activitySinceSwap = true;
+    if (dwStyle & WS_VISIBLE) ShowWindow(handle, SW_SHOW);
+    return handle;
+}
+
+BOOL ShowWindow(HWND hWnd, int nCmdShow) {
+    Window* window = findWindow(hWnd);
+    if (!window) return FALSE;
+    bool wasVisible = (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_SHOWN) != 0;
+    if (nCmdShow == SW_HIDE)
+        SDL_HideWindow(window->sdl);
+    else
+        SDL_ShowWindow(window->sdl);
+    layer().activitySinceSwap = true;
+    return wasVisible ? TRUE : FALSE;
+}
+
+BOOL SetForegroundWindow(HWND hWnd) {
+    Window* window = findWindow(hWnd);
+    if (!window) return FALSE;
+    SDL_RaiseWindow(window->sdl);
+    return TRUE;
+}
+
+HWND SetFocus(HWND hWnd) {
+    SDL_Window* focused = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetKeyboardFocus() : nullptr;
+    Window* previous = focused ? findWindowBySdlId(SDL_GetWindowID(focused)) : nullptr;
+    if (hWnd) {
+        Window* window = findWindow(hWnd);
+        if (!window) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return nullptr;
+        }
+        SDL_SetWindowInputFocus(window->sdl);
+    }
+    return previous ? previous->handle : nullptr;
+}
+
+BOOL DestroyWindow(HWND hWnd) {
+    if (platformCallFails(PlatformCall::DestroyWindow)) return FALSE;
+    Window* window = findWindow(hWnd);
+    if (!window) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    forgetGLDrawable(*window);
+    forgetDeviceContext(*window);
+    dropQueuedMessages(hWnd);
+    SDL_DestroyWindow(window->sdl);
+    layer().windows.erase(hWnd);
+    return TRUE;
+}
+
+int ShowCursor(BOOL bShow) {
+    LayerState& state = layer();
+    int before = state.cursorCount;
+    state.cursorCount += bShow ? 1 : -1;
+    if ((before >= 0) != (state.cursorCount >= 0) && SDL_WasInit(SDL_INIT_VIDEO))
+        SDL_ShowCursor(state.cursorCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
+    return state.cursorCount;
+}
+
+HICON LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
+    if (hInstance && hInstance == GetModuleHandleA(nullptr) && isResourceNumber(lpIconName, applicationIconId)) {
+        if (HICON icon = applicationIcon()) return icon;
+    }
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+}
+
+HCURSOR LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
+    if (!hInstance && isResourceNumber(lpCursorName, arrowCursorId)) {
+        // SDL's default cursor is the arrow; the handle only has to be valid.
+        static HCURSOR arrow = nullptr;
+        if (!arrow) {
+            arrow = newHandle<HCURSOR>();
+            layer().icons[arrow] = nullptr;
+        }
+        return arrow;
+    }
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+}
+
+// ---- icon files ---------------------------------------------------------
+
+namespace {
+
+std::uint32_t readLe32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+std::uint16_t readLe16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+
+// Decodes one BMP-in-ICO image: a BITMAPINFOHEADER whose height counts the
+// colour rows and the AND-mask rows, both stored bottom-up.
+bool decodeBmpImage(const unsigned char* data, std::size_t size, IconImage& out) {
+    if (size < 40 || readLe32(data) < 40) return false;
+    std::int32_t width = static_cast<std::int32_t>(readLe32(data + 4));
+    std::int32_t doubledHeight = static_cast<std::int32_t>(readLe32(data + 8));
+    unsigned bitCount = readLe16(data + 14);
+    std::uint32_t compression = readLe32(data + 16);
+    if (width <= 0 || width > 1024 || doubledHeight <= 0 || doubledHeight > 2048 || compression != 0) return false;
+    if (bitCount != 32 && bitCount != 24) return false;
+    int height = doubledHeight / 2;
+    std::size_t colourStride = ((static_cast<std::size_t>(width) * bitCount + 31) / 32) * 4;
+    std::size_t maskStride = ((static_cast<std::size_t>(width) + 31) / 32) * 4;
+    std::size_t colourStart = readLe32(data);
+    std::size_t maskStart = colourStart + colourStride * height;
+    bool hasMask = maskStart + maskStride * height <= size;
+    if (maskStart > size) return false;
+
+    out.width = width;
+    out.height = height;
+    out.argb.assign(static_cast<std::size_t>(width) * height, 0);
+    bool anyAlpha = false;
+    for (int row = 0; row < height; ++row) {
+        const unsigned char* src = data + colourStart + colourStride * (height - 1 - row);
+        for (int x = 0; x < width; ++x) {
+            const unsigned char* px = src + x * (bitCount / 8);
+            std::uint32_t alpha = bitCount == 32 ? px[3] : 0;
+            anyAlpha = anyAlpha || alpha != 0;
+            out.argb[static_cast<std::size_t>(row) * width + x] =
+                alpha << 24 | static_cast<std::uint32_t>(px[2]) << 16 | static_cast<std::uint32_t>(px[1]) << 8 | px[0];
+        }
+    }
+    if (anyAlpha) return true;
+    // No alpha stored: the AND mask says which pixels are transparent.
+    for (int row = 0; row < height; ++row) {
+        const unsigned char* mask = hasMask ? data + maskStart + maskStride * (height - 1 - row) : nullptr;
+        for (int x = 0; x < width; ++x) {
+            bool transparent = mask && (mask[x / 8] & (0x80 >> (x % 8)));
+            if (!transparent) out.argb[static_cast<std::size_t>(row) * width + x] |= 0xFF000000u;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace olvlinux {
+
+bool decodeIcon(const unsigned char* data, std::size_t size, IconImage& out) {
+    if (!data || size < 6 || readLe16(data) != 0 || readLe16(data + 2) != 1) return false;
+    std::size_t count = readLe16(data + 4);
+    if (count == 0 || 6 + count * 16 > size) return false;
+    // Take the largest image (0 in the directory means 256 pixels).
+    std::size_t best = count;
+    int bestArea = -1;
+    for (std::size_t i = 0; i < count; ++i) {
+        const unsigned char* entry = data + 6 + i * 16;
+        int w = entry[0] ? entry[0] : 256, h = entry[1] ? entry[1] : 256;
+        if (w * h > bestArea) {
+            bestArea = w * h;
+            best = i;
+        }
+    }
+    const unsigned char* entry = data + 6 + best * 16;
+    std::size_t length = readLe32(entry + 8), offset = readLe32(entry + 12);
+    if (offset >= size || length > size - offset) return false;
+    return decodeBmpImage(data + offset, length, out);
+}
+
+}  // namespace olvlinux

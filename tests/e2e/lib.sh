@@ -1,0 +1,169 @@
+# Shared helpers for the end-to-end tests: each test runs the real viewer on
+# a private virtual display and drives it with xdotool.
+set -uo pipefail
+
+: "${OLVISTRA_BIN:?OLVISTRA_BIN names the viewer binary}"
+export LIBGL_ALWAYS_SOFTWARE=1
+export OLVISTRA_DIALOG_ANSWER="${OLVISTRA_DIALOG_ANSWER:-yes}"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}"
+
+work=$(mktemp -d /tmp/olvistra-e2e.XXXXXX)
+viewer_pid=""
+xvfb_pid=""
+wm_pid=""
+failures=0
+checks=0
+
+cleanup() {
+  [ -n "$viewer_pid" ] && kill -9 "$viewer_pid" 2>/dev/null || true
+  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+pass() { checks=$((checks + 1)); }
+
+expect_eq() {  # description expected actual
+  if [ "$2" == "$3" ]; then pass; else fail "$1: expected [$2], got [$3]"; fi
+}
+
+# Ends the test with the plain count line ctest output can be read by.
+finish() {
+  echo "$checks passed, $failures failed"
+  [ "$failures" -eq 0 ]
+}
+
+# Starts a private X server (WIDTHxHEIGHT, default 1024x768), optionally with
+# a window manager ("wm"), and points DISPLAY at it.
+start_display() {
+  local size="${1:-1024x768}" fdfile="$work/display.fd"
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$fdfile" 2>"$work/xvfb.log" &
+  xvfb_pid=$!
+  for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.05; done
+  export DISPLAY=":$(head -n1 "$fdfile")"
+  if [ "${2:-}" == "wm" ]; then
+    openbox --sm-disable >"$work/wm.log" 2>&1 &
+    wm_pid=$!
+    sleep 0.5
+  fi
+}
+
+# A registry file whose installDir is the work directory.
+make_registry() {
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quenmark\\Olvistra]\r\n"installDir"="%s"\r\n' \
+    "$work" >"$work/olvistra.reg"
+  export OLVISTRA_REGISTRY="$work/olvistra.reg"
+}
+
+# Starts the viewer in the background with the given arguments; its standard
+# error goes to $work/stderr.
+start_viewer() {
+  : >"$work/stderr"
+  "$OLVISTRA_BIN" "$@" 2>"$work/stderr" &
+  viewer_pid=$!
+}
+
+# Waits (up to 20 s) for a window whose title matches the pattern; sets $wid.
+wait_window() {
+  wid=""
+  for _ in $(seq 200); do
+    wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+    [ -n "$wid" ] && { sleep 0.2; return 0; }
+    kill -0 "$viewer_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  fail "no window titled like '$1'"
+  return 1
+}
+
+window_title() { xdotool getwindowname "$wid" 2>/dev/null || true; }
+
+# Waits for the viewer to end (up to 20 s); sets $status.
+wait_exit() {
+  status=""
+  for _ in $(seq 200); do
+    if ! kill -0 "$viewer_pid" 2>/dev/null; then
+      set +e; wait "$viewer_pid"; status=$?; set -e
+      viewer_pid=""
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "viewer did not end"
+  return 1
+}
+
+# Presses keys in the viewer window (xdotool key names).
+press() {
+  xdotool windowfocus --sync "$wid" 2>/dev/null || true
+  xdotool key --delay 60 "$@"
+  sleep 0.3
+}
+
+# Number of stderr lines matching a fixed text.
+count_lines() { grep -cF -- "$1" "$work/stderr" || true; }
+
+# Waits until the stderr log has at least N lines containing the text.
+wait_lines() {  # text count
+  for _ in $(seq 100); do
+    [ "$(count_lines "$1")" -ge "$2" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# The path of the current entry, read from the info box the I key shows.
+current_entry() {
+  local before
+  before=$(count_lines 'message box "info": ')
+  press i
+  wait_lines 'message box "info": ' $((before + 1)) || { echo "<no info box>"; return; }
+  grep -F 'message box "info": ' "$work/stderr" | tail -n1 | sed -e 's/^olvistra: message box "info": filename:\\t//' -e 's/\\npath:.*$//'
+}
+
+# Colour (#RRGGBB) of one pixel of the viewer window's client area.
+pixel() {  # x y
+  import -silent -window "$wid" -crop "1x1+$1+$2" +repage -depth 8 txt:- 2>/dev/null |
+    tail -n1 | grep -o '#[0-9A-Fa-f]\{6\}' | head -n1
+}
+
+# Waits until the pixel has the colour (each channel within 24 of it).
+wait_pixel() {  # x y #RRGGBB
+  local seen=""
+  for _ in $(seq 50); do
+    seen=$(pixel "$1" "$2")
+    if [ -n "$seen" ] && close_colour "$seen" "$3"; then return 0; fi
+    sleep 0.1
+  done
+  echo "$seen"
+  return 1
+}
+
+close_colour() {
+  local a=$1 b=$2 i
+  for i in 1 3 5; do
+    local x=$((16#${a:$i:2})) y=$((16#${b:$i:2}))
+    local d=$((x > y ? x - y : y - x))
+    [ "$d" -le 24 ] || return 1
+  done
+}
+
+expect_pixel() {  # description x y #RRGGBB
+  local seen
+  if seen=$(wait_pixel "$2" "$3" "$4"); then pass; else fail "$1: pixel ($2,$3) is $seen, expected $4"; fi
+}
+
+# A solid-colour image of the given size.
+solid_image() {  # path WxH colour
+  mkdir -p "$(dirname "$1")"
+  # Written through standard output: ImageMagick would read '%d' in a name.
+  convert -size "$2" "xc:$3" "${1##*.}:-" >"$1"
+}
+
+# The image names of a directory in the order the system lists them, which
+# is the viewer's order (only names the viewer lists as images).
+listed_images() {
+  ls -f "$1" | grep -E '^[^.].{4,}$' | grep -iE '\.(png|jpg|bmp|tga)$' || true
+}

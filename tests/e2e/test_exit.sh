@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Ending the viewer: Escape (also while minimised) and the close button.
+source "$(dirname "$0")/lib.sh"
+start_display 1024x768 wm
+make_registry
+solid_image "$work/pics/alpha.png" 32x32 red
+
+start_viewer "$work/pics"
+wait_window "Olvistra - "
+press Escape
+wait_exit
+[ -n "$status" ] && pass || fail "Escape did not end the viewer"
+
+start_viewer "$work/pics"
+wait_window "Olvistra - "
+wmctrl -i -c "$wid"
+wait_exit
+expect_eq "close button exit status" 0 "$status"
+
+start_viewer "$work/pics"
+wait_window "Olvistra - "
+xdotool windowminimize --sync "$wid" 2>/dev/null || xdotool windowminimize "$wid"
+sleep 0.5
+# The minimised window has no focus; the key is sent to it directly.
+xdotool key --window "$wid" Escape 2>/dev/null || true  # the key-up finds the viewer gone
+wait_exit
+[ -z "$viewer_pid" ] && pass || fail "Escape while minimised did not end the viewer"
+
+finish

@@ -1,0 +1,214 @@
+// The file list on real directories: order, growth, selection, lazy loading
+// and the skipping of unreadable images.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "model/file_list.h"
+#include "model/handdir.h"
+#include "render/gl.h"
+#include "support/gl_test_context.h"
+#include "support/temp_dir.h"
+#include "support/test_images.h"
+
+namespace {
+
+std::string raised(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::string& error) {
+        return error;
+    }
+    return "(nothing raised)";
+}
+
+std::vector<std::string> pathsOf(FileList& list) {
+    std::vector<std::string> paths;
+    for (uint32_t i = 0; i < list.items.count; ++i) paths.push_back(list.items[i]->path);
+    return paths;
+}
+
+// Installs a list as the global one for the duration of a test.
+class GlobalList {
+public:
+    explicit GlobalList(const std::string& dir) : list(new FileList(dir)) { fileList = list.get(); }
+    ~GlobalList() { fileList = nullptr; }
+    std::unique_ptr<FileList> list;
+};
+
+}  // namespace
+
+TEST(FileListRefresh, KeepsReaderOrderAndSkipsNonEntries) {
+    TempDir dir;
+    std::set<std::string> entries = {"b.png", "zz.jpg", "fotos", "Alpha.TGA", "m.bmp"};
+    for (const char* name : {"b.png", "zz.jpg", "Alpha.TGA", "m.bmp", "notes.txt", "a.jp", ".hidden.png"})
+        dir.writeFile(name);
+    dir.makeDir("fotos");
+    dir.makeDir("docs");
+
+    FileList list(dir.path());
+    std::vector<std::string> expected;
+    Handdir reader(dir.path());
+    while (reader.cursor < reader.names.count) {
+        std::string name = reader.readdir();
+        if (entries.count(name)) expected.push_back(dir.path() + name);
+    }
+    EXPECT_EQ(pathsOf(list), expected);
+    EXPECT_EQ(list.items.count, 5u);
+    EXPECT_EQ(list.items.capacity, 8u);
+    EXPECT_EQ(list.current, 0u);
+    EXPECT_EQ(list.dir, dir.path());
+}
+
+TEST(FileListRefresh, CapacityDoublesWithCount) {
+    for (auto [count, capacity] : {std::pair{1u, 1u}, {2u, 2u}, {3u, 4u}, {5u, 8u}, {9u, 16u}}) {
+        TempDir dir;
+        for (uint32_t i = 0; i < count; ++i) dir.writeFile("img" + std::to_string(i) + ".png");
+        FileList list(dir.path());
+        EXPECT_EQ(list.items.count, count);
+        EXPECT_EQ(list.items.capacity, capacity) << count << " entries";
+    }
+}
+
+TEST(FileListRefresh, UnreadableImageIsSkippedNotFatal) {
+    TempDir dir;
+    dir.writeFile("good1.png");
+    ASSERT_EQ(symlink((dir.path() + "nowhere").c_str(), (dir.path() + "broken.png").c_str()), 0);
+    dir.writeFile("good2.png");
+    FileList list(dir.path());
+    std::vector<std::string> paths = pathsOf(list);
+    EXPECT_EQ(std::set<std::string>(paths.begin(), paths.end()),
+              (std::set<std::string>{dir.path() + "good1.png", dir.path() + "good2.png"}));
+}
+
+TEST(FileListRefresh, MissingDirectoryRaisesReaderError) {
+    TempDir dir;
+    EXPECT_EQ(raised([&] { FileList list(dir.path() + "missing/"); }), "Handdir::opendir -> FindFirstFile");
+}
+
+TEST(FileListRefresh, KeepsCurrentEvenBeyondCount) {
+    TempDir dir;
+    dir.writeFile("one.png");
+    dir.writeFile("two.png");
+    FileList list(dir.path());
+    list.current = 5;
+    list.refresh();
+    EXPECT_EQ(list.current, 5u);
+    EXPECT_EQ(list.items.count, 2u);
+    EXPECT_EQ(list.get(list.current), nullptr);
+}
+
+TEST(FileListGet, EmptyListAndIndexBeyondCountAnswerNone) {
+    TempDir dir;
+    dir.writeFile("notes.txt");
+    dir.makeDir("docs");
+    GlobalList global(dir.path());
+    EXPECT_EQ(global.list->items.count, 0u);
+    EXPECT_EQ(global.list->get(0), nullptr);
+    EXPECT_EQ(currentItem(), nullptr);
+    unloadAll();  // nothing to do, nothing breaks
+}
+
+TEST(FileListGet, DirectoryEntryOpensWithoutGL) {
+    TempDir dir;
+    dir.makeDir("fotos");
+    dir.writeFile("fotos/inner.png");
+    GlobalList global(dir.path());
+    FileInfo* entry = currentItem();
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->path, dir.path() + "fotos");
+    EXPECT_TRUE(entry->loaded);
+}
+
+TEST(FileListGet, VanishedEntryRaisesAndStaysUnloaded) {
+    TempDir dir;
+    std::string path = dir.writeFile("gone.png");
+    FileList list(dir.path());
+    std::remove(path.c_str());
+    EXPECT_EQ(raised([&] { list.get(0); }), "can not open file " + path + " for read");
+    EXPECT_EQ(list.items.count, 1u);
+    EXPECT_FALSE(list.items[0]->loaded);
+}
+
+TEST(FileListSelect, ExactByteMatchOnly) {
+    TempDir dir;
+    dir.writeFile("a.png");
+    dir.writeFile("bb.png");
+    dir.writeFile("cc.png");
+    GlobalList global(dir.path());
+    uint32_t last = global.list->items.count - 1;
+    std::string target = global.list->items[last]->path;
+    select(target);
+    EXPECT_EQ(global.list->current, last);
+
+    global.list->current = 0;
+    std::string upper = target;
+    upper[upper.size() - 5] = char(toupper(upper[upper.size() - 5]));
+    select(upper);
+    std::string backslashed = target;
+    backslashed[dir.path().size() - 1] = '\\';
+    select(backslashed);
+    select(dir.path() + "abcd");
+    EXPECT_EQ(global.list->current, 0u);
+}
+
+// Lazy loading with real decodes in real GL contexts.
+class FileListLoading : public ::testing::Test {
+protected:
+    void SetUp() override { SKIP_WITHOUT_DISPLAY(); }
+};
+
+TEST_F(FileListLoading, GetTwiceDecodesOnce) {
+    GLTestContext gl;
+    TempDir dir;
+    std::string path = dir.path() + "photo.png";
+    writeTestImage(path, "png", 40, 30, {200, 20, 20});
+    FileList list(dir.path());
+    FileInfoImg* image = dynamic_cast<FileInfoImg*>(list.get(0));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width, 40u);
+    uint32_t texture = image->texture;
+    writeTestImage(path, "png", 10, 10, {0, 0, 200});  // not seen until reloaded
+    EXPECT_EQ(list.get(0), image);
+    EXPECT_EQ(image->width, 40u);
+    EXPECT_EQ(image->texture, texture);
+    reload(image);
+    EXPECT_EQ(image->width, 10u);
+}
+
+TEST_F(FileListLoading, UnloadAllThenGetLoadsInNewContextAndSparesItsTextures) {
+    TempDir dir;
+    writeTestImage(dir.path() + "first.png", "png", 16, 8, {10, 200, 10});
+    writeTestImage(dir.path() + "second.png", "png", 8, 16, {10, 10, 200});
+    GlobalList global(dir.path());
+    auto first = std::make_unique<GLTestContext>();
+    FileInfoImg* image = dynamic_cast<FileInfoImg*>(currentItem());
+    ASSERT_NE(image, nullptr);
+    ASSERT_NE(image->texture, 0u);
+    uint32_t other = global.list->current == 0 ? 1 : 0;
+    EXPECT_FALSE(global.list->items[other]->loaded);
+
+    // A second context: its own texture may carry the same name as the first
+    // context's; unloadAll must not delete it.
+    GLTestContext second;
+    GLuint own = 0;
+    glGenTextures(1, &own);
+    glBindTexture(GL_TEXTURE_2D, own);
+    first.reset();
+    unloadAll();
+    EXPECT_FALSE(image->loaded);
+    EXPECT_FALSE(global.list->items[other]->loaded);
+    EXPECT_TRUE(glIsTexture(own));
+
+    ASSERT_EQ(currentItem(), image);
+    EXPECT_TRUE(image->loaded);
+    EXPECT_NE(image->texture, 0u);
+    EXPECT_TRUE(glIsTexture(image->texture));
+    EXPECT_FALSE(global.list->items[other]->loaded);
+    glDeleteTextures(1, &own);
+}

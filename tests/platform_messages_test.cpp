@@ -1,0 +1,312 @@
+// The message queue of the Linux Win32 layer: SDL events become the Win32
+// messages the viewer's window procedure and loop rely on.
+// The layer's header comes first: it defines APIENTRY as GL expects.
+#include "platform_test_support.h"
+
+#include <GL/gl.h>
+#include <time.h>
+#include <chrono>
+#include <thread>
+
+using namespace platform_test;
+
+namespace {
+
+void pushKey(Uint32 windowId, Uint32 type, SDL_Keycode key, bool repeat = false, Uint16 mod = KMOD_NUM) {
+    SDL_Event event{};
+    event.type = type;
+    event.key.windowID = windowId;
+    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    event.key.repeat = repeat;
+    event.key.keysym.sym = key;
+    event.key.keysym.mod = mod;
+    SDL_PushEvent(&event);
+}
+
+void pushWindowEvent(Uint32 windowId, Uint8 what, int data1 = 0, int data2 = 0) {
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = windowId;
+    event.window.event = what;
+    event.window.data1 = data1;
+    event.window.data2 = data2;
+    SDL_PushEvent(&event);
+}
+
+std::vector<MSG> takeAll() {
+    std::vector<MSG> out;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) out.push_back(msg);
+    return out;
+}
+
+double msSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+class PlatformMessages : public PlatformDisplayTest {};
+
+TEST_F(PlatformMessages, DispatchCallsTheClassProcedure) {
+    LayerWindow window;
+    MSG msg{window.hWnd, WM_KEYDOWN, VK_F1, 7, 0, {0, 0}};
+    EXPECT_TRUE(TranslateMessage(&msg));
+    EXPECT_EQ(DispatchMessageA(&msg), 0x5A);
+    ASSERT_EQ(received().size(), 1u);
+    EXPECT_EQ(received()[0].hwnd, window.hWnd);
+    EXPECT_EQ(received()[0].message, UINT(WM_KEYDOWN));
+    EXPECT_EQ(received()[0].wParam, WPARAM(VK_F1));
+    EXPECT_EQ(received()[0].lParam, 7);
+
+    MSG toNobody{nullptr, WM_KEYDOWN, VK_F1, 0, 0, {0, 0}};
+    EXPECT_EQ(DispatchMessageA(&toNobody), 0);
+    EXPECT_EQ(received().size(), 1u);
+}
+
+TEST_F(PlatformMessages, QuitComesOnceAfterEverythingElse) {
+    LayerWindow window;
+    pushKey(window.sdlId(), SDL_KEYDOWN, SDLK_l);
+    PostQuitMessage(3);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(msg.message, UINT(WM_KEYDOWN));
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, UINT(WM_KEYDOWN)) << "PM_NOREMOVE must leave it queued";
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, UINT(WM_QUIT));
+    EXPECT_EQ(msg.wParam, WPARAM(3));
+    EXPECT_EQ(msg.hwnd, nullptr);
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) << "WM_QUIT is taken once";
+}
+
+TEST_F(PlatformMessages, SdlQuitIsNotWmQuit) {
+    LayerWindow window;
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    for (const MSG& msg : takeAll()) EXPECT_NE(msg.message, UINT(WM_QUIT));
+}
+
+TEST_F(PlatformMessages, KeysArriveAsVirtualKeysWithRepeats) {
+    LayerWindow window;
+    Uint32 id = window.sdlId();
+    pushKey(id, SDL_KEYDOWN, SDLK_RIGHT);
+    pushKey(id, SDL_KEYDOWN, SDLK_RIGHT, true);
+    pushKey(id, SDL_KEYDOWN, SDLK_RIGHT, true);
+    pushKey(id, SDL_KEYUP, SDLK_RIGHT);
+    pushKey(id, SDL_KEYDOWN, SDLK_j);
+    pushKey(id, SDL_KEYDOWN, SDLK_PAGEDOWN);
+    pushKey(id, SDL_KEYDOWN, SDLK_F5);
+    pushKey(id, SDL_KEYDOWN, SDLK_ESCAPE);
+    pushKey(id, SDL_KEYDOWN, SDLK_WWW);  // no virtual key: no message
+
+    std::vector<MSG> got = takeAll();
+    ASSERT_EQ(got.size(), 8u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(got[i].message, UINT(WM_KEYDOWN));
+        EXPECT_EQ(got[i].wParam, WPARAM(VK_RIGHT));
+        EXPECT_EQ(got[i].hwnd, window.hWnd);
+        EXPECT_EQ(bool(got[i].lParam & (1 << 30)), i > 0) << "previous-state bit marks the repeats";
+    }
+    EXPECT_EQ(got[3].message, UINT(WM_KEYUP));
+    EXPECT_EQ(got[3].wParam, WPARAM(VK_RIGHT));
+    EXPECT_EQ(got[4].wParam, WPARAM('J'));
+    EXPECT_EQ(got[5].wParam, WPARAM(VK_NEXT));
+    EXPECT_EQ(got[6].wParam, WPARAM(VK_F5));
+    EXPECT_EQ(got[7].wParam, WPARAM(VK_ESCAPE));
+}
+
+TEST_F(PlatformMessages, AltKeysAreSystemKeysTheViewerDoesNotSee) {
+    LayerWindow window;
+    pushKey(window.sdlId(), SDL_KEYDOWN, SDLK_l, false, KMOD_LALT | KMOD_NUM);
+    pushKey(window.sdlId(), SDL_KEYDOWN, SDLK_l, false, KMOD_LCTRL | KMOD_NUM);
+    std::vector<MSG> got = takeAll();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_NE(got[0].message, UINT(WM_KEYDOWN)) << "Alt+L is WM_SYSKEYDOWN on Windows";
+    EXPECT_EQ(DefWindowProcA(window.hWnd, got[0].message, got[0].wParam, got[0].lParam), 0);
+    EXPECT_EQ(got[1].message, UINT(WM_KEYDOWN));
+}
+
+TEST_F(PlatformMessages, WindowChangesBecomeSizeActivateAndClose) {
+    LayerWindow window;
+    Uint32 id = window.sdlId();
+    pushWindowEvent(id, SDL_WINDOWEVENT_FOCUS_GAINED);
+    pushWindowEvent(id, SDL_WINDOWEVENT_FOCUS_LOST);
+    pushWindowEvent(id, SDL_WINDOWEVENT_MINIMIZED);
+    pushWindowEvent(id, SDL_WINDOWEVENT_RESTORED);
+    pushWindowEvent(id, SDL_WINDOWEVENT_CLOSE);
+    std::vector<MSG> got = takeAll();
+    ASSERT_EQ(got.size(), 7u);
+    EXPECT_EQ(got[0].message, UINT(WM_ACTIVATE));
+    EXPECT_EQ(LOWORD(got[0].wParam), WA_ACTIVE);
+    EXPECT_EQ(HIWORD(got[0].wParam), 0);
+    EXPECT_EQ(got[1].message, UINT(WM_ACTIVATE));
+    EXPECT_EQ(LOWORD(got[1].wParam), WA_INACTIVE);
+    EXPECT_EQ(HIWORD(got[1].wParam), 0) << "losing the focus is not minimising";
+    EXPECT_EQ(got[2].message, UINT(WM_ACTIVATE));
+    EXPECT_NE(HIWORD(got[2].wParam), 0) << "minimised";
+    EXPECT_EQ(got[3].message, UINT(WM_SIZE));
+    EXPECT_EQ(got[3].wParam, WPARAM(SIZE_MINIMIZED));
+    EXPECT_EQ(got[4].message, UINT(WM_ACTIVATE));
+    EXPECT_EQ(HIWORD(got[4].wParam), 0) << "restored";
+    EXPECT_EQ(got[5].message, UINT(WM_SIZE));
+    EXPECT_EQ(LOWORD(got[5].lParam), 1024);
+    EXPECT_EQ(HIWORD(got[5].lParam), 768);
+    EXPECT_EQ(got[6].message, UINT(WM_CLOSE));
+
+    // The default procedure closes by destroying the window.
+    EXPECT_EQ(DefWindowProcA(window.hWnd, WM_CLOSE, 0, 0), 0);
+    EXPECT_FALSE(DestroyWindow(window.hWnd)) << "already destroyed";
+    window.hWnd = nullptr;
+}
+
+TEST_F(PlatformMessages, ResizingTheXWindowGivesWmSize) {
+    LayerWindow window;
+    ShowWindow(window.hWnd, SW_SHOW);
+    drainMessages();
+    std::string id = runCommand("xdotool search --onlyvisible --name '^" + window.caption + "$' | head -n1");
+    ASSERT_FALSE(id.empty());
+    runCommand("xdotool windowsize " + id.substr(0, id.find('\n')) + " 640 480");
+    std::vector<MSG> got = pumpUntil([](const std::vector<MSG>& m) { return m.back().message == WM_SIZE; });
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got.back().message, UINT(WM_SIZE));
+    EXPECT_EQ(got.back().wParam, WPARAM(SIZE_RESTORED));
+    EXPECT_EQ(LOWORD(got.back().lParam), 640);
+    EXPECT_EQ(HIWORD(got.back().lParam), 480);
+}
+
+TEST_F(PlatformMessages, AReplacedWindowsKeysFollowTheFocusButNotItsOtherEvents) {
+    // The full-screen switch: keys read for the old window still count (F
+    // and Escape pressed together), its close and size events do not.
+    LayerWindow window;
+    Uint32 oldId = window.sdlId();
+    ASSERT_TRUE(DestroyWindow(window.hWnd));
+    window.hWnd = nullptr;
+    LayerWindow next(WS_OVERLAPPEDWINDOW, "PlatformNextClass");
+    pushWindowEvent(oldId, SDL_WINDOWEVENT_CLOSE);
+    pushWindowEvent(oldId, SDL_WINDOWEVENT_SIZE_CHANGED, 10, 10);
+    pushKey(oldId, SDL_KEYDOWN, SDLK_ESCAPE);
+    pushKey(0, SDL_KEYDOWN, SDLK_l);  // sent to a window without the focus
+    std::vector<MSG> got = takeAll();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].hwnd, next.hWnd);
+    EXPECT_EQ(got[0].wParam, WPARAM(VK_ESCAPE));
+    EXPECT_EQ(got[1].hwnd, next.hWnd);
+    EXPECT_EQ(got[1].wParam, WPARAM('L'));
+}
+
+TEST_F(PlatformMessages, RealKeyPressFromTheXServer) {
+    if (runCommand("command -v xdotool").empty()) GTEST_SKIP() << "xdotool is not installed";
+    LayerWindow window;
+    ShowWindow(window.hWnd, SW_SHOW);
+    // Other test processes may share the display and take the focus: retry.
+    bool seen = false;
+    for (int attempt = 0; attempt < 3 && !seen; ++attempt) {
+        SetForegroundWindow(window.hWnd);
+        SetFocus(window.hWnd);
+        pumpUntil([](const std::vector<MSG>& m) { return m.back().message == WM_ACTIVATE; }, 1.0);
+        runCommand("xdotool key End");
+        std::vector<MSG> got = pumpUntil([](const std::vector<MSG>& m) { return m.back().message == WM_KEYUP; });
+        for (const MSG& msg : got)
+            if (msg.message == WM_KEYDOWN && msg.wParam == VK_END) seen = true;
+    }
+    EXPECT_TRUE(seen) << "End pressed through XTEST never arrived as WM_KEYDOWN VK_END";
+}
+
+class PlatformIdleWait : public PlatformDisplayTest {
+protected:
+    // Leaves the queue empty with nothing done since the last frame.
+    void presentAFrame(LayerWindow& window) {
+        drainMessages();
+        SwapBuffers(window.hDC);
+    }
+};
+
+TEST_F(PlatformIdleWait, AStillPictureWaitsABoundedTime) {
+    LayerWindow window;
+    ASSERT_TRUE(window.makeGLCurrent());
+    presentAFrame(window);
+    MSG msg;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    double waited = msSince(start);
+    EXPECT_GE(waited, 200.0) << "nothing happened, so the empty queue should wait";
+    EXPECT_LT(waited, 700.0) << "the wait must be bounded";
+
+    start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_LT(msSince(start), 100.0) << "one wait per frame";
+}
+
+TEST_F(PlatformIdleWait, NoWaitAfterAMessageOrANewWindow) {
+    LayerWindow window;
+    ASSERT_TRUE(window.makeGLCurrent());
+    presentAFrame(window);
+    pushKey(window.sdlId(), SDL_KEYDOWN, SDLK_l);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    DispatchMessageA(&msg);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_LT(msSince(start), 100.0) << "the key's frame must be drawn at once";
+
+    presentAFrame(window);
+    LayerWindow other(WS_OVERLAPPEDWINDOW, "PlatformIdleOtherClass");
+    start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_LT(msSince(start), 100.0) << "a new window must get its first frame at once";
+}
+
+TEST_F(PlatformIdleWait, AKeyWakesTheWaitAtOnce) {
+    LayerWindow window;
+    ASSERT_TRUE(window.makeGLCurrent());
+    presentAFrame(window);
+    Uint32 id = window.sdlId();
+    std::chrono::steady_clock::time_point pushed;
+    std::thread presser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        pushed = std::chrono::steady_clock::now();
+        pushKey(id, SDL_KEYDOWN, SDLK_l);
+    });
+    MSG msg;
+    BOOL got = PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+    auto returned = std::chrono::steady_clock::now();
+    presser.join();
+    ASSERT_TRUE(got);
+    EXPECT_EQ(msg.wParam, WPARAM('L'));
+    double wokeAfter = std::chrono::duration<double, std::milli>(returned - pushed).count();
+    EXPECT_LT(wokeAfter, 100.0);
+}
+
+TEST_F(PlatformIdleWait, AStillPictureCostsLittleProcessorTime) {
+    LayerWindow window;
+    ASSERT_TRUE(window.makeGLCurrent());
+    ShowWindow(window.hWnd, SW_SHOW);
+    auto cpuSeconds = [] {
+        timespec ts{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+        return double(ts.tv_sec) + ts.tv_nsec / 1e9;
+    };
+    // The viewer's loop: drain the queue, draw when empty, present.
+    auto loopFor = [&](double seconds) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        MSG msg;
+        while (std::chrono::steady_clock::now() < end) {
+            if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+                continue;
+            }
+            glClearColor(0.2f, 0.3f, 0.4f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            SwapBuffers(window.hDC);
+        }
+    };
+    loopFor(0.5);  // settle: first frames, focus and expose events
+    double wallStart = SDL_GetTicks() / 1000.0, cpuStart = cpuSeconds();
+    loopFor(3.0);
+    double share = (cpuSeconds() - cpuStart) / (SDL_GetTicks() / 1000.0 - wallStart);
+    RecordProperty("idle_cpu_percent", std::to_string(share * 100.0));
+    EXPECT_LT(share, 0.05) << "a still picture should take a few percent of a core at most";
+}

@@ -1,0 +1,25 @@
+// Writers of small test images with a known size and one known colour.
+//
+// bmp (BITMAPINFOHEADER), png, tga, jpg, psd, dds, raw and pcx are written by
+// DevIL's own encoders, so DevIL must be started (a GLTestContext does it).
+// gif, cut, dcx and dcm are written here. jp2, psp and exr get only the
+// format's signature: no encoder for them is at hand, and the installed
+// DevIL has no jp2 or exr decoder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct Rgb {
+    uint8_t r, g, b;
+};
+
+// Writes a width x height image filled with `colour` in `format` (one of the
+// names above) to `path`. Raises std::runtime_error when it cannot.
+void writeTestImage(const std::string& path, const std::string& format, uint32_t width, uint32_t height,
+                    Rgb colour);
+
+// Writes raw bytes to a file.
+void writeBytes(const std::string& path, const std::string& bytes);
+// Reads a whole file.
+std::string readBytes(const std::string& path);
