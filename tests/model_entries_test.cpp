@@ -12,19 +12,11 @@
 #include <string>
 
 #include "model/file_info.h"
+#include "support/raised.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
 
 namespace {
-
-std::string raised(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::string& error) {
-        return error;
-    }
-    return "(nothing raised)";
-}
 
 enum class Kind { None, Image, Dir };
 

@@ -13,19 +13,11 @@
 #include "model/handdir.h"
 #include "render/gl.h"
 #include "support/gl_test_context.h"
+#include "support/raised.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
 
 namespace {
-
-std::string raised(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::string& error) {
-        return error;
-    }
-    return "(nothing raised)";
-}
 
 std::vector<std::string> pathsOf(FileList& list) {
     std::vector<std::string> paths;

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# An entry whose file goes away after the listing: told once, drawn as
+# nothing, and tried again on stepping back, R and F5; the viewer keeps going.
+source "$(dirname "$0")/lib.sh"
+start_display
+make_registry
+
+pics="$work/pics"
+for name in first second third; do solid_image "$pics/$name.png" 32x32 red; done
+mapfile -t order < <(listed_images "$pics")
+gone="$pics/${order[1]}"
+error="message box \"Olvistra - error\": can not open file $gone for read"
+
+start_viewer "$pics"
+wait_window "Olvistra - "
+expect_pixel "first entry shown" 512 384 "#FF0000"
+mv "$gone" "$work/kept.png"
+
+press l
+wait_lines "$error" 1 || true
+sleep 1.5
+expect_eq "error shown once, not on every frame" 1 "$(count_lines "$error")"
+expect_pixel "nothing drawn for the vanished entry" 512 384 "#000000"
+expect_eq "no info box for the vanished entry" 0 "$(count_lines 'message box "info"')"
+
+press l
+expect_pixel "next entry shown" 512 384 "#FF0000"
+press j
+wait_lines "$error" 2 || true
+expect_eq "stepping back tries again" 2 "$(count_lines "$error")"
+press r
+wait_lines "$error" 3 || true
+expect_eq "R tries again" 3 "$(count_lines "$error")"
+
+mv "$work/kept.png" "$gone"
+convert -size 32x32 xc:blue png:- >"$gone"
+press F5
+expect_pixel "F5 shows the file once it is back" 512 384 "#0000FF"
+expect_eq "no further error" 3 "$(count_lines "$error")"
+kill -0 "$viewer_pid" 2>/dev/null && pass || fail "viewer ended"
+press Escape
+wait_exit
+
+finish
