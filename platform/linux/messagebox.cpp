@@ -11,11 +11,14 @@
 // Honoured flags: MB_OK, MB_YESNO (Yes is the Return default, No the Escape
 // default), MB_ICONERROR, MB_ICONWARNING, MB_ICONINFORMATION.
 #include <SDL.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -58,6 +61,23 @@ bool isYesNo(UINT type) { return (type & MB_TYPEMASK) == MB_YESNO; }
 
 int fallbackAnswer(UINT type) { return isYesNo(type) ? IDNO : IDOK; }
 
+// SDL draws a tab as an unknown glyph; boxes line their columns up with
+// spaces to the next multiple of eight instead.
+std::string tabsExpanded(const char* text) {
+    std::string out;
+    size_t column = 0;
+    for (const char* c = text; *c; ++c) {
+        if (*c == '\t') {
+            do out += ' ';
+            while (++column % 8 != 0);
+        } else {
+            out += *c;
+            column = *c == '\n' ? 0 : column + 1;
+        }
+    }
+    return out;
+}
+
 // Shows the box in this process; returns the Win32 answer, or 0 when no box
 // could be shown.
 int showWithSdl(const char* caption, const char* text, UINT type) {
@@ -77,7 +97,8 @@ int showWithSdl(const char* caption, const char* text, UINT type) {
     SDL_MessageBoxData box{};
     box.flags = flags;
     box.title = caption;
-    box.message = text;
+    std::string message = tabsExpanded(text);
+    box.message = message.c_str();
     box.numbuttons = isYesNo(type) ? 2 : 1;
     box.buttons = isYesNo(type) ? yesNo : ok;
     int pressed = -1;
@@ -86,9 +107,23 @@ int showWithSdl(const char* caption, const char* text, UINT type) {
     return pressed;
 }
 
+void closeBoxGroup(int) { ::kill(0, SIGKILL); }
+
+// A box must not outlive the viewer. The child and whatever SDL forks to draw
+// the box form one process group, which goes away as a whole when the thread
+// that asked for the box ends (with the viewer).
+void tieToViewer(pid_t viewer) {
+    ::setpgid(0, 0);
+    std::signal(SIGTERM, closeBoxGroup);
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != viewer) closeBoxGroup(0);
+}
+
 // Runs in a child started by showInChild: show the box and exit with the answer.
 __attribute__((constructor)) void messageBoxChild(int argc, char** argv, char**) {
-    if (!std::getenv(childMarker) || argc != 4) return;
+    const char* viewer = std::getenv(childMarker);
+    if (!viewer || argc != 4) return;
+    tieToViewer(static_cast<pid_t>(std::strtol(viewer, nullptr, 10)));
     int answer = showWithSdl(argv[2], argv[3], static_cast<UINT>(std::strtoul(argv[1], nullptr, 10)));
     std::_Exit(answer);
 }
@@ -96,7 +131,7 @@ __attribute__((constructor)) void messageBoxChild(int argc, char** argv, char**)
 int showInChild(const char* caption, const char* text, UINT type) {
     std::string flags = std::to_string(type);
     char marker[64];
-    std::snprintf(marker, sizeof marker, "%s=1", childMarker);
+    std::snprintf(marker, sizeof marker, "%s=%d", childMarker, static_cast<int>(::getpid()));
     char exe[] = "/proc/self/exe";
     char* argv[] = {exe, &flags[0], const_cast<char*>(caption), const_cast<char*>(text), nullptr};
 
