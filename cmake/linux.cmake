@@ -1,5 +1,5 @@
 # The Linux executable: the app code over our Win32 subset (platform/linux,
-# SDL2 and POSIX) and its install layout.
+# SDL2 and POSIX), its install layout and the Debian package.
 find_package(DevIL REQUIRED)
 find_package(SDL2 REQUIRED)
 find_package(OpenGL REQUIRED COMPONENTS OpenGL)
@@ -38,12 +38,18 @@ add_executable(olvistra platform/linux/entry.cpp)
 target_compile_options(olvistra PRIVATE ${OLVISTRA_WARNINGS})
 target_link_libraries(olvistra PRIVATE olvistra_core)
 
-# Install: the binary, a bundled sample folder, and the registry file that points the viewer at its installed data
+# Install: the binary, the desktop entry and its icon, a bundled sample
+# folder, and the registry file that points the viewer at its installed data
 # directory.
 install(TARGETS olvistra RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES resources/olvistra.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES resources/olvistra-32.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps
+        RENAME olvistra.png)
 install(DIRECTORY resources/samples DESTINATION ${CMAKE_INSTALL_DATADIR}/olvistra OPTIONAL)
 install(FILES resources/olvistra.ico DESTINATION ${CMAKE_INSTALL_DATADIR}/olvistra)
 string(REPLACE "\\" "\\\\" OLVISTRA_DATA_DIR_ESCAPED "${OLVISTRA_DATA_DIR}")
 string(REPLACE "\"" "\\\"" OLVISTRA_DATA_DIR_ESCAPED "${OLVISTRA_DATA_DIR_ESCAPED}")
 configure_file(resources/olvistra.reg.in ${CMAKE_BINARY_DIR}/olvistra.reg @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/olvistra.reg DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/olvistra)
+
+include(cmake/package.cmake)
