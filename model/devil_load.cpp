@@ -81,3 +81,42 @@ bool fitBoundImage(uint32_t maxSide) {
     bool errors = drainDevilErrors();
     return ok == IL_TRUE && !errors && boundImageIsConsistent();
 }
+
+// The helper's DevIL: started once, before the helper gives up its rights.
+void startDecoder() {
+    installDevilAllocator();
+    ilInit();
+    iluInit();
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    drainDevilErrors();
+}
+
+// Rows go out bottom first, which is what ILUT would have made of the image
+// for the texture; the viewer then registers that origin, so ILUT leaves the
+// rows as they are and the picture stays the right way up.
+bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height, const unsigned char** pixels) {
+    if (!decodeImage(path)) return false;
+    drainDevilErrors();
+    ILboolean converted = ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE);
+    if (drainDevilErrors() || converted != IL_TRUE || !boundImageIsConsistent()) return false;
+    if (ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_UPPER_LEFT) {
+        ILboolean flipped = iluFlipImage();
+        if (drainDevilErrors() || flipped != IL_TRUE) return false;
+    }
+    if (ilGetInteger(IL_IMAGE_BYTES_PER_PIXEL) != 4 || ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE) return false;
+    *width = uint32_t(ilGetInteger(IL_IMAGE_WIDTH));
+    *height = uint32_t(ilGetInteger(IL_IMAGE_HEIGHT));
+    *pixels = ilGetData();
+    return true;
+}
+
+bool boundImageFromRgba(uint32_t width, uint32_t height, const unsigned char* pixels) {
+    if (width == 0 || height == 0 || uint64_t(width) * height * 4 >= devilMaxRgbaBytes) return false;
+    drainDevilErrors();
+    ILboolean ok = ilTexImage(width, height, 1, 4, IL_RGBA, IL_UNSIGNED_BYTE, const_cast<unsigned char*>(pixels));
+    ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
+    bool errors = drainDevilErrors();
+    return ok == IL_TRUE && !errors && boundImageIsConsistent();
+}
