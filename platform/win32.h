@@ -81,11 +81,12 @@ void decodeServiceStop();
 void releaseDecodedImage(DecodedImage* image);
 
 // Defined by the app and run inside the helper: startDecoder once, before
-// the helper gives up its rights; then decodeToRgba for each file, which
-// decodes into 8-bit RGBA rows, bottom row first. On success *pixels stays
-// valid until the next call.
+// the helper gives up its rights; then for each file decodeToRgba, which
+// decodes it and gives its size, and after a success copyDecodedRgba, which
+// writes width * height * 4 bytes of 8-bit RGBA, bottom row first.
 void startDecoder();
-bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height, const unsigned char** pixels);
+bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height);
+void copyDecodedRgba(unsigned char* target);
 
 // What tells one version of a file from another: a replaced or rewritten
 // file gets another stamp.

@@ -107,8 +107,8 @@ bool sendAll(int socket, const void* data, size_t size, int attachedFd) {
     }
 }
 
-// A sealed memfd holding the pixels, or -1.
-int sealedPixelBuffer(const unsigned char* pixels, size_t size) {
+// A sealed memfd holding the decoded pixels, or -1.
+int sealedPixelBuffer(size_t size) {
     int fd = int(::syscall(SYS_memfd_create, "olvistra-decoded", MFD_CLOEXEC | MFD_ALLOW_SEALING));
     if (fd < 0) return -1;
     bool ok = ::ftruncate(fd, off_t(size)) == 0;
@@ -116,7 +116,7 @@ int sealedPixelBuffer(const unsigned char* pixels, size_t size) {
         void* target = ::mmap(nullptr, size, PROT_WRITE, MAP_SHARED, fd, 0);
         ok = target != MAP_FAILED;
         if (ok) {
-            std::memcpy(target, pixels, size);
+            copyDecodedRgba(static_cast<unsigned char*>(target));
             ::munmap(target, size);
         }
     }
@@ -130,11 +130,10 @@ int sealedPixelBuffer(const unsigned char* pixels, size_t size) {
 
 void answer(const char* path) {
     ResultHeader result = {};
-    const unsigned char* pixels = nullptr;
     int fd = -1;
-    if (decodeToRgba(path, &result.width, &result.height, &pixels)) {
+    if (decodeToRgba(path, &result.width, &result.height)) {
         result.byteCount = uint64_t(result.width) * result.height * 4;
-        fd = sealedPixelBuffer(pixels, size_t(result.byteCount));
+        fd = sealedPixelBuffer(size_t(result.byteCount));
         result.ok = fd >= 0 ? 1 : 0;
     }
     if (!result.ok) result = ResultHeader{};

@@ -5,7 +5,6 @@
 // ahead in parallel; the interface is the one the Linux helper serves, so a
 // helper over a file mapping can take its place.
 #include <cstdlib>
-#include <cstring>
 
 #include "platform/win32.h"
 
@@ -23,13 +22,12 @@ Outcome outcome;
 bool decodeServiceSubmit(const char* path) {
     if (outcome.state != DECODE_IDLE) return false;
     uint32_t width = 0, height = 0;
-    const unsigned char* pixels = nullptr;
     outcome.state = DECODE_FAILED;
-    if (!decodeToRgba(path, &width, &height, &pixels)) return true;
+    if (!decodeToRgba(path, &width, &height)) return true;
     size_t size = size_t(width) * height * 4;
     void* copy = std::malloc(size);
     if (!copy) return true;
-    std::memcpy(copy, pixels, size);
+    copyDecodedRgba(static_cast<unsigned char*>(copy));
     outcome.image.width = width;
     outcome.image.height = height;
     outcome.image.pixels = static_cast<const unsigned char*>(copy);
