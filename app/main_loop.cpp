@@ -74,8 +74,14 @@ bool toggleFullscreen() {
 }  // namespace
 
 int runViewer(const std::string& startPath, const std::string& title) {
-    if (!openViewerWindow(title.c_str(), fullscreen)) return 0;
+    // The decode helper starts while the window opens.
+    decodeServiceStart();
+    if (!openViewerWindow(title.c_str(), fullscreen)) {
+        endDecoding();
+        return 0;
+    }
     if (!buildFileList(startPath)) {
+        endDecoding();
         closeViewerWindow();
         return refusedStartStatus;
     }

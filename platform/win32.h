@@ -68,6 +68,9 @@ enum DecodeJobState {
 // How long one image may take before its helper is killed.
 constexpr uint32_t decodeTimeLimitMs = 10000;
 
+// Starts the helper ahead of the first job, so that its start overlaps
+// other work; submit starts it too when needed.
+bool decodeServiceStart();
 // Starts decoding the file. False when a job is already in flight or no
 // helper could be started (then nothing runs).
 bool decodeServiceSubmit(const char* path);

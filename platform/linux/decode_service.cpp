@@ -113,7 +113,7 @@ int sealedPixelBuffer(size_t size) {
     if (fd < 0) return -1;
     bool ok = ::ftruncate(fd, off_t(size)) == 0;
     if (ok) {
-        void* target = ::mmap(nullptr, size, PROT_WRITE, MAP_SHARED, fd, 0);
+        void* target = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
         ok = target != MAP_FAILED;
         if (ok) {
             copyDecodedRgba(static_cast<unsigned char*>(target));
@@ -256,7 +256,7 @@ bool mapPixels(int fd, const ResultHeader& header, DecodedImage* image) {
     if (seals < 0 || (seals & needed) != needed) return false;
     off_t size = ::lseek(fd, 0, SEEK_END);
     if (size < 0 || uint64_t(size) != expected) return false;
-    void* mapped = ::mmap(nullptr, size_t(expected), PROT_READ, MAP_SHARED, fd, 0);
+    void* mapped = ::mmap(nullptr, size_t(expected), PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
     if (mapped == MAP_FAILED) return false;
     image->width = header.width;
     image->height = header.height;
@@ -315,6 +315,8 @@ void closeDescriptorsAbove(int lowest) {
     if (limit < 0 || limit > 65536) limit = 65536;
     for (int fd = lowest + 1; fd < limit; ++fd) ::close(fd);
 }
+
+bool decodeServiceStart() { return helperAlive() || startHelper(); }
 
 bool decodeServiceSubmit(const char* path) {
     ServiceState& s = service();

@@ -19,6 +19,8 @@ Outcome outcome;
 
 }  // namespace
 
+bool decodeServiceStart() { return true; }
+
 bool decodeServiceSubmit(const char* path) {
     if (outcome.state != DECODE_IDLE) return false;
     uint32_t width = 0, height = 0;
