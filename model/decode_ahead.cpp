@@ -39,8 +39,9 @@ uint64_t spareBytes() {
     return total;
 }
 
-// Files a speculative job was not for may be kept; a speculative result
-// that would break the bound is dropped.
+// Keeps a finished job's outcome. A speculative result that would break
+// the bound on spare buffers keeps only its name, with a stamp that never
+// matches, so the entry is decoded afresh when it is shown.
 void keep(const Job& finished, bool decoded, DecodedImage& image) {
     Ready entry;
     entry.path = finished.path;
@@ -51,7 +52,7 @@ void keep(const Job& finished, bool decoded, DecodedImage& image) {
     if (finished.speculative && spareBytes() + entry.image.byteCount > decodeAheadMaxBytes) {
         release(entry);
         entry.decoded = false;
-        entry.stamp = FileStamp{};  // never matches: decoded afresh when shown
+        entry.stamp = FileStamp{};
     }
     ready.push_back(std::move(entry));
 }

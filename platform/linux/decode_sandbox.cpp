@@ -22,8 +22,6 @@ namespace {
 
 const rlim_t addressSpaceCap = rlim_t(2) << 30;
 
-bool filterInstalled = false;
-
 #if defined(__x86_64__)
 const unsigned filterArch = AUDIT_ARCH_X86_64;
 #elif defined(__aarch64__)
@@ -101,9 +99,6 @@ void restrictDecodeHelper() {
 #endif
     setLimit(RLIMIT_CORE, 0);
     ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
-    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0) filterInstalled = installFilter();
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0) installFilter();
 }
 
-#ifdef OLVISTRA_TEST_HOOKS
-bool decodeFilterInstalled() { return filterInstalled; }
-#endif

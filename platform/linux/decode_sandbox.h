@@ -9,7 +9,3 @@ void closeDescriptorsAbove(int lowest);
 // cannot be applied is skipped; the helper still runs.
 void restrictDecodeHelper();
 
-#ifdef OLVISTRA_TEST_HOOKS
-// True when the filter was installed in this process.
-bool decodeFilterInstalled();
-#endif
