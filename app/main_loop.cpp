@@ -5,6 +5,7 @@
 
 #include "app/entry_errors.h"
 #include "app/window_proc.h"
+#include "model/decode_ahead.h"
 #include "model/file_list.h"
 #include "platform/win32.h"
 #include "render/gl_window.h"
@@ -40,9 +41,12 @@ bool buildFileList(const std::string& startPath) {
 }
 
 // Draws one frame. An entry that cannot be opened is reported once and then
-// shown as an empty frame until the user moves on or reloads.
+// shown as an empty frame until the user moves on or reloads. While the
+// decode helper still works on the current entry the frame stays empty and
+// the loop goes on handling keys; the entry is opened once its pixels (or
+// its failure) are in, so opening it never waits.
 bool drawFrame() {
-    if (currentEntryUnopenable()) {
+    if (currentEntryUnopenable() || !advanceDecoding()) {
         clearFrame();
         return true;
     }
@@ -70,8 +74,14 @@ bool toggleFullscreen() {
 }  // namespace
 
 int runViewer(const std::string& startPath, const std::string& title) {
-    if (!openViewerWindow(title.c_str(), fullscreen)) return 0;
+    // The decode helper starts while the window opens.
+    decodeServiceStart();
+    if (!openViewerWindow(title.c_str(), fullscreen)) {
+        endDecoding();
+        return 0;
+    }
     if (!buildFileList(startPath)) {
+        endDecoding();
         closeViewerWindow();
         return refusedStartStatus;
     }
@@ -88,9 +98,13 @@ int runViewer(const std::string& startPath, const std::string& title) {
         if (active && !drawFrame()) ending = true;
         if (keys[VK_ESCAPE]) ending = true;
         if (!ending) SwapBuffers(hDC);
-        if (keys['F'] && !toggleFullscreen()) return 0;
+        if (keys['F'] && !toggleFullscreen()) {
+            endDecoding();
+            return 0;
+        }
         if (ending) break;
     }
+    endDecoding();
     closeViewerWindow();
     return static_cast<int>(message.wParam);
 }

@@ -1,6 +1,7 @@
 #include "model/devil_load.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/win32.h"
 #ifndef ILUT_USE_OPENGL
@@ -78,6 +79,71 @@ bool fitBoundImage(uint32_t maxSide) {
     drainDevilErrors();
     iluImageParameter(ILU_FILTER, ILU_NEAREST);
     ILboolean ok = iluScale(ILuint(newWidth), ILuint(newHeight), 1);
+    bool errors = drainDevilErrors();
+    return ok == IL_TRUE && !errors && boundImageIsConsistent();
+}
+
+// The helper's DevIL: started once, before the helper gives up its rights.
+void startDecoder() {
+    installDevilAllocator();
+    ilInit();
+    iluInit();
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    drainDevilErrors();
+}
+
+// Rows go out bottom first, which is what ILUT would have made of the image
+// for the texture; the viewer then registers that origin, so ILUT leaves the
+// rows as they are and the picture stays the right way up. The common 8-bit
+// RGB(A)/BGR(A) layouts are turned into RGBA while copying out, in one pass;
+// anything else is converted by DevIL first.
+bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height) {
+    if (!decodeImage(path)) return false;
+    ILint format = ilGetInteger(IL_IMAGE_FORMAT);
+    bool direct = ilGetInteger(IL_IMAGE_TYPE) == IL_UNSIGNED_BYTE &&
+                  (format == IL_RGB || format == IL_RGBA || format == IL_BGR || format == IL_BGRA);
+    if (!direct) {
+        drainDevilErrors();
+        ILboolean converted = ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE);
+        if (drainDevilErrors() || converted != IL_TRUE || !boundImageIsConsistent()) return false;
+        if (ilGetInteger(IL_IMAGE_BYTES_PER_PIXEL) != 4) return false;
+    }
+    *width = uint32_t(ilGetInteger(IL_IMAGE_WIDTH));
+    *height = uint32_t(ilGetInteger(IL_IMAGE_HEIGHT));
+    return true;
+}
+
+void copyDecodedRgba(unsigned char* target) {
+    size_t width = size_t(ilGetInteger(IL_IMAGE_WIDTH));
+    size_t height = size_t(ilGetInteger(IL_IMAGE_HEIGHT));
+    ILint format = ilGetInteger(IL_IMAGE_FORMAT);
+    size_t channels = size_t(ilGetInteger(IL_IMAGE_BYTES_PER_PIXEL));
+    bool swapped = format == IL_BGR || format == IL_BGRA;
+    bool topFirst = ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_UPPER_LEFT;
+    const unsigned char* data = ilGetData();
+    for (size_t y = 0; y < height; ++y) {
+        const unsigned char* from = data + (topFirst ? height - 1 - y : y) * width * channels;
+        unsigned char* to = target + y * width * 4;
+        if (channels == 4 && !swapped) {
+            std::memcpy(to, from, width * 4);
+            continue;
+        }
+        for (size_t x = 0; x < width; ++x, from += channels, to += 4) {
+            to[0] = from[swapped ? 2 : 0];
+            to[1] = from[1];
+            to[2] = from[swapped ? 0 : 2];
+            to[3] = channels == 4 ? from[3] : 255;
+        }
+    }
+}
+
+bool boundImageFromRgba(uint32_t width, uint32_t height, const unsigned char* pixels) {
+    if (width == 0 || height == 0 || uint64_t(width) * height * 4 >= devilMaxRgbaBytes) return false;
+    drainDevilErrors();
+    ILboolean ok = ilTexImage(width, height, 1, 4, IL_RGBA, IL_UNSIGNED_BYTE, const_cast<unsigned char*>(pixels));
+    ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
     bool errors = drainDevilErrors();
     return ok == IL_TRUE && !errors && boundImageIsConsistent();
 }

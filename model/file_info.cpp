@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "model/decode_ahead.h"
 #include "model/devil_load.h"
 #include "model/gl_context_generation.h"
 #include "model/handdir.h"
@@ -67,17 +68,25 @@ std::string FileInfoImg::infoText() {
            "\nradio:\t" + formatted;
 }
 
-// Decodes the file into DevIL's bound image and makes the texture in the
-// current GL context. Any failure leaves no texture and the size 0 x 0, so
-// nothing of an earlier image is shown. An image wider or taller than the
-// context allows is shrunk for the texture; width and height stay the file's.
+// Takes the file's pixels from the decode helper (model/decode_ahead.h),
+// puts them into DevIL's bound image and makes the texture in the current GL
+// context. Any failure (the helper's checks, a crash, a hang, a refusal)
+// leaves no texture and the size 0 x 0, so nothing of an earlier image is
+// shown. An image wider or taller than the context allows is shrunk for the
+// texture; width and height stay the file's.
 void FileInfoImg::load() {
-    FileInfoImg::unload();
+    // Taken before the old texture goes: unload() would forget ready pixels.
+    DecodedImage image;
+    bool decoded = takeDecoded(path, &image);
+    releaseTexture();
     width = 0;
     height = 0;
-    if (!decodeImage(path)) return;
-    uint32_t decodedWidth = uint32_t(ilGetInteger(IL_IMAGE_WIDTH));
-    uint32_t decodedHeight = uint32_t(ilGetInteger(IL_IMAGE_HEIGHT));
+    if (!decoded) return;
+    bool bound = boundImageFromRgba(image.width, image.height, image.pixels);
+    uint32_t decodedWidth = image.width;
+    uint32_t decodedHeight = image.height;
+    releaseDecodedImage(&image);
+    if (!bound) return;
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
     if (maxSide <= 0 || !fitBoundImage(uint32_t(maxSide))) return;
@@ -93,10 +102,17 @@ void FileInfoImg::load() {
     height = decodedHeight;
 }
 
+// Reload and edit come through here first: pixels decoded ahead are
+// forgotten, so the file is decoded again from disk.
+void FileInfoImg::unload() {
+    releaseTexture();
+    forgetDecoded(path);
+}
+
 // Deletes the texture only in the context that made it; once that context
 // is gone (the full-screen switch closes the window first) the texture died
 // with it and its name is merely forgotten.
-void FileInfoImg::unload() {
+void FileInfoImg::releaseTexture() {
     if (texture != 0 && textureGeneration != 0 && textureGeneration == currentGLContextGeneration) {
         GLuint name = texture;
         glDeleteTextures(1, &name);

@@ -47,6 +47,8 @@ public:
     void unload() override;
 
 private:
+    void releaseTexture();
+
     // The generation (model/gl_context_generation.h) of the GL context the
     // texture was made in; the texture is deleted only while that context is
     // still current.

@@ -36,3 +36,77 @@ bool runProgramAndWait(const char* program, const char* argument);
 // True when the path opens for reading as a file (fopen with "rb"), then
 // closes it at once. A directory never counts, on any platform.
 bool fileOpensForReading(const char* path);
+
+// ---- decode service --------------------------------------------------------
+// Image files are decoded by a helper: on Linux a process of our own,
+// started on demand, restarted after it dies, and run with a memory cap, no
+// new privileges and a system-call filter. It decodes one file at a time and
+// hands back 8-bit RGBA pixels, bottom row first, in a shared, sealed
+// memory buffer. A job that runs past the time limit has its helper killed
+// and counts as a failed decode, like a crash does.
+
+#include <cstddef>
+#include <cstdint>
+
+// The pixels of one finished decode. Owned by the receiver, who gives them
+// back with releaseDecodedImage; `pixels` is read-only.
+struct DecodedImage {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    const unsigned char* pixels = nullptr;  // width * height * 4 bytes
+    size_t byteCount = 0;
+    void* handle = nullptr;                 // the platform's hold on the buffer
+};
+
+enum DecodeJobState {
+    DECODE_IDLE,     // no job
+    DECODE_RUNNING,  // a job is in flight
+    DECODE_DONE,     // a job finished with pixels (given out once)
+    DECODE_FAILED,   // a job failed: refused, crashed, timed out or unchecked
+};
+
+// How long one image may take before its helper is killed.
+constexpr uint32_t decodeTimeLimitMs = 10000;
+
+// Starts the helper ahead of the first job, so that its start overlaps
+// other work; submit starts it too when needed.
+bool decodeServiceStart();
+// Starts decoding the file. False when a job is already in flight or no
+// helper could be started (then nothing runs).
+bool decodeServiceSubmit(const char* path);
+// Collects the job's outcome, waiting up to waitMs for it. DONE fills
+// `image`; DONE and FAILED end the job (the state is IDLE afterwards).
+DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image);
+// Abandons the job in flight, if any; its outcome is never reported.
+void decodeServiceCancel();
+// Ends the helper and releases its resources; the next submit starts it anew.
+void decodeServiceStop();
+void releaseDecodedImage(DecodedImage* image);
+
+// Defined by the app and run inside the helper: startDecoder once, before
+// the helper gives up its rights; then for each file decodeToRgba, which
+// decodes it and gives its size, and after a success copyDecodedRgba, which
+// writes width * height * 4 bytes of 8-bit RGBA, bottom row first.
+void startDecoder();
+bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height);
+void copyDecodedRgba(unsigned char* target);
+
+// What tells one version of a file from another: a replaced or rewritten
+// file gets another stamp.
+struct FileStamp {
+    uint64_t size = 0;
+    uint64_t modified = 0;  // modification time, in the platform's finest unit
+    uint64_t identity = 0;  // inode, or the file index on Windows
+    bool operator==(const FileStamp& other) const {
+        return size == other.size && modified == other.modified && identity == other.identity;
+    }
+};
+// False when the path does not name a readable file's metadata.
+bool fileStampOf(const char* path, FileStamp* stamp);
+
+#ifdef OLVISTRA_TEST_HOOKS
+// The helper's process id, or 0 when none runs.
+long decodeHelperId();
+// Replaces the time limit (0 restores the default).
+void setDecodeTimeLimitForTests(uint32_t ms);
+#endif

@@ -113,3 +113,12 @@ bool fileOpensForReading(const char* path) {
     std::fclose(file);
     return isFile;
 }
+
+bool fileStampOf(const char* path, FileStamp* stamp) {
+    struct stat info;
+    if (::stat(path, &info) != 0 || S_ISDIR(info.st_mode)) return false;
+    stamp->size = uint64_t(info.st_size);
+    stamp->modified = uint64_t(info.st_mtim.tv_sec) * 1000000000u + uint64_t(info.st_mtim.tv_nsec);
+    stamp->identity = uint64_t(info.st_ino);
+    return true;
+}

@@ -1,0 +1,206 @@
+#include "model/decode_ahead.h"
+
+#include <utility>
+#include <vector>
+
+#include "model/file_info.h"
+#include "model/file_list.h"
+
+namespace {
+
+// Pixels (or a failure) of one file, as it was when its job started.
+struct Ready {
+    std::string path;
+    FileStamp stamp;
+    bool decoded = false;
+    DecodedImage image;
+};
+
+struct Job {
+    bool running = false;
+    std::string path;
+    FileStamp stamp;
+    bool speculative = false;
+};
+
+// How long one wait of a blocking load polls before checking again.
+const uint32_t pollSliceMs = 50;
+
+std::vector<Ready> ready;
+Job job;
+
+void release(Ready& entry) {
+    if (entry.decoded) releaseDecodedImage(&entry.image);
+}
+
+uint64_t spareBytes() {
+    uint64_t total = 0;
+    for (const Ready& entry : ready) total += entry.image.byteCount;
+    return total;
+}
+
+// Keeps a finished job's outcome. A speculative result that would break
+// the bound on spare buffers keeps only its name, with a stamp that never
+// matches, so the entry is decoded afresh when it is shown.
+void keep(const Job& finished, bool decoded, DecodedImage& image) {
+    Ready entry;
+    entry.path = finished.path;
+    entry.stamp = finished.stamp;
+    entry.decoded = decoded;
+    entry.image = image;
+    image = DecodedImage{};
+    if (finished.speculative && spareBytes() + entry.image.byteCount > decodeAheadMaxBytes) {
+        release(entry);
+        entry.decoded = false;
+        entry.stamp = FileStamp{};
+    }
+    ready.push_back(std::move(entry));
+}
+
+// Collects the job's outcome, waiting up to waitMs. True when no job runs
+// any more.
+bool collect(uint32_t waitMs) {
+    if (!job.running) return true;
+    DecodedImage image;
+    DecodeJobState state = decodeServicePoll(waitMs, &image);
+    if (state == DECODE_RUNNING) return false;
+    job.running = false;
+    if (state == DECODE_DONE || state == DECODE_FAILED) keep(job, state == DECODE_DONE, image);
+    return true;
+}
+
+bool start(const std::string& path, const FileStamp& stamp, bool speculative) {
+    if (!decodeServiceSubmit(path.c_str())) return false;
+    job.running = true;
+    job.path = path;
+    job.stamp = stamp;
+    job.speculative = speculative;
+    return true;
+}
+
+void cancelJob() {
+    if (!job.running) return;
+    decodeServiceCancel();
+    job.running = false;
+}
+
+Ready* readyFor(const std::string& path) {
+    for (Ready& entry : ready) {
+        if (entry.path == path) return &entry;
+    }
+    return nullptr;
+}
+
+void drop(const std::string& path) {
+    for (size_t i = 0; i < ready.size(); ++i) {
+        if (ready[i].path != path) continue;
+        release(ready[i]);
+        ready.erase(ready.begin() + long(i));
+        return;
+    }
+}
+
+// The image entry at index of the list, or null.
+FileInfoImg* imageAt(int64_t index) {
+    if (!fileList || index < 0 || index >= int64_t(fileList->items.count)) return nullptr;
+    return dynamic_cast<FileInfoImg*>(fileList->items[uint32_t(index)]);
+}
+
+bool isNear(const std::string& path, int64_t current) {
+    for (int64_t index = current - 1; index <= current + 1; ++index) {
+        FileInfoImg* entry = imageAt(index);
+        if (entry && entry->path == path) return true;
+    }
+    return false;
+}
+
+// Only the shown entry and its neighbours keep pixels waiting.
+void dropFar(int64_t current) {
+    for (size_t i = ready.size(); i-- > 0;) {
+        if (isNear(ready[i].path, current)) continue;
+        release(ready[i]);
+        ready.erase(ready.begin() + long(i));
+    }
+}
+
+// Hands the ready pixels over to the caller and forgets the entry.
+bool takeReady(Ready* entry, DecodedImage* image) {
+    bool decoded = entry->decoded;
+    *image = entry->image;
+    entry->decoded = false;
+    entry->image = DecodedImage{};
+    drop(entry->path);
+    return decoded;
+}
+
+// Starts the shown entry's decode, cancelling any other job. False when the
+// entry is not ready yet.
+bool prepareShown(FileInfoImg* shown) {
+    FileStamp stamp;
+    if (!fileStampOf(shown->path.c_str(), &stamp)) return true;  // open() reports it
+    if (Ready* entry = readyFor(shown->path)) {
+        if (entry->stamp == stamp) return true;
+        drop(shown->path);
+    }
+    if (job.running && job.path == shown->path && job.stamp == stamp) return false;
+    cancelJob();
+    return !start(shown->path, stamp, false);
+}
+
+// Decodes the next entry, then the previous one, ahead of need.
+void decodeNeighbours(int64_t current) {
+    if (job.running) return;
+    for (int64_t index : {current + 1, current - 1}) {
+        FileInfoImg* entry = imageAt(index);
+        if (!entry || entry->loaded || readyFor(entry->path)) continue;
+        FileStamp stamp;
+        if (!fileStampOf(entry->path.c_str(), &stamp) || !start(entry->path, stamp, true)) {
+            Ready failed;  // not worth another try on every frame
+            failed.path = entry->path;
+            ready.push_back(std::move(failed));
+        }
+        return;
+    }
+}
+
+}  // namespace
+
+bool advanceDecoding() {
+    collect(0);
+    if (!fileList) return true;
+    int64_t current = fileList->current;
+    dropFar(current);
+    FileInfoImg* shown = imageAt(current);
+    if (shown && !shown->loaded) return prepareShown(shown);
+    decodeNeighbours(current);
+    return true;
+}
+
+bool takeDecoded(const std::string& path, DecodedImage* image) {
+    collect(0);
+    FileStamp now;
+    bool stamped = fileStampOf(path.c_str(), &now);
+    if (Ready* entry = readyFor(path)) {
+        if (stamped && entry->stamp == now) return takeReady(entry, image);
+        drop(path);  // the file changed since
+    }
+    if (!stamped) return false;
+    if (job.running && !(job.path == path && job.stamp == now)) cancelJob();
+    if (!job.running && !start(path, now, false)) return false;
+    while (!collect(pollSliceMs)) {
+    }
+    Ready* entry = readyFor(path);
+    return entry && takeReady(entry, image);
+}
+
+void forgetDecoded(const std::string& path) {
+    if (job.running && job.path == path) cancelJob();
+    drop(path);
+}
+
+void endDecoding() {
+    cancelJob();
+    for (Ready& entry : ready) release(entry);
+    ready.clear();
+    decodeServiceStop();
+}

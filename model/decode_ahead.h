@@ -1,0 +1,39 @@
+// Which files the decode helper works on, and the pixels it finished before
+// they were asked for.
+//
+// The helper runs one job at a time. The shown entry comes first: the main
+// loop asks advanceDecoding() on every pass, which starts the shown entry's
+// decode and answers "not yet" until its pixels (or its failure) are in, so
+// the loop keeps handling keys while a file decodes, crashes or hangs. Once
+// the shown entry is loaded, the next entry and then the previous one are
+// decoded ahead into spare buffers (at most two, together below 512 MiB).
+// A speculative job never delays the shown entry: a step elsewhere cancels
+// it. Ready pixels are used only while the file keeps its stamp (size,
+// modification time, inode); R, F5 and E forget them first (via unload).
+//
+// Everything here runs on the main thread; the helper is a process.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/win32.h"
+
+// The bound on the spare buffers together.
+constexpr uint64_t decodeAheadMaxBytes = uint64_t(512) << 20;
+
+// Advances the helper's work without waiting: collects a finished job, then
+// starts what the shown entry or its neighbours need. True when the shown
+// entry can be opened now without waiting for the helper.
+bool advanceDecoding();
+
+// The decoded pixels of the file for load(): ready ones if the file is
+// unchanged since, else a new decode waited for (up to the time limit).
+// False for a failed decode. The caller releases the image.
+bool takeDecoded(const std::string& path, DecodedImage* image);
+
+// Drops ready pixels of the file and cancels a job for it.
+void forgetDecoded(const std::string& path);
+
+// Releases all pixels and ends the helper.
+void endDecoding();

@@ -1,0 +1,379 @@
+// The decode service over a helper process.
+//
+// The helper is this very executable, started again through /proc/self/exe
+// with OLVISTRA_DECODE_HELPER=<parent pid> in its environment; a constructor
+// sees the marker and runs the helper loop instead of the program (no second
+// executable to install or find). Parent and helper talk over a
+// SOCK_SEQPACKET socket pair placed at the helper's descriptor 3:
+//   request: one packet holding the path's bytes;
+//   answer:  one packet holding a ResultHeader, with the memfd of the pixels
+//            attached (SCM_RIGHTS) when `ok` is set.
+// The helper seals the memfd against growing, shrinking and writing before
+// it sends it, so the parent's read-only mapping can neither be changed nor
+// cut short under it (no SIGBUS); the parent checks the seals and the size.
+//
+// The helper restricts itself before its first job (see decode_sandbox.cpp).
+// It ends when the socket reports end of file, and is killed with the parent
+// (PR_SET_PDEATHSIG), so no helper outlives the viewer.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/linux/decode_sandbox.h"
+#include "platform/win32.h"
+
+extern char** environ;
+
+namespace {
+
+const char* const helperMarker = "OLVISTRA_DECODE_HELPER";
+const int helperSocketFd = 3;
+const size_t maxPathBytes = 8192;
+
+struct ResultHeader {
+    uint32_t ok;
+    uint32_t width;
+    uint32_t height;
+    uint32_t reserved;
+    uint64_t byteCount;
+};
+
+// The parent's view of its helper and of the one job in flight.
+struct ServiceState {
+    pid_t pid = 0;
+    int socket = -1;
+    bool jobRunning = false;
+    uint64_t jobDeadlineMs = 0;
+    uint32_t timeLimitMs = decodeTimeLimitMs;
+};
+
+ServiceState& service() {
+    static ServiceState state;
+#ifdef OLVISTRA_TEST_HOOKS
+    // End-to-end tests shorten the wait for a hanging decode.
+    static const bool limitRead = [] {
+        if (const char* limit = std::getenv("OLVISTRA_DECODE_TIME_LIMIT_MS")) {
+            unsigned long ms = std::strtoul(limit, nullptr, 10);
+            if (ms > 0) state.timeLimitMs = uint32_t(ms);
+        }
+        return true;
+    }();
+    (void)limitRead;
+#endif
+    return state;
+}
+
+uint64_t nowMs() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000u + uint64_t(now.tv_nsec) / 1000000u;
+}
+
+// ---- helper side ------------------------------------------------------------
+
+bool sendAll(int socket, const void* data, size_t size, int attachedFd) {
+    iovec part = {const_cast<void*>(data), size};
+    msghdr message = {};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    if (attachedFd >= 0) {
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        cmsghdr* header = CMSG_FIRSTHDR(&message);
+        header->cmsg_level = SOL_SOCKET;
+        header->cmsg_type = SCM_RIGHTS;
+        header->cmsg_len = CMSG_LEN(sizeof(int));
+        std::memcpy(CMSG_DATA(header), &attachedFd, sizeof(int));
+    }
+    for (;;) {
+        ssize_t sent = ::sendmsg(socket, &message, MSG_NOSIGNAL);
+        if (sent >= 0) return size_t(sent) == size;
+        if (errno != EINTR) return false;
+    }
+}
+
+// A sealed memfd holding the decoded pixels, or -1.
+int sealedPixelBuffer(size_t size) {
+    int fd = int(::syscall(SYS_memfd_create, "olvistra-decoded", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+    if (fd < 0) return -1;
+    bool ok = ::ftruncate(fd, off_t(size)) == 0;
+    if (ok) {
+        void* target = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
+        ok = target != MAP_FAILED;
+        if (ok) {
+            copyDecodedRgba(static_cast<unsigned char*>(target));
+            ::munmap(target, size);
+        }
+    }
+    ok = ok && ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) == 0;
+    if (!ok) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void answer(const char* path) {
+    ResultHeader result = {};
+    int fd = -1;
+    if (decodeToRgba(path, &result.width, &result.height)) {
+        result.byteCount = uint64_t(result.width) * result.height * 4;
+        fd = sealedPixelBuffer(size_t(result.byteCount));
+        result.ok = fd >= 0 ? 1 : 0;
+    }
+    if (!result.ok) result = ResultHeader{};
+    bool sent = sendAll(helperSocketFd, &result, sizeof result, fd);
+    if (fd >= 0) ::close(fd);
+    if (!sent) std::_Exit(0);
+}
+
+[[noreturn]] void helperLoop() {
+    static char path[maxPathBytes + 1];
+    for (;;) {
+        ssize_t got = ::recv(helperSocketFd, path, maxPathBytes + 1, 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) std::_Exit(0);  // the viewer is gone
+        if (size_t(got) > maxPathBytes) {
+            ResultHeader refused = {};
+            if (!sendAll(helperSocketFd, &refused, sizeof refused, -1)) std::_Exit(0);
+            continue;
+        }
+        path[got] = '\0';
+        answer(path);
+    }
+}
+
+// Runs before main() in every start of the executable; only a start made by
+// startHelper() carries the marker.
+__attribute__((constructor)) void decodeHelperEntry() {
+    const char* marker = std::getenv(helperMarker);
+    if (!marker) return;
+    pid_t parent = pid_t(std::strtol(marker, nullptr, 10));
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) std::_Exit(0);
+    ::unsetenv(helperMarker);
+    closeDescriptorsAbove(helperSocketFd);
+    startDecoder();
+    restrictDecodeHelper();
+    helperLoop();
+}
+
+// ---- viewer side ------------------------------------------------------------
+
+void reapHelper() {
+    ServiceState& s = service();
+    if (s.socket >= 0) ::close(s.socket);
+    s.socket = -1;
+    if (s.pid > 0) {
+        ::kill(s.pid, SIGKILL);
+        while (::waitpid(s.pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    s.pid = 0;
+    s.jobRunning = false;
+}
+
+bool helperAlive() {
+    ServiceState& s = service();
+    if (s.pid <= 0) return false;
+    int status = 0;
+    pid_t waited = ::waitpid(s.pid, &status, WNOHANG);
+    if (waited == 0) return true;
+    s.pid = 0;  // reaped, or not ours any more
+    reapHelper();
+    return false;
+}
+
+bool startHelper() {
+    ServiceState& s = service();
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return false;
+    // dup2 onto the same number would keep close-on-exec set.
+    if (pair[1] == helperSocketFd) {
+        int moved = ::fcntl(pair[1], F_DUPFD_CLOEXEC, helperSocketFd + 1);
+        ::close(pair[1]);
+        if (moved < 0) {
+            ::close(pair[0]);
+            return false;
+        }
+        pair[1] = moved;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pair[1], helperSocketFd);
+
+    std::string marker = std::string(helperMarker) + "=" + std::to_string(::getpid());
+    size_t count = 0;
+    while (environ[count]) ++count;
+    char** env = new char*[count + 2];
+    for (size_t i = 0; i < count; ++i) env[i] = environ[i];
+    env[count] = &marker[0];
+    env[count + 1] = nullptr;
+    char exe[] = "/proc/self/exe";
+    char name[] = "olvistra-decode-helper";
+    char* argv[] = {exe, name, nullptr};
+    pid_t child = 0;
+    int spawned = posix_spawn(&child, exe, &actions, nullptr, argv, env);
+    delete[] env;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pair[1]);
+    if (spawned != 0) {
+        ::close(pair[0]);
+        return false;
+    }
+    s.pid = child;
+    s.socket = pair[0];
+    return true;
+}
+
+bool sendRequest(const char* path) {
+    size_t length = std::strlen(path);
+    return ::send(service().socket, path, length, MSG_NOSIGNAL) == ssize_t(length);
+}
+
+// Maps the helper's buffer after checking that it is sealed and exactly as
+// large as the header says.
+bool mapPixels(int fd, const ResultHeader& header, DecodedImage* image) {
+    uint64_t expected = uint64_t(header.width) * header.height * 4;
+    if (header.width == 0 || header.height == 0 || header.byteCount != expected) return false;
+    int seals = ::fcntl(fd, F_GET_SEALS);
+    int needed = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE;
+    if (seals < 0 || (seals & needed) != needed) return false;
+    off_t size = ::lseek(fd, 0, SEEK_END);
+    if (size < 0 || uint64_t(size) != expected) return false;
+    void* mapped = ::mmap(nullptr, size_t(expected), PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
+    if (mapped == MAP_FAILED) return false;
+    image->width = header.width;
+    image->height = header.height;
+    image->pixels = static_cast<const unsigned char*>(mapped);
+    image->byteCount = size_t(expected);
+    image->handle = mapped;
+    return true;
+}
+
+// Reads the helper's answer; false when it is malformed or the helper died.
+bool receiveResult(DecodedImage* image, bool* decoded) {
+    ResultHeader header = {};
+    iovec part = {&header, sizeof header};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 4)] = {};
+    msghdr message = {};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    ssize_t got;
+    do {
+        got = ::recvmsg(service().socket, &message, MSG_CMSG_CLOEXEC);
+    } while (got < 0 && errno == EINTR);
+    int fd = -1;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
+        size_t fds = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        for (size_t i = 0; i < fds; ++i) {
+            int received;
+            std::memcpy(&received, CMSG_DATA(c) + i * sizeof(int), sizeof(int));
+            if (fd < 0) {
+                fd = received;
+            } else {
+                ::close(received);
+            }
+        }
+    }
+    bool wellFormed = got == ssize_t(sizeof header) && !(message.msg_flags & (MSG_TRUNC | MSG_CTRUNC));
+    *decoded = false;
+    if (wellFormed && header.ok) {
+        *decoded = fd >= 0 && mapPixels(fd, header, image);
+    } else if (wellFormed && fd >= 0) {
+        wellFormed = false;  // a failure never carries a buffer
+    }
+    if (fd >= 0) ::close(fd);
+    return wellFormed;
+}
+
+}  // namespace
+
+void closeDescriptorsAbove(int lowest) {
+#ifdef SYS_close_range
+    if (::syscall(SYS_close_range, unsigned(lowest + 1), ~0u, 0u) == 0) return;
+#endif
+    long limit = ::sysconf(_SC_OPEN_MAX);
+    if (limit < 0 || limit > 65536) limit = 65536;
+    for (int fd = lowest + 1; fd < limit; ++fd) ::close(fd);
+}
+
+bool decodeServiceStart() { return helperAlive() || startHelper(); }
+
+bool decodeServiceSubmit(const char* path) {
+    ServiceState& s = service();
+    if (s.jobRunning) return false;
+    if (std::strlen(path) > maxPathBytes) return false;
+    // A helper that died while idle (or was killed from outside) is
+    // replaced; so is one whose socket refuses the request.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!helperAlive() && !startHelper()) return false;
+        if (sendRequest(path)) {
+            s.jobRunning = true;
+            s.jobDeadlineMs = nowMs() + s.timeLimitMs;
+            return true;
+        }
+        reapHelper();
+    }
+    return false;
+}
+
+DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {
+    ServiceState& s = service();
+    if (!s.jobRunning) return DECODE_IDLE;
+    uint64_t now = nowMs();
+    uint64_t left = s.jobDeadlineMs > now ? s.jobDeadlineMs - now : 0;
+    pollfd watch = {s.socket, POLLIN, 0};
+    int ready = ::poll(&watch, 1, int(left < waitMs ? left : waitMs));
+    if (ready < 0 && errno == EINTR) return DECODE_RUNNING;
+    if (ready == 0) {
+        if (nowMs() < s.jobDeadlineMs) return DECODE_RUNNING;
+        reapHelper();  // over the time limit: the helper hangs
+        return DECODE_FAILED;
+    }
+    bool decoded = false;
+    bool wellFormed = (watch.revents & POLLIN) && receiveResult(image, &decoded);
+    s.jobRunning = false;
+    if (!wellFormed) {
+        reapHelper();  // crashed, or speaks nonsense
+        return DECODE_FAILED;
+    }
+    return decoded ? DECODE_DONE : DECODE_FAILED;
+}
+
+// The helper cannot be interrupted in the middle of a decode, so it is
+// killed; the next submit starts a new one.
+void decodeServiceCancel() {
+    if (service().jobRunning) reapHelper();
+}
+
+void decodeServiceStop() { reapHelper(); }
+
+void releaseDecodedImage(DecodedImage* image) {
+    if (image->handle) ::munmap(image->handle, image->byteCount);
+    *image = DecodedImage{};
+}
+
+#ifdef OLVISTRA_TEST_HOOKS
+long decodeHelperId() { return helperAlive() ? long(service().pid) : 0; }
+
+void setDecodeTimeLimitForTests(uint32_t ms) { service().timeLimitMs = ms == 0 ? decodeTimeLimitMs : ms; }
+#endif

@@ -1,0 +1,110 @@
+// Figures for the decode helper, printed rather than checked (disabled; run
+// through bench/decode.sh on an optimised build): the helper's overhead over
+// an in-process decode for an image shown first, and the time from the step
+// to a drawn frame for a neighbour that was decoded ahead.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "model/decode_ahead.h"
+#include "model/devil_load.h"
+#include "model/file_info.h"
+#include "model/file_list.h"
+#include "render/gl.h"
+#include "render/scene.h"
+#include "support/gl_test_context.h"
+#ifndef ILUT_USE_OPENGL
+#define ILUT_USE_OPENGL
+#endif
+#include <IL/il.h>
+#include <IL/ilut.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point begin) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
+}
+
+// The JPEGs come from bench/decode.sh.
+std::string benchImage(const char* name) {
+    const char* dir = std::getenv("OLVISTRA_BENCH_DIR");
+    return dir ? std::string(dir) + "/" + name : std::string();
+}
+
+// The decode and texture upload as the viewer did them in its own process.
+double inProcessMs(const std::string& path) {
+    Clock::time_point begin = Clock::now();
+    EXPECT_TRUE(decodeImage(path));
+    GLuint texture = ilutGLBindTexImage();
+    glFinish();
+    double ms = msSince(begin);
+    glDeleteTextures(1, &texture);
+    return ms;
+}
+
+// Shown first: the helper is new, started by the viewer while its window
+// opens (warm) or by this very decode (cold).
+double throughHelperMs(const std::string& path, bool warm) {
+    endDecoding();
+    if (warm) {
+        decodeServiceStart();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    Clock::time_point begin = Clock::now();
+    FileInfoImg entry(path);
+    entry.open();
+    glFinish();
+    double ms = msSince(begin);
+    EXPECT_NE(entry.texture, 0u);
+    entry.unload();
+    return ms;
+}
+
+// From the step (current moves on) to the finished frame showing it.
+double steppedToAheadMs(const std::string& dir) {
+    fileList = new FileList(dir);
+    for (int i = 0; i < 300; ++i) {  // shown entry loaded, neighbour ready
+        if (advanceDecoding()) fileList->get(fileList->current);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    Clock::time_point begin = Clock::now();
+    fileList->current = 1;
+    EXPECT_TRUE(advanceDecoding());
+    setupProjection(1024, 768);
+    renderScene();
+    glFinish();
+    double ms = msSince(begin);
+    delete fileList;
+    fileList = nullptr;
+    endDecoding();
+    return ms;
+}
+
+}  // namespace
+
+TEST(DecodeBench, DISABLED_IsolationOverheadAndStepToAheadNeighbour) {
+    GLTestContext gl;
+    setupRenderState();
+    std::string big = benchImage("big/a.jpg");
+    if (big.empty()) GTEST_SKIP() << "OLVISTRA_BENCH_DIR is not set";
+    for (int round = 0; round < 3; ++round) {
+        double inside = inProcessMs(big);
+        double cold = throughHelperMs(big, false);
+        double warm = throughHelperMs(big, true);
+        std::printf("6000x4000 shown first: in-process %.0f ms, helper started with it %.0f ms (%+.1f%%), "
+                    "helper started at launch %.0f ms (%+.1f%%)\n",
+                    inside, cold, (cold / inside - 1) * 100, warm, (warm / inside - 1) * 100);
+    }
+    for (const char* size : {"hd", "big"}) {
+        for (int round = 0; round < 3; ++round)
+            std::printf("%s: step to a neighbour decoded ahead, to finished frame: %.1f ms\n", size,
+                        steppedToAheadMs(benchImage(size) + "/"));
+    }
+}

@@ -1,0 +1,257 @@
+// The decode helper: files that crash, hang or flood DevIL end as failed
+// decodes within the time limit and leave the viewer decoding the next file;
+// a helper killed from outside is replaced; the helper runs restricted; and
+// decoding ahead uses ready pixels only while the file is unchanged.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "model/decode_ahead.h"
+#include "model/file_info.h"
+#include "model/file_list.h"
+#include "platform/win32.h"
+#include "support/gl_test_context.h"
+#include "support/temp_dir.h"
+#include "support/test_images.h"
+
+namespace {
+
+const Rgb green = {20, 200, 40};
+const Rgb orange = {240, 140, 10};
+const uint32_t testTimeLimitMs = 3000;
+
+using Clock = std::chrono::steady_clock;
+
+std::string le16(uint32_t v) { return {char(v & 0xff), char((v >> 8) & 0xff)}; }
+std::string le32(uint32_t v) { return le16(v & 0xffff) + le16(v >> 16); }
+std::string be16(uint32_t v) { return {char((v >> 8) & 0xff), char(v & 0xff)}; }
+std::string be32(uint32_t v) { return be16(v >> 16) + be16(v & 0xffff); }
+
+// Files of the kinds that crash or hang DevIL 1.7.8 in-process.
+std::string hugeBmp() {
+    std::string info = le32(40) + le32(30000) + le32(30000) + le16(1) + le16(24) + le32(0) + le32(0) + le32(0) +
+                       le32(0) + le32(0) + le32(0);
+    return "BM" + le32(200) + le32(0) + le32(54) + info + std::string(146, '\x33');
+}
+
+std::string hugePsd() {
+    return "8BPS" + be16(1) + std::string(6, '\0') + be16(3) + be32(30000) + be32(30000) + be16(8) + be16(3) +
+           be32(0) + be32(0) + be32(0) + be16(0) + std::string(64, '\x44');
+}
+
+std::string gifFrameBeyondScreen() {
+    std::string gif = "GIF89a" + le16(4) + le16(4) + "\x80\x00\x00";  // 4 x 4 screen, 2-colour table
+    gif += std::string("\xff\x00\x00\x00\x00\xff", 6);
+    gif += "," + le16(0) + le16(0) + le16(400) + le16(400) + std::string(1, '\0');  // a 400 x 400 frame
+    gif += std::string("\x02\x0c\x84\x8f\xa9\xcb\xed\x0f\xa3\x9c\xb4\xda\x8b\xb3\x00", 15) + ";";
+    return gif;
+}
+
+std::string shortDds() {
+    std::string header = le32(124) + le32(0x1007) + le32(1024) + le32(1024) + le32(0) + le32(0) + le32(0);
+    header += std::string(44, '\0');
+    header += le32(32) + le32(0x4) + "DXT5" + std::string(20, '\0');
+    header += le32(0x1000) + std::string(16, '\0');
+    return "DDS " + header + std::string(40, '\x55');
+}
+
+class DecodeHelper : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SKIP_WITHOUT_DISPLAY();
+        gl = std::make_unique<GLTestContext>();
+        setDecodeTimeLimitForTests(testTimeLimitMs);
+    }
+
+    void TearDown() override {
+        endDecoding();
+        setDecodeTimeLimitForTests(0);
+        delete fileList;
+        fileList = nullptr;
+    }
+
+    // A 64-byte start of a valid PNG: DevIL's reader spins on it forever.
+    std::string truncatedPng() {
+        std::string whole = dir.path() + "whole.png";
+        writeTestImage(whole, "png", 64, 64, green);
+        std::string bytes = readBytes(whole);
+        unlink(whole.c_str());
+        return bytes.substr(0, 64);
+    }
+
+    static void expectFailed(FileInfoImg& entry) {
+        EXPECT_TRUE(entry.loaded) << entry.path;
+        EXPECT_EQ(entry.texture, 0u) << entry.path;
+        EXPECT_EQ(entry.width, 0u) << entry.path;
+        EXPECT_EQ(entry.height, 0u) << entry.path;
+    }
+
+    static void expectShows(FileInfoImg& entry, uint32_t width, uint32_t height, Rgb colour) {
+        EXPECT_EQ(entry.width, width) << entry.path;
+        EXPECT_EQ(entry.height, height) << entry.path;
+        ASSERT_NE(entry.texture, 0u) << entry.path;
+        std::array<int, 3> centre = GLTestContext::textureCentre(entry.texture);
+        EXPECT_NEAR(centre[0], colour.r, 2) << entry.path;
+        EXPECT_NEAR(centre[1], colour.g, 2) << entry.path;
+        EXPECT_NEAR(centre[2], colour.b, 2) << entry.path;
+    }
+
+    // Runs the main loop's decoding step until the helper has nothing left
+    // to do for the shown entry and its neighbours.
+    static void settle() {
+        for (int i = 0; i < 400; ++i) {
+            if (advanceDecoding() && fileList) {
+                FileInfo* shown = fileList->get(fileList->current);
+                (void)shown;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+    static FileInfoImg* image(uint32_t index) { return dynamic_cast<FileInfoImg*>(fileList->items[index]); }
+
+    static uint32_t indexOf(const std::string& name) {
+        for (uint32_t i = 0; i < fileList->items.count; ++i) {
+            const std::string& path = fileList->items[i]->path;
+            if (path.size() >= name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0)
+                return i;
+        }
+        ADD_FAILURE() << name << " not listed";
+        return 0;
+    }
+
+    TempDir dir;
+    std::unique_ptr<GLTestContext> gl;
+};
+
+}  // namespace
+
+TEST_F(DecodeHelper, CrashersAndHangsFailWithinTheLimitAndTheNextImageShows) {
+    const std::pair<const char*, std::string> crashers[] = {
+        {"huge.bmp", hugeBmp()},         {"huge.psd", hugePsd()},     {"truncated.png", truncatedPng()},
+        {"frame.gif", gifFrameBeyondScreen()}, {"short.dds", shortDds()},
+    };
+    std::string good = dir.path() + "good.png";
+    writeTestImage(good, "png", 30, 20, green);
+    for (const auto& [name, bytes] : crashers) {
+        SCOPED_TRACE(name);
+        writeBytes(dir.path() + name, bytes);
+        FileInfoImg broken(dir.path() + name);
+        Clock::time_point begin = Clock::now();
+        broken.open();
+        EXPECT_LT(Clock::now() - begin, std::chrono::milliseconds(testTimeLimitMs + 2000));
+        expectFailed(broken);
+        FileInfoImg next(good);
+        next.open();
+        expectShows(next, 30, 20, green);
+    }
+}
+
+TEST_F(DecodeHelper, HelperKilledFromOutsideIsReplaced) {
+    std::string good = dir.path() + "good.png";
+    writeTestImage(good, "png", 30, 20, green);
+    FileInfoImg first(good);
+    first.open();
+    expectShows(first, 30, 20, green);
+
+    // Killed while idle: the next decode starts a new helper.
+    long idle = decodeHelperId();
+    ASSERT_GT(idle, 0);
+    ASSERT_EQ(kill(pid_t(idle), SIGKILL), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    reload(&first);
+    expectShows(first, 30, 20, green);
+    EXPECT_NE(decodeHelperId(), idle);
+
+    // Killed while decoding a file that hangs: a failed decode at once, long
+    // before the time limit.
+    std::string hanging = dir.path() + "hanging.png";
+    writeBytes(hanging, truncatedPng());
+    ASSERT_TRUE(decodeServiceSubmit(hanging.c_str()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_EQ(kill(pid_t(decodeHelperId()), SIGKILL), 0);
+    Clock::time_point begin = Clock::now();
+    DecodedImage image;
+    DecodeJobState state = DECODE_RUNNING;
+    while (state == DECODE_RUNNING) state = decodeServicePoll(100, &image);
+    EXPECT_EQ(state, DECODE_FAILED);
+    EXPECT_LT(Clock::now() - begin, std::chrono::milliseconds(1000));
+    reload(&first);
+    expectShows(first, 30, 20, green);
+}
+
+// Read from /proc while the helper waits for work.
+TEST_F(DecodeHelper, HelperRunsWithoutNewPrivilegesAndFiltered) {
+    std::string good = dir.path() + "good.png";
+    writeTestImage(good, "png", 8, 8, green);
+    FileInfoImg entry(good);
+    entry.open();
+    long pid = decodeHelperId();
+    ASSERT_GT(pid, 0);
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line, noNewPrivs, seccomp;
+    while (std::getline(status, line)) {
+        if (line.rfind("NoNewPrivs:", 0) == 0) noNewPrivs = line.substr(11);
+        if (line.rfind("Seccomp:", 0) == 0) seccomp = line.substr(8);
+    }
+    EXPECT_EQ(noNewPrivs.find('1') != std::string::npos, true) << noNewPrivs;
+    EXPECT_EQ(seccomp.find('2') != std::string::npos, true) << seccomp;
+}
+
+TEST_F(DecodeHelper, NeighboursDecodedAheadAreUsedOnlyWhileUnchanged) {
+    for (const char* name : {"aa.png", "bb.png", "cc.png"}) writeTestImage(dir.path() + name, "png", 40, 30, green);
+    fileList = new FileList(dir.path());
+    fileList->current = 1;
+    settle();
+    ASSERT_TRUE(image(1)->loaded);
+    uint32_t previous = 0, next = 2;
+
+    // One neighbour unchanged: its ready pixels are shown with no helper
+    // at work (the idle helper is gone and stays gone).
+    ASSERT_GT(decodeHelperId(), 0);
+    kill(pid_t(decodeHelperId()), SIGKILL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(decodeHelperId(), 0);
+    fileList->current = previous;
+    fileList->get(previous);
+    EXPECT_EQ(decodeHelperId(), 0) << "a ready neighbour was decoded again";
+    expectShows(*image(previous), 40, 30, green);
+
+    // The other one replaced on disk after it was decoded: the new content.
+    fileList->current = 1;
+    std::string replaced = image(next)->path;
+    writeTestImage(replaced + ".new", "png", 24, 48, orange);
+    ASSERT_EQ(rename((replaced + ".new").c_str(), replaced.c_str()), 0);
+    fileList->current = next;
+    settle();
+    expectShows(*image(next), 24, 48, orange);
+
+    // R of the shown entry rewritten in place: the current content.
+    writeTestImage(replaced, "png", 24, 48, green);
+    reload(image(next));
+    expectShows(*image(next), 24, 48, green);
+}
+
+// A step away from an entry whose decode hangs never waits for it.
+TEST_F(DecodeHelper, SteppingAwayOutrunsAHangingDecode) {
+    writeTestImage(dir.path() + "aa.png", "png", 10, 10, green);
+    writeBytes(dir.path() + "bb.png", truncatedPng());
+    writeTestImage(dir.path() + "cc.png", "png", 12, 10, orange);
+    fileList = new FileList(dir.path());
+    uint32_t hanging = indexOf("bb.png"), good = indexOf("cc.png");
+    fileList->current = hanging;
+    for (int i = 0; i < 10; ++i) EXPECT_FALSE(advanceDecoding());
+    Clock::time_point begin = Clock::now();
+    fileList->current = good;
+    while (!advanceDecoding()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    fileList->get(good);
+    EXPECT_LT(Clock::now() - begin, std::chrono::milliseconds(testTimeLimitMs / 2));
+    expectShows(*image(good), 12, 10, orange);
+    EXPECT_FALSE(image(hanging)->loaded);
+}

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Decoding in the helper process, seen from the window: a file that hangs
+# DevIL leaves the viewer stepping; a helper killed from outside is replaced;
+# a neighbour replaced after it was decoded ahead shows its new content, and
+# R the current file's; no helper outlives the viewer.
+source "$(dirname "$0")/lib.sh"
+start_display
+make_registry
+export OLVISTRA_DECODE_TIME_LIMIT_MS=4000
+
+helper_pid() { pgrep -P "$viewer_pid" | head -n1; }
+
+pics="$work/pics"
+mkdir -p "$pics"
+solid_image "$pics/one.png" 64x64 red
+solid_image "$pics/three.png" 64x64 blue
+convert -size 64x64 xc:lime "png:$work/whole.png"
+head -c 64 "$work/whole.png" >"$pics/two.png"  # DevIL spins on it forever
+mapfile -t order < <(listed_images "$pics")
+index_of() { local i; for i in "${!order[@]}"; do [ "${order[$i]}" == "$1" ] && echo "$i"; done; }
+
+# Start on the hanging file; stepping away answers at once.
+start_viewer "$pics/two.png"
+wait_window "Olvistra - "
+started=$(date +%s%N)
+hang=$(index_of two.png)
+if [ "$hang" -gt 0 ]; then press j; other="${order[$((hang - 1))]}"; else press l; other="${order[1]}"; fi
+case "$other" in one.png) colour="#FF0000" ;; *) colour="#0000FF" ;; esac
+expect_pixel "a step away from a hanging decode shows the neighbour" 512 384 "$colour"
+elapsed_ms=$((($(date +%s%N) - started) / 1000000))
+if [ "$elapsed_ms" -lt 3500 ]; then pass; else fail "stepping away took ${elapsed_ms} ms"; fi
+
+# Killed while idle: the next image still shows.
+sleep 1
+first_helper=$(helper_pid)
+[ -n "$first_helper" ] && kill -9 "$first_helper"
+sleep 0.3
+if [ "$other" == one.png ]; then target=three.png; target_colour="#0000FF"; else target=one.png; target_colour="#FF0000"; fi
+press Home
+for _ in $(seq "$(index_of "$target")"); do press l; done
+expect_pixel "the other image after the helper was killed" 512 384 "$target_colour"
+if kill -0 "$viewer_pid" 2>/dev/null; then pass; else fail "viewer ended"; fi
+second_helper=$(helper_pid)
+if [ -n "$second_helper" ] && [ "$second_helper" != "$first_helper" ]; then pass; else fail "no new helper ($first_helper, $second_helper)"; fi
+press Escape
+wait_exit
+sleep 0.3
+if [ -n "$second_helper" ] && kill -0 "$second_helper" 2>/dev/null; then fail "helper outlived the viewer"; else pass; fi
+
+# Decoded ahead, then replaced on disk: the new content shows. R shows the
+# current file's content.
+good="$work/good"
+mkdir -p "$good"
+for name in alpha beta gamma; do solid_image "$good/$name.png" 64x64 red; done
+mapfile -t order < <(listed_images "$good")
+start_viewer "$good/${order[0]}"
+wait_window "Olvistra - "
+expect_pixel "first image" 512 384 "#FF0000"
+sleep 1.5  # the next one is decoded ahead meanwhile
+solid_image "$good/tmp.png" 64x64 blue
+mv "$good/tmp.png" "$good/${order[1]}"
+press l
+expect_pixel "the replaced neighbour shows its new content" 512 384 "#0000FF"
+solid_image "$good/tmp.png" 64x64 yellow
+mv "$good/tmp.png" "$good/${order[1]}"
+press r
+expect_pixel "R shows the current content" 512 384 "#FFFF00"
+helper=$(helper_pid)
+press Escape
+wait_exit
+sleep 0.3
+if [ -n "$helper" ] && kill -0 "$helper" 2>/dev/null; then fail "helper outlived the viewer"; else pass; fi
+
+finish
