@@ -34,6 +34,7 @@
 #include <string>
 
 #include "platform/linux/decode_sandbox.h"
+#include "platform/linux/layer_state.h"
 #include "platform/win32.h"
 
 extern char** environ;
@@ -315,6 +316,18 @@ void closeDescriptorsAbove(int lowest) {
     if (limit < 0 || limit > 65536) limit = 65536;
     for (int fd = lowest + 1; fd < limit; ++fd) ::close(fd);
 }
+
+namespace olvlinux {
+
+bool decodeJobPending() {
+    ServiceState& s = service();
+    if (!s.jobRunning) return false;
+    if (nowMs() >= s.jobDeadlineMs) return false;
+    pollfd watch = {s.socket, POLLIN, 0};
+    return ::poll(&watch, 1, 0) == 0;
+}
+
+}  // namespace olvlinux
 
 bool decodeServiceStart() { return helperAlive() || startHelper(); }
 

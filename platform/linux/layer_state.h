@@ -100,6 +100,10 @@ void forgetDeviceContext(Window& window);
 void forgetGLDrawable(Window& window);
 void dropQueuedMessages(HWND hWnd);
 
+// True while a decode job is in flight and its answer (or its time limit)
+// has not come yet; false when there is none or it can be collected now.
+bool decodeJobPending();
+
 // Monotonic clock in nanoseconds.
 std::uint64_t nowNs();
 

@@ -34,7 +34,8 @@
 // the previous SwapBuffers, the picture cannot have changed, so an empty
 // PeekMessageA first waits for the next SDL event, at most idleWaitMs. Any
 // event ends the wait at once (an expose needs a redraw even without a
-// message), so keys still take effect in the next frame.
+// message), so keys still take effect in the next frame; so does the answer
+// of a decode in flight.
 #include <algorithm>
 
 #include "platform/linux/layer_state.h"
@@ -44,6 +45,19 @@ using namespace olvlinux;
 namespace {
 
 const int idleWaitMs = 250;
+
+// While a decode is in flight its answer is a reason to draw as well, so the
+// wait looks at it between short waits for events.
+const int decodeSliceMs = 4;
+
+bool waitForEvent(SDL_Event& event) {
+    if (!decodeJobPending()) return SDL_WaitEventTimeout(&event, idleWaitMs) != 0;
+    for (int waited = 0; waited < idleWaitMs; waited += decodeSliceMs) {
+        if (SDL_WaitEventTimeout(&event, decodeSliceMs)) return true;
+        if (!decodeJobPending()) return false;
+    }
+    return false;
+}
 
 // Win32 codes of messages the viewer never handles itself.
 const UINT wmSysKeyDown = 0x0104;
@@ -217,7 +231,7 @@ BOOL PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax
                  takeQuit(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, remove);
     if (!found && video && !state.activitySinceSwap && !state.windows.empty()) {
         SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, idleWaitMs)) {
+        if (waitForEvent(event)) {
             translate(event);
             pumpEvents();
             found = takeQueued(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, remove);

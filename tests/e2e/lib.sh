@@ -67,10 +67,10 @@ start_viewer() {
   viewer_pid=$!
 }
 
-# Waits (up to 20 s) for a window whose title matches the pattern; sets $wid.
+# Waits (up to 40 s) for a window whose title matches the pattern; sets $wid.
 wait_window() {
   wid=""
-  for _ in $(seq 200); do
+  for _ in $(seq 400); do
     wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
     [ -n "$wid" ] && { sleep 0.2; return 0; }
     kill -0 "$viewer_pid" 2>/dev/null || break
@@ -99,7 +99,8 @@ wait_exit() {
 
 # Presses keys in the viewer window (xdotool key names).
 press() {
-  xdotool windowfocus --sync "$wid" 2>/dev/null || true
+  [ -n "${wid:-}" ] || { fail "no window to press keys in"; return 1; }
+  timeout 5 xdotool windowfocus --sync "$wid" 2>/dev/null || true
   xdotool key --delay 60 "$@"
   sleep 0.3
 }

@@ -51,7 +51,7 @@ expect_eq "closing box after No" 1 "$(count_lines 'message box "ERROR": Program 
 # F and Escape in one pass: the switch runs, then the viewer ends.
 start_viewer "$work/pics"
 wait_window "Olvistra - "
-xdotool windowfocus --sync "$wid" 2>/dev/null || true
+timeout 5 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 # Both keys are still down when the queue next runs empty.
 xdotool keydown f keydown Escape
 wait_exit

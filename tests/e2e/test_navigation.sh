@@ -28,7 +28,7 @@ press l Right Next; expect_eq "next keys on the last entry" "$(at $last)" "$(cur
 press Home; expect_eq "Home" "$(at 0)" "$(current_entry)"
 
 # Holding Right steps once per repeat and stops at the last entry.
-xdotool windowfocus --sync "$wid" 2>/dev/null || true
+timeout 5 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 xdotool keydown Right; sleep 2.5; xdotool keyup Right; sleep 0.3
 expect_eq "held Right" "$(at $last)" "$(current_entry)"
 press Escape
