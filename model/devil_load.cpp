@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/win32.h"
+#include "util/trace.h"
 #ifndef ILUT_USE_OPENGL
 #define ILUT_USE_OPENGL
 #endif
@@ -58,6 +59,7 @@ bool drainDevilErrors() {
 void installDevilAllocator() { ilSetMemory(boundedAlloc, boundedFree); }
 
 bool decodeImage(const std::string& path) {
+    trace::Timer timer(trace::Step::decode);
     installDevilAllocator();
     if (loadChecked(IL_TYPE_UNKNOWN, path)) return true;
     ILenum detected = ilDetermineType(path.c_str());
