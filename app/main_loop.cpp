@@ -12,6 +12,7 @@
 #include "render/scene.h"
 #include "util/path_rules.h"
 #include "util/text.h"
+#include "util/trace.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ const int refusedStartStatus = 1;
 // directory itself with its first entry current. False (after telling the
 // user) when the path is neither.
 bool buildFileList(const std::string& startPath) {
+    trace::Timer timer(trace::Step::list);
     try {
         if (fileOpensForReading(startPath.c_str())) {
             fileList = new FileList(dirnameOf(startPath));
@@ -95,9 +97,13 @@ int runViewer(const std::string& startPath, const std::string& title) {
             DispatchMessageA(&message);
             continue;
         }
-        if (active && !drawFrame()) ending = true;
-        if (keys[VK_ESCAPE]) ending = true;
-        if (!ending) SwapBuffers(hDC);
+        {
+            trace::Timer timer(trace::Step::frame);
+            if (active && !drawFrame()) ending = true;
+            if (keys[VK_ESCAPE]) ending = true;
+            if (!ending) SwapBuffers(hDC);
+        }
+        trace::framePresented();
         if (keys['F'] && !toggleFullscreen()) {
             endDecoding();
             return 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/win32.h"
+#include "util/trace.h"
 #ifndef ILUT_USE_OPENGL
 #define ILUT_USE_OPENGL
 #endif
@@ -59,6 +60,7 @@ bool drainDevilErrors() {
 void installDevilAllocator() { ilSetMemory(boundedAlloc, boundedFree); }
 
 bool decodeImage(const std::string& path) {
+    trace::Timer timer(trace::Step::decode);
     installDevilAllocator();
     if (loadChecked(IL_TYPE_UNKNOWN, path)) return true;
     ILenum detected = ilDetermineType(path.c_str());

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "model/handdir.h"
+#include "util/trace.h"
 
 FileList* fileList = nullptr;
 
@@ -41,6 +42,7 @@ FileList::~FileList() { deleteEntries(items); }
 // own errors still leave refresh.
 void FileList::refresh() {
     deleteEntries(items);
+    textures.clear();
     Handdir reader(dir);
     while (reader.cursor < reader.names.count) {
         std::string fullPath = dir + reader.readdir();
@@ -65,7 +67,15 @@ void FileList::refresh() {
 FileInfo* FileList::get(uint32_t index) {
     if (index >= items.count) return nullptr;
     FileInfo* entry = items[index];
-    if (!entry->loaded) entry->FileInfo::open();
+    if (!entry->loaded) {
+        trace::entryLoading(entry->path);
+        {
+            trace::Timer timer(trace::Step::load);
+            entry->FileInfo::open();
+        }
+        textures.fit(items, index);
+    }
+    textures.shown(index);
     return entry;
 }
 

@@ -7,12 +7,14 @@
 
 #include "model/array.h"
 #include "model/file_info.h"
+#include "model/texture_budget.h"
 
 class FileList {
 public:
     std::string dir;         // ends in a separator; prefix of every entry's path
     Array<FileInfo*> items;  // items.count is the number of entries
     uint32_t current;        // index of the shown entry
+    TextureBudget textures;  // unloads least recently shown images beyond its budget
 
     // Lists the directory. Raises the reader's errors; then no list is made.
     explicit FileList(std::string dir);
@@ -24,6 +26,7 @@ public:
     void refresh();
 
     // The entry at index, opened and loaded, or null when index >= count.
+    // Loading it may unload other image entries (see TextureBudget).
     FileInfo* get(uint32_t index);
 };
 

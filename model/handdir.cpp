@@ -3,17 +3,26 @@
 #include "platform/win32.h"
 #include "util/text.h"
 
+namespace {
+
+// The search pattern "<dir>\*" for a directory path; empty for an empty path,
+// which searches "\*" and so names no directory we were asked for.
+std::string searchPattern(const std::string& path) {
+    std::string pattern = replaceAll(path, "/", "\\");
+    if (pattern.empty()) return pattern;
+    if (pattern.back() != '\\') pattern += '\\';
+    return pattern + '*';
+}
+
+}  // namespace
+
 Handdir::Handdir(std::string path) : cursor(0) { opendir(path); }
 
 bool Handdir::opendir(std::string path) {
     cursor = 0;
     names.count = 0;
-    pattern = replaceAll(path, "/", "\\");
-    // An empty path has no last character to test; it searches "\*", which
-    // names no directory we were asked for, so it is refused like a missing one.
+    pattern = searchPattern(path);
     if (pattern.empty()) throw std::string("Handdir::opendir -> FindFirstFile");
-    if (pattern.back() != '\\') pattern += '\\';
-    pattern += '*';
 
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(pattern.c_str(), &found);
@@ -45,10 +54,18 @@ std::string Handdir::readdir() {
     return std::string();
 }
 
+// The first name found answers the question, so a large sub-directory is
+// not read to its end (listing a folder of many sub-folders asks this once
+// for each of them).
 bool isReadableDir(std::string path) {
     try {
-        Handdir reader(path);
-        return reader.cursor < reader.names.count;
+        std::string pattern = searchPattern(path);
+        if (pattern.empty()) return false;
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return false;
+        FindClose(search);
+        return true;
     } catch (...) {
         return false;
     }

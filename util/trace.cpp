@@ -1,0 +1,66 @@
+#include "util/trace.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace trace {
+
+namespace {
+
+struct Pending {
+    std::string path;     // empty: no entry was loaded since the last frame
+    double list = 0;      // kept until an entry's line reports it
+    double decode = 0;
+    double load = 0;      // the whole load, decode included
+    double frame = 0;     // the whole frame, load included
+};
+
+Pending& pending() {
+    static Pending state;
+    return state;
+}
+
+}  // namespace
+
+bool enabled() {
+    static const bool on = [] {
+        const char* value = std::getenv("OLVISTRA_TRACE");
+        return value && *value && std::strcmp(value, "0") != 0;
+    }();
+    return on;
+}
+
+void add(Step step, double ms) {
+    Pending& p = pending();
+    switch (step) {
+        case Step::list: p.list += ms; break;
+        case Step::decode: p.decode += ms; break;
+        case Step::load: p.load += ms; break;
+        case Step::frame: p.frame += ms; break;
+    }
+}
+
+void entryLoading(const std::string& path) {
+    if (!enabled()) return;
+    Pending& p = pending();
+    p.path = path;
+    p.decode = p.load = p.frame = 0;
+}
+
+void framePresented() {
+    if (!enabled()) return;
+    Pending& p = pending();
+    if (p.path.empty()) {
+        p.frame = 0;
+        return;
+    }
+    double upload = p.load > p.decode ? p.load - p.decode : 0;
+    double present = p.frame > p.load ? p.frame - p.load : 0;
+    std::fprintf(stderr, "olvistra: trace %s: list %.1f ms decode %.1f ms upload %.1f ms present %.1f ms\n",
+                 p.path.c_str(), p.list, p.decode, upload, present);
+    std::fflush(stderr);
+    p = Pending();
+}
+
+}  // namespace trace
