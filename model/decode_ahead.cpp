@@ -1,10 +1,12 @@
 #include "model/decode_ahead.h"
 
+#include <chrono>
 #include <utility>
 #include <vector>
 
 #include "model/file_info.h"
 #include "model/file_list.h"
+#include "util/trace.h"
 
 namespace {
 
@@ -21,6 +23,7 @@ struct Job {
     std::string path;
     FileStamp stamp;
     bool speculative = false;
+    std::chrono::steady_clock::time_point started;
 };
 
 // How long one wait of a blocking load polls before checking again.
@@ -65,6 +68,10 @@ bool collect(uint32_t waitMs) {
     DecodeJobState state = decodeServicePoll(waitMs, &image);
     if (state == DECODE_RUNNING) return false;
     job.running = false;
+    if (!job.speculative) {
+        trace::decodeWaited(job.path, std::chrono::duration<double, std::milli>(
+                                          std::chrono::steady_clock::now() - job.started).count());
+    }
     if (state == DECODE_DONE || state == DECODE_FAILED) keep(job, state == DECODE_DONE, image);
     return true;
 }
@@ -75,6 +82,7 @@ bool start(const std::string& path, const FileStamp& stamp, bool speculative) {
     job.path = path;
     job.stamp = stamp;
     job.speculative = speculative;
+    job.started = std::chrono::steady_clock::now();
     return true;
 }
 

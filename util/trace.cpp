@@ -11,13 +11,25 @@ namespace {
 struct Pending {
     std::string path;     // empty: no entry was loaded since the last frame
     double list = 0;      // kept until an entry's line reports it
-    double decode = 0;
-    double load = 0;      // the whole load, decode included
+    double decode = 0;    // decoding inside the load (in-process decoding)
+    double waited = 0;    // waiting for a decode done elsewhere (the helper)
+    double load = 0;      // the whole load, in-process decoding included
     double frame = 0;     // the whole frame, load included
 };
 
 Pending& pending() {
     static Pending state;
+    return state;
+}
+
+// The last decode done outside the load, until its entry's load starts.
+struct Waited {
+    std::string path;
+    double ms = 0;
+};
+
+Waited& lastWaited() {
+    static Waited state;
     return state;
 }
 
@@ -41,11 +53,19 @@ void add(Step step, double ms) {
     }
 }
 
+void decodeWaited(const std::string& path, double ms) {
+    if (!enabled()) return;
+    lastWaited() = Waited{path, ms};
+}
+
 void entryLoading(const std::string& path) {
     if (!enabled()) return;
     Pending& p = pending();
     p.path = path;
     p.decode = p.load = p.frame = 0;
+    Waited& waited = lastWaited();
+    p.waited = waited.path == path ? waited.ms : 0;
+    waited = Waited();
 }
 
 void framePresented() {
@@ -58,7 +78,7 @@ void framePresented() {
     double upload = p.load > p.decode ? p.load - p.decode : 0;
     double present = p.frame > p.load ? p.frame - p.load : 0;
     std::fprintf(stderr, "olvistra: trace %s: list %.1f ms decode %.1f ms upload %.1f ms present %.1f ms\n",
-                 p.path.c_str(), p.list, p.decode, upload, present);
+                 p.path.c_str(), p.list, p.waited + p.decode, upload, present);
     std::fflush(stderr);
     p = Pending();
 }

@@ -5,7 +5,8 @@
 //   olvistra: trace <path>: list 3.1 ms decode 120.4 ms upload 20.2 ms present 4.0 ms
 //
 // list is the time spent building the file list (reported with the first
-// entry shown after it, 0 afterwards); decode is the image decode; upload is
+// entry shown after it, 0 afterwards); decode is the image decode (for a
+// picture decoded ahead by the helper, only what was still waited for); upload is
 // the rest of the entry's load (scaling, texture creation); present is the
 // rest of that frame (drawing and the buffer swap).
 //
@@ -24,6 +25,10 @@ bool enabled();
 
 // Adds a measured time to the step of the entry being traced.
 void add(Step step, double ms);
+
+// Records how long the shown entry's pixels were waited for when they were
+// decoded outside its load (by the decode helper); counted as its decode.
+void decodeWaited(const std::string& path, double ms);
 
 // Names the entry whose load starts now; its line is written by framePresented().
 void entryLoading(const std::string& path);
