@@ -76,7 +76,7 @@ wait_window() {
     kill -0 "$viewer_pid" 2>/dev/null || break
     sleep 0.1
   done
-  fail "no window titled like '$1'"
+  fail "no window titled like '$1' (viewer $(kill -0 "$viewer_pid" 2>/dev/null && echo running || echo ended); its last words: $(tail -n 3 "$work/stderr" | tr '\n' '|'); windows: $(xdotool search --name . 2>/dev/null | while read -r w; do printf '[%s] ' "$(xdotool getwindowname "$w")"; done))"
   return 1
 }
 
