@@ -114,24 +114,8 @@ bool sendAll(int socket, const void* data, size_t size, int attachedFd) {
     }
 }
 
-// Writes the decoded pixels, turned upright, to the target. A turned picture
-// goes through a scratch copy: DevIL's image may have any channel order and
-// row origin, which copyDecodedRgba alone knows how to read.
-bool writeUpright(unsigned char* target, uint32_t storedWidth, uint32_t storedHeight, int orientation) {
-    if (orientation == 1) {
-        copyDecodedRgba(target);
-        return true;
-    }
-    void* scratch = std::malloc(size_t(storedWidth) * storedHeight * 4);
-    if (!scratch) return false;
-    copyDecodedRgba(static_cast<unsigned char*>(scratch));
-    orientRgba(static_cast<unsigned char*>(scratch), storedWidth, storedHeight, orientation, target);
-    std::free(scratch);
-    return true;
-}
-
 // A sealed memfd holding the decoded pixels, or -1.
-int sealedPixelBuffer(size_t size, uint32_t storedWidth, uint32_t storedHeight, int orientation) {
+int sealedPixelBuffer(size_t size, int orientation) {
     int fd = int(::syscall(SYS_memfd_create, "olvistra-decoded", MFD_CLOEXEC | MFD_ALLOW_SEALING));
     if (fd < 0) return -1;
     bool ok = ::ftruncate(fd, off_t(size)) == 0;
@@ -139,7 +123,7 @@ int sealedPixelBuffer(size_t size, uint32_t storedWidth, uint32_t storedHeight, 
         void* target = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
         ok = target != MAP_FAILED;
         if (ok) {
-            ok = writeUpright(static_cast<unsigned char*>(target), storedWidth, storedHeight, orientation);
+            copyDecodedRgba(static_cast<unsigned char*>(target), orientation);
             ::munmap(target, size);
         }
     }
@@ -161,7 +145,7 @@ void answer(const char* path) {
         result.width = swapped ? storedHeight : storedWidth;
         result.height = swapped ? storedWidth : storedHeight;
         result.byteCount = uint64_t(result.width) * result.height * 4;
-        fd = sealedPixelBuffer(size_t(result.byteCount), storedWidth, storedHeight, orientation);
+        fd = sealedPixelBuffer(size_t(result.byteCount), orientation);
         result.ok = fd >= 0 ? 1 : 0;
     }
     if (!result.ok) result = ResultHeader{};
