@@ -4,6 +4,9 @@ find_package(DevIL REQUIRED)
 find_package(SDL2 REQUIRED)
 find_package(OpenGL REQUIRED COMPONENTS OpenGL)
 find_package(Threads REQUIRED)
+# libexif reads the EXIF orientation of JPEGs inside the decode helper.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LIBEXIF REQUIRED IMPORTED_TARGET libexif)
 
 # The registry file the installed viewer reads when OLVISTRA_REGISTRY is unset.
 # For the prefix /usr that is /etc/olvistra/olvistra.reg.
@@ -32,7 +35,7 @@ if(OLVISTRA_TESTS)
 endif()
 target_link_libraries(olvistra_core PUBLIC
   ${ILUT_LIBRARIES} ${ILU_LIBRARIES} ${IL_LIBRARIES}
-  SDL2::SDL2 OpenGL::GL OpenGL::GLU Threads::Threads)
+  SDL2::SDL2 OpenGL::GL OpenGL::GLU Threads::Threads PkgConfig::LIBEXIF)
 
 add_executable(olvistra platform/linux/entry.cpp)
 target_compile_options(olvistra PRIVATE ${OLVISTRA_WARNINGS})

@@ -11,10 +11,10 @@ set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 # One package per library the binary is linked against (its NEEDED entries):
-# SDL2, DevIL with ILU and ILUT, GL through GLVND (libOpenGL, libGLX), GLU and
+# SDL2, DevIL with ILU and ILUT, libexif, GL through GLVND (libOpenGL, libGLX), GLU and
 # the C and C++ runtimes. The package test checks this list against the binary.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libc6, libstdc++6, libgcc-s1, libsdl2-2.0-0, libdevil1c2, libopengl0, libglx0, libgl1, libglu1-mesa")
+  "libc6, libstdc++6, libgcc-s1, libsdl2-2.0-0, libdevil1c2, libexif12, libopengl0, libglx0, libgl1, libglu1-mesa")
 # An edited registry file survives upgrades.
 if(OLVISTRA_REGISTRY_FILE MATCHES "^/etc/")
   file(WRITE "${CMAKE_BINARY_DIR}/debian/conffiles" "${OLVISTRA_REGISTRY_FILE}\n")

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/win32.h"
+#include "util/orientation.h"
 #include "util/trace.h"
 #ifndef ILUT_USE_OPENGL
 #define ILUT_USE_OPENGL
@@ -117,7 +118,8 @@ bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height) {
     return true;
 }
 
-void copyDecodedRgba(unsigned char* target) {
+// A turned picture is read from DevIL's pixels in the same single pass.
+void copyDecodedRgba(unsigned char* target, int orientation) {
     size_t width = size_t(ilGetInteger(IL_IMAGE_WIDTH));
     size_t height = size_t(ilGetInteger(IL_IMAGE_HEIGHT));
     ILint format = ilGetInteger(IL_IMAGE_FORMAT);
@@ -125,6 +127,14 @@ void copyDecodedRgba(unsigned char* target) {
     bool swapped = format == IL_BGR || format == IL_BGRA;
     bool topFirst = ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_UPPER_LEFT;
     const unsigned char* data = ilGetData();
+    if (isKnownOrientation(orientation) && orientation != 1) {
+        PixelLayout layout;
+        layout.channels = uint32_t(channels);
+        layout.bgr = swapped;
+        layout.topRowFirst = topFirst;
+        orientPixels(data, uint32_t(width), uint32_t(height), layout, orientation, target);
+        return;
+    }
     for (size_t y = 0; y < height; ++y) {
         const unsigned char* from = data + (topFirst ? height - 1 - y : y) * width * channels;
         unsigned char* to = target + y * width * 4;

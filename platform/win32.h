@@ -42,7 +42,8 @@ bool fileOpensForReading(const char* path);
 // started on demand, restarted after it dies, and run with a memory cap, no
 // new privileges and a system-call filter. It decodes one file at a time and
 // hands back 8-bit RGBA pixels, bottom row first, in a shared, sealed
-// memory buffer. A job that runs past the time limit has its helper killed
+// memory buffer; on Linux a JPEG comes back turned upright by its EXIF
+// Orientation tag, with the upright width and height. A job that runs past the time limit has its helper killed
 // and counts as a failed decode, like a crash does.
 
 #include <cstddef>
@@ -86,10 +87,12 @@ void releaseDecodedImage(DecodedImage* image);
 // Defined by the app and run inside the helper: startDecoder once, before
 // the helper gives up its rights; then for each file decodeToRgba, which
 // decodes it and gives its size, and after a success copyDecodedRgba, which
-// writes width * height * 4 bytes of 8-bit RGBA, bottom row first.
+// writes width * height * 4 bytes of 8-bit RGBA, bottom row first, turned
+// upright by an EXIF orientation (1 to 8, util/orientation.h; 1 as stored,
+// with width and height exchanged for 5 to 8).
 void startDecoder();
 bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height);
-void copyDecodedRgba(unsigned char* target);
+void copyDecodedRgba(unsigned char* target, int orientation);
 
 // What tells one version of a file from another: a replaced or rewritten
 // file gets another stamp.

@@ -4,6 +4,7 @@
 // to a drawn frame for a neighbour that was decoded ahead.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -87,7 +88,57 @@ double steppedToAheadMs(const std::string& dir) {
     return ms;
 }
 
+// One decode by a warm helper, from the request to the mapped pixels.
+double helperDecodeMs(const std::string& path) {
+    decodeServiceStart();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Clock::time_point begin = Clock::now();
+    EXPECT_TRUE(decodeServiceSubmit(path.c_str()));
+    DecodedImage image;
+    DecodeJobState state = DECODE_RUNNING;
+    while (state == DECODE_RUNNING) state = decodeServicePoll(1000, &image);
+    double ms = msSince(begin);
+    EXPECT_EQ(state, DECODE_DONE);
+    releaseDecodedImage(&image);
+    return ms;
+}
+
+// A copy of the JPEG whose EXIF block says "turn a quarter clockwise".
+std::string turnedCopy(const std::string& path) {
+    std::string jpeg;
+    if (FILE* in = std::fopen(path.c_str(), "rb")) {
+        char buffer[65536];
+        for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, in)) > 0;) jpeg.append(buffer, got);
+        std::fclose(in);
+    }
+    const char tiff[] = "Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0";
+    std::string segment = std::string("\xff\xe1\0", 3) + char(sizeof tiff - 1 + 2) + std::string(tiff, sizeof tiff - 1);
+    std::string turned = path.substr(0, path.size() - 4) + "-turned.jpg";
+    if (FILE* out = std::fopen(turned.c_str(), "wb")) {
+        std::string bytes = jpeg.substr(0, 2) + segment + jpeg.substr(2);
+        std::fwrite(bytes.data(), 1, bytes.size(), out);
+        std::fclose(out);
+    }
+    return turned;
+}
+
 }  // namespace
+
+// What the upright turn of a photo adds to its decode in the helper.
+TEST(DecodeBench, DISABLED_TurnedPhotoOverUnturned) {
+    std::string big = benchImage("big/a.jpg");
+    if (big.empty()) GTEST_SKIP() << "OLVISTRA_BENCH_DIR is not set";
+    std::string turned = turnedCopy(big);
+    double plain = 1e9, quarter = 1e9;
+    for (int round = 0; round < 5; ++round) {
+        plain = std::min(plain, helperDecodeMs(big));
+        quarter = std::min(quarter, helperDecodeMs(turned));
+    }
+    std::printf("6000x4000 decode in the helper, best of 5: as stored %.0f ms, turned a quarter %.0f ms (%+.1f%%)\n",
+                plain, quarter, (quarter / plain - 1) * 100);
+    std::remove(turned.c_str());
+    endDecoding();
+}
 
 TEST(DecodeBench, DISABLED_IsolationOverheadAndStepToAheadNeighbour) {
     GLTestContext gl;

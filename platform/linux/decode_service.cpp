@@ -12,6 +12,10 @@
 // it sends it, so the parent's read-only mapping can neither be changed nor
 // cut short under it (no SIGBUS); the parent checks the seals and the size.
 //
+// A JPEG's pixels are turned upright by its EXIF Orientation tag before they
+// leave the helper (exif_orientation.h), and the header gives the upright
+// size, so the viewer never learns that a picture was stored on its side.
+//
 // The helper restricts itself before its first job (see decode_sandbox.cpp).
 // It ends when the socket reports end of file, and is killed with the parent
 // (PR_SET_PDEATHSIG), so no helper outlives the viewer.
@@ -34,8 +38,10 @@
 #include <string>
 
 #include "platform/linux/decode_sandbox.h"
+#include "platform/linux/exif_orientation.h"
 #include "platform/linux/layer_state.h"
 #include "platform/win32.h"
+#include "util/orientation.h"
 
 extern char** environ;
 
@@ -109,7 +115,7 @@ bool sendAll(int socket, const void* data, size_t size, int attachedFd) {
 }
 
 // A sealed memfd holding the decoded pixels, or -1.
-int sealedPixelBuffer(size_t size) {
+int sealedPixelBuffer(size_t size, int orientation) {
     int fd = int(::syscall(SYS_memfd_create, "olvistra-decoded", MFD_CLOEXEC | MFD_ALLOW_SEALING));
     if (fd < 0) return -1;
     bool ok = ::ftruncate(fd, off_t(size)) == 0;
@@ -117,7 +123,7 @@ int sealedPixelBuffer(size_t size) {
         void* target = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
         ok = target != MAP_FAILED;
         if (ok) {
-            copyDecodedRgba(static_cast<unsigned char*>(target));
+            copyDecodedRgba(static_cast<unsigned char*>(target), orientation);
             ::munmap(target, size);
         }
     }
@@ -132,9 +138,14 @@ int sealedPixelBuffer(size_t size) {
 void answer(const char* path) {
     ResultHeader result = {};
     int fd = -1;
-    if (decodeToRgba(path, &result.width, &result.height)) {
+    uint32_t storedWidth = 0, storedHeight = 0;
+    if (decodeToRgba(path, &storedWidth, &storedHeight)) {
+        int orientation = jpegOrientation(path);
+        bool swapped = orientationSwapsSides(orientation);
+        result.width = swapped ? storedHeight : storedWidth;
+        result.height = swapped ? storedWidth : storedHeight;
         result.byteCount = uint64_t(result.width) * result.height * 4;
-        fd = sealedPixelBuffer(size_t(result.byteCount));
+        fd = sealedPixelBuffer(size_t(result.byteCount), orientation);
         result.ok = fd >= 0 ? 1 : 0;
     }
     if (!result.ok) result = ResultHeader{};

@@ -2,8 +2,9 @@
 // with the app's decodeToRgba (into the bound DevIL image, which load()
 // replaces right after) and copies the pixels out; poll reports the outcome.
 // There is no helper process, so no isolation, no time limit and no decoding
-// ahead in parallel; the interface is the one the Linux helper serves, so a
-// helper over a file mapping can take its place.
+// ahead in parallel, and the EXIF orientation of JPEGs is not read (the
+// pixels are shown as stored); the interface is the one the Linux helper
+// serves, so a helper over a file mapping can take its place.
 #include <cstdlib>
 
 #include "platform/win32.h"
@@ -29,7 +30,7 @@ bool decodeServiceSubmit(const char* path) {
     size_t size = size_t(width) * height * 4;
     void* copy = std::malloc(size);
     if (!copy) return true;
-    copyDecodedRgba(static_cast<unsigned char*>(copy));
+    copyDecodedRgba(static_cast<unsigned char*>(copy), 1);
     outcome.image.width = width;
     outcome.image.height = height;
     outcome.image.pixels = static_cast<const unsigned char*>(copy);

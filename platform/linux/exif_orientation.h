@@ -1,0 +1,8 @@
+// The EXIF Orientation tag of JPEG files, read with libexif inside the decode
+// helper, so that a malformed EXIF block can only hurt the helper.
+#pragma once
+
+// The Orientation tag (1 to 8, see util/orientation.h) of a file whose name
+// ends in .jpg, .jpe or .jpeg (in any case); 1 for other files and for a
+// missing, unreadable, damaged or unknown tag.
+int jpegOrientation(const char* path);
