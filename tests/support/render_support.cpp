@@ -1,4 +1,5 @@
 #include "support/render_support.h"
+#include "support/test_images.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -11,16 +12,6 @@ namespace render_test {
 namespace {
 
 const char* const answerVariable = "OLVISTRA_DIALOG_ANSWER";
-
-void put16(std::string& out, uint32_t v) {
-    out += char(v & 0xff);
-    out += char((v >> 8) & 0xff);
-}
-
-void put32(std::string& out, uint32_t v) {
-    put16(out, v & 0xffff);
-    put16(out, v >> 16);
-}
 
 // The colour of pixel (x, y), y counted from the top row.
 Rgb colourAt(const Quadrants& q, uint32_t width, uint32_t height, uint32_t x, uint32_t y) {

@@ -11,8 +11,7 @@
 #include "platform/win32.h"
 #include <IL/il.h>
 
-namespace {
-
+// Little-endian fields of the file formats written here.
 void put16(std::string& out, uint32_t v) {
     out += char(v & 0xff);
     out += char((v >> 8) & 0xff);
@@ -22,6 +21,8 @@ void put32(std::string& out, uint32_t v) {
     put16(out, v & 0xffff);
     put16(out, v >> 16);
 }
+
+namespace {
 
 void saveWithDevil(const std::string& path, ILenum type, uint32_t width, uint32_t height, Rgb colour) {
     // Images may be written before any test context has started DevIL.

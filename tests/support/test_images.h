@@ -23,3 +23,7 @@ void writeTestImage(const std::string& path, const std::string& format, uint32_t
 void writeBytes(const std::string& path, const std::string& bytes);
 // Reads a whole file.
 std::string readBytes(const std::string& path);
+
+// Appends a 16- or 32-bit little-endian field, as image headers store them.
+void put16(std::string& out, uint32_t v);
+void put32(std::string& out, uint32_t v);
