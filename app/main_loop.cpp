@@ -46,13 +46,14 @@ bool buildFileList(const std::string& startPath) {
 // shown as an empty frame until the user moves on or reloads. While the
 // decode helper still works on the current entry the frame stays empty and
 // the loop goes on handling keys; the entry is opened once its pixels (or
-// its failure) are in, so opening it never waits.
+// its failure) are in, so opening it never waits. A reload carried out
+// here reports its error like any other opening.
 bool drawFrame() {
-    if (currentEntryUnopenable() || !advanceDecoding()) {
-        clearFrame();
-        return true;
-    }
     try {
+        if (currentEntryUnopenable() || !advanceDecoding()) {
+            clearFrame();
+            return true;
+        }
         return renderScene();
     } catch (const std::string& error) {
         reportEntryError(error);

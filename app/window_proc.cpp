@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/entry_errors.h"
+#include "model/decode_ahead.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
 #include "render/scene.h"
@@ -66,16 +67,28 @@ void rereadCurrent(Operation operation) {
     }
 }
 
+// The picture on screen stays until the fresh decode is in; the frame then
+// carries the reload out. Nothing here waits for the decode helper.
 void reloadEntry() {
-    rereadCurrent([](FileInfo* entry) { reload(entry); });
+    rereadCurrent([](FileInfo* entry) {
+        if (!requestReload(entry)) reload(entry);
+    });
 }
 
 void editEntry() {
     rereadCurrent([](FileInfo* entry) { entry->edit(); });
 }
 
+// An entry still being decoded is described as it is, not loaded, rather
+// than opened, which would wait for the decode helper.
 void showInfo() {
-    FileInfo* entry = entryForCommand();
+    FileInfo* entry = nullptr;
+    if (!currentEntryUnopenable() && fileList->current < fileList->items.count &&
+        decodePending(fileList->items[fileList->current])) {
+        entry = fileList->items[fileList->current];
+    } else {
+        entry = entryForCommand();
+    }
     if (!entry) return;
     std::string title = "info";
     std::string text = entry->infoText();

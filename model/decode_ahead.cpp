@@ -31,6 +31,11 @@ const uint32_t pollSliceMs = 50;
 
 std::vector<Ready> ready;
 Job job;
+// The path of the entry whose reload waits for its job; empty when none.
+std::string pendingReload;
+// The path of the reload being carried out: its unload must not forget the
+// fresh pixels the following open takes.
+std::string reloadingNow;
 
 void release(Ready& entry) {
     if (entry.decoded) releaseDecodedImage(&entry.image);
@@ -171,12 +176,62 @@ void decodeNeighbours(int64_t current) {
     }
 }
 
+FileInfo* entryWithPath(const std::string& path) {
+    if (!fileList) return nullptr;
+    for (uint32_t index = 0; index < fileList->items.count; ++index) {
+        if (fileList->items[index]->path == path) return fileList->items[index];
+    }
+    return nullptr;
+}
+
+struct CarryingOut {
+    explicit CarryingOut(const std::string& path) { reloadingNow = path; }
+    ~CarryingOut() { reloadingNow.clear(); }
+};
+
+// Carries out the pending reload once its job is over, or turns it into an
+// unload when another entry is shown by then.
+void settlePendingReload(int64_t current) {
+    if (pendingReload.empty()) return;
+    std::string path = pendingReload;
+    FileInfoImg* shown = imageAt(current);
+    if (!shown || shown->path != path) {
+        pendingReload.clear();
+        FileInfo* entry = entryWithPath(path);
+        if (entry && entry->loaded) {
+            entry->unload();
+            entry->loaded = false;
+        } else {
+            forgetDecoded(path);
+        }
+        return;
+    }
+    if (!shown->loaded) {  // unloaded meanwhile: the frame loads it afresh
+        pendingReload.clear();
+        return;
+    }
+    if (job.running && job.path == path) return;
+    FileStamp now;
+    bool stamped = fileStampOf(path.c_str(), &now);
+    Ready* entry = readyFor(path);
+    if (stamped && !(entry && entry->stamp == now)) {
+        // Changed again (or the job was cancelled): decode the file as it is.
+        drop(path);
+        cancelJob();
+        if (start(path, now, false)) return;
+    }
+    pendingReload.clear();
+    CarryingOut guard(path);
+    reload(shown);
+}
+
 }  // namespace
 
 bool advanceDecoding() {
     collect(0);
     if (!fileList) return true;
     int64_t current = fileList->current;
+    settlePendingReload(current);
     dropFar(current);
     FileInfoImg* shown = imageAt(current);
     if (shown && !shown->loaded) return prepareShown(shown);
@@ -202,11 +257,37 @@ bool takeDecoded(const std::string& path, DecodedImage* image) {
 }
 
 void forgetDecoded(const std::string& path) {
+    if (!reloadingNow.empty() && path == reloadingNow) return;
+    if (pendingReload == path) pendingReload.clear();
     if (job.running && job.path == path) cancelJob();
     drop(path);
 }
 
+bool requestReload(FileInfo* entry) {
+    FileInfoImg* image = dynamic_cast<FileInfoImg*>(entry);
+    if (!image) return false;
+    FileStamp stamp;
+    if (!fileStampOf(image->path.c_str(), &stamp)) return false;
+    forgetDecoded(image->path);
+    if (!image->loaded) return true;
+    cancelJob();
+    if (!start(image->path, stamp, false)) return false;
+    pendingReload = image->path;
+    return true;
+}
+
+bool decodePending(FileInfo* entry) {
+    FileInfoImg* image = dynamic_cast<FileInfoImg*>(entry);
+    if (!image || image->loaded) return false;
+    FileStamp stamp;
+    if (!fileStampOf(image->path.c_str(), &stamp)) return false;
+    collect(0);
+    Ready* done = readyFor(image->path);
+    return !(done && done->stamp == stamp);
+}
+
 void endDecoding() {
+    pendingReload.clear();
     cancelJob();
     for (Ready& entry : ready) release(entry);
     ready.clear();

@@ -10,6 +10,9 @@
 // A speculative job never delays the shown entry: a step elsewhere cancels
 // it. Ready pixels are used only while the file keeps its stamp (size,
 // modification time, inode); R, F5 and E forget them first (via unload).
+// R and F5 do not wait either: requestReload() decodes the file afresh while
+// the old picture stays on screen, and advanceDecoding() carries the reload
+// out once the pixels (or the failure) are in.
 //
 // Everything here runs on the main thread; the helper is a process.
 #pragma once
@@ -22,10 +25,26 @@
 // The bound on the spare buffers together.
 constexpr uint64_t decodeAheadMaxBytes = uint64_t(512) << 20;
 
-// Advances the helper's work without waiting: collects a finished job, then
-// starts what the shown entry or its neighbours need. True when the shown
-// entry can be opened now without waiting for the helper.
+class FileInfo;
+
+// Advances the helper's work without waiting: collects a finished job,
+// carries out a reload whose pixels are in (its open() may raise the
+// entry's error), then starts what the shown entry or its neighbours need.
+// True when the shown entry can be opened now without waiting for the
+// helper.
 bool advanceDecoding();
+
+// Starts a fresh decode of a loaded image entry for a reload and keeps its
+// picture until the result is in; for an image entry not loaded yet, only
+// forgets its pixels and job, so the frame decodes it afresh. False when
+// the caller has to reload at once: not an image entry, the file has gone,
+// or the helper does not take the job. A step to another entry turns a
+// pending reload into an unload.
+bool requestReload(FileInfo* entry);
+
+// True when opening the entry now would wait for the helper: an image entry
+// not loaded whose pixels (or failure) are not in yet.
+bool decodePending(FileInfo* entry);
 
 // The decoded pixels of the file for load(): ready ones if the file is
 // unchanged since, else a new decode waited for (up to the time limit).

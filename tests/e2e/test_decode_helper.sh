@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Decoding in the helper process, seen from the window: a file that hangs
-# DevIL leaves the viewer stepping; a helper killed from outside is replaced;
+# DevIL leaves the viewer stepping, reloading and describing it; a helper killed from outside is replaced;
 # a neighbour replaced after it was decoded ahead shows its new content, and
 # R the current file's; no helper outlives the viewer.
 source "$(dirname "$0")/lib.sh"
@@ -19,16 +19,22 @@ head -c 64 "$work/whole.png" >"$pics/two.png"  # DevIL spins on it forever
 mapfile -t order < <(listed_images "$pics")
 index_of() { local i; for i in "${!order[@]}"; do [ "${order[$i]}" == "$1" ] && echo "$i"; done; }
 
-# Start on the hanging file; stepping away answers at once.
+# Start on the hanging file; R, I and a step away all answer at once, and
+# the info box describes the entry as not loaded.
 start_viewer "$pics/two.png"
 wait_window "Olvistra - "
 started=$(date +%s%N)
+press r i
 hang=$(index_of two.png)
 if [ "$hang" -gt 0 ]; then press j; other="${order[$((hang - 1))]}"; else press l; other="${order[1]}"; fi
 case "$other" in one.png) colour="#FF0000" ;; *) colour="#0000FF" ;; esac
-expect_pixel "a step away from a hanging decode shows the neighbour" 512 384 "$colour"
+expect_pixel "R, I and a step away from a hanging decode show the neighbour" 512 384 "$colour"
 elapsed_ms=$((($(date +%s%N) - started) / 1000000))
-if [ "$elapsed_ms" -lt 3500 ]; then pass; else fail "stepping away took ${elapsed_ms} ms"; fi
+if [ "$elapsed_ms" -lt 3500 ]; then pass; else fail "R, I and stepping away took ${elapsed_ms} ms"; fi
+wait_lines 'message box "info": ' 1 || true
+info=$(grep -F 'message box "info": ' "$work/stderr" | tail -n1)
+case "$info" in *two.png*) case "$info" in *width:*) fail "info on a pending decode: $info" ;; *) pass ;; esac ;;
+  *) fail "no info box for the hanging file: $info" ;; esac
 
 # Killed while idle: the next image still shows.
 sleep 1
