@@ -2,8 +2,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "platform/win32.h"
+#include "util/downscale.h"
 #include "util/orientation.h"
 #include "util/trace.h"
 #ifndef ILUT_USE_OPENGL
@@ -118,8 +120,10 @@ bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height) {
     return true;
 }
 
-// A turned picture is read from DevIL's pixels in the same single pass.
-void copyDecodedRgba(unsigned char* target, int orientation) {
+// A turned picture is read from DevIL's pixels in the same single pass. A
+// picture to be shrunk is shrunk as stored, in its own layout, and the small
+// copy is then turned and converted.
+void copyDecodedRgba(unsigned char* target, int orientation, uint32_t targetWidth, uint32_t targetHeight) {
     size_t width = size_t(ilGetInteger(IL_IMAGE_WIDTH));
     size_t height = size_t(ilGetInteger(IL_IMAGE_HEIGHT));
     ILint format = ilGetInteger(IL_IMAGE_FORMAT);
@@ -127,6 +131,19 @@ void copyDecodedRgba(unsigned char* target, int orientation) {
     bool swapped = format == IL_BGR || format == IL_BGRA;
     bool topFirst = ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_UPPER_LEFT;
     const unsigned char* data = ilGetData();
+    bool sidesSwapped = isKnownOrientation(orientation) && orientationSwapsSides(orientation);
+    size_t storedTargetWidth = sidesSwapped ? targetHeight : targetWidth;
+    size_t storedTargetHeight = sidesSwapped ? targetWidth : targetHeight;
+    std::vector<unsigned char> shrunk;
+    if (storedTargetWidth < width || storedTargetHeight < height) {
+        trace::Timer timer(trace::Step::decode);
+        shrunk.resize(storedTargetWidth * storedTargetHeight * channels);
+        downscaleBox(data, uint32_t(width), uint32_t(height), uint32_t(channels), shrunk.data(),
+                     uint32_t(storedTargetWidth), uint32_t(storedTargetHeight));
+        data = shrunk.data();
+        width = storedTargetWidth;
+        height = storedTargetHeight;
+    }
     if (isKnownOrientation(orientation) && orientation != 1) {
         PixelLayout layout;
         layout.channels = uint32_t(channels);

@@ -72,8 +72,9 @@ std::string FileInfoImg::infoText() {
 // puts them into DevIL's bound image and makes the texture in the current GL
 // context. Any failure (the helper's checks, a crash, a hang, a refusal)
 // leaves no texture and the size 0 x 0, so nothing of an earlier image is
-// shown. An image wider or taller than the context allows is shrunk for the
-// texture; width and height stay the file's.
+// shown. The helper shrinks a large picture (textureSideCap), and one still
+// wider or taller than the context allows is shrunk for the texture here;
+// width and height stay the file's.
 void FileInfoImg::load() {
     // Taken before the old texture goes: unload() would forget ready pixels.
     DecodedImage image;
@@ -83,8 +84,8 @@ void FileInfoImg::load() {
     height = 0;
     if (!decoded) return;
     bool bound = boundImageFromRgba(image.width, image.height, image.pixels);
-    uint32_t decodedWidth = image.width;
-    uint32_t decodedHeight = image.height;
+    uint32_t decodedWidth = image.pictureWidth;
+    uint32_t decodedHeight = image.pictureHeight;
     releaseDecodedImage(&image);
     if (!bound) return;
     GLint maxSide = 0;

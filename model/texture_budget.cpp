@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "util/downscale.h"
+
 std::vector<uint32_t> chooseUnloads(std::vector<LoadedTexture> loaded, uint64_t budget, uint32_t keep) {
     uint64_t total = 0;
     for (const LoadedTexture& t : loaded) total += t.bytes;
@@ -22,16 +24,18 @@ void TextureBudget::shown(uint32_t index) {
     lastShown[index] = ++clock;
 }
 
-// The texture's size is taken as four bytes per pixel of the image, what an
-// RGBA upload of the whole picture costs; a texture made smaller than the
-// picture is thus counted high, never low.
+// The texture's size is taken as four bytes per pixel of the picture shrunk
+// to textureSideCap, what the RGBA upload costs; a texture the context made
+// smaller still is thus counted high, never low.
 void TextureBudget::fit(Array<FileInfo*>& items, uint32_t keep) {
     std::vector<LoadedTexture> loaded;
     for (uint32_t i = 0; i < items.count; ++i) {
         auto* image = dynamic_cast<FileInfoImg*>(items[i]);
         if (!image || !image->loaded || image->texture == 0) continue;
         uint64_t last = i < lastShown.size() ? lastShown[i] : 0;
-        loaded.push_back({i, uint64_t(image->width) * image->height * 4, last});
+        uint32_t width = 0, height = 0;
+        cappedSize(image->width, image->height, textureSideCap, &width, &height);
+        loaded.push_back({i, uint64_t(width) * height * 4, last});
     }
     for (uint32_t i : chooseUnloads(std::move(loaded), budget, keep)) {
         items[i]->unload();

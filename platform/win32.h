@@ -43,7 +43,9 @@ bool fileOpensForReading(const char* path);
 // new privileges and a system-call filter. It decodes one file at a time and
 // hands back 8-bit RGBA pixels, bottom row first, in a shared, sealed
 // memory buffer; on Linux a JPEG comes back turned upright by its EXIF
-// Orientation tag, with the upright width and height. A job that runs past the time limit has its helper killed
+// Orientation tag, with the upright width and height. A picture whose longer
+// side exceeds textureSideCap (util/downscale.h) comes back shrunk to it with
+// a box filter, aspect kept; its real size is reported beside the pixels'. A job that runs past the time limit has its helper killed
 // and counts as a failed decode, like a crash does.
 
 #include <cstddef>
@@ -52,8 +54,10 @@ bool fileOpensForReading(const char* path);
 // The pixels of one finished decode. Owned by the receiver, who gives them
 // back with releaseDecodedImage; `pixels` is read-only.
 struct DecodedImage {
-    uint32_t width = 0;
+    uint32_t width = 0;   // of the pixels
     uint32_t height = 0;
+    uint32_t pictureWidth = 0;   // of the picture, upright; never smaller
+    uint32_t pictureHeight = 0;
     const unsigned char* pixels = nullptr;  // width * height * 4 bytes
     size_t byteCount = 0;
     void* handle = nullptr;                 // the platform's hold on the buffer
@@ -89,10 +93,12 @@ void releaseDecodedImage(DecodedImage* image);
 // decodes it and gives its size, and after a success copyDecodedRgba, which
 // writes width * height * 4 bytes of 8-bit RGBA, bottom row first, turned
 // upright by an EXIF orientation (1 to 8, util/orientation.h; 1 as stored,
-// with width and height exchanged for 5 to 8).
+// with width and height exchanged for 5 to 8). width x height is the upright
+// size or a smaller one of the same aspect (cappedSize), which the decoded
+// picture is shrunk to with a box filter.
 void startDecoder();
 bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height);
-void copyDecodedRgba(unsigned char* target, int orientation);
+void copyDecodedRgba(unsigned char* target, int orientation, uint32_t width, uint32_t height);
 
 // What tells one version of a file from another: a replaced or rewritten
 // file gets another stamp.

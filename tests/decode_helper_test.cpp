@@ -6,16 +6,19 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "model/decode_ahead.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
 #include "platform/win32.h"
+#include "render/gl.h"
 #include "support/gl_test_context.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
@@ -254,4 +257,66 @@ TEST_F(DecodeHelper, SteppingAwayOutrunsAHangingDecode) {
     EXPECT_LT(Clock::now() - begin, std::chrono::milliseconds(testTimeLimitMs / 2));
     expectShows(*image(good), 12, 10, orange);
     EXPECT_FALSE(image(hanging)->loaded);
+}
+
+namespace {
+
+// A 24-bit BMP of four quadrants: top left red, top right green, bottom
+// left blue, bottom right white.
+std::string quadrantBmp(uint32_t width, uint32_t height) {
+    uint32_t rowBytes = (width * 3 + 3) / 4 * 4;
+    std::string out = "BM";
+    put32(out, 54 + rowBytes * height);
+    put32(out, 0);
+    put32(out, 54);
+    put32(out, 40);
+    put32(out, width);
+    put32(out, height);
+    put16(out, 1);
+    put16(out, 24);
+    for (int i = 0; i < 6; ++i) put32(out, 0);
+    for (uint32_t row = 0; row < height; ++row) {  // bottom row first
+        bool top = row >= height / 2;
+        std::string line;
+        for (uint32_t x = 0; x < width; ++x) {
+            bool right = x >= width / 2;
+            Rgb c = top ? (right ? Rgb{0, 255, 0} : Rgb{255, 0, 0}) : (right ? Rgb{255, 255, 255} : Rgb{0, 0, 255});
+            line += {char(c.b), char(c.g), char(c.r)};
+        }
+        line.resize(rowBytes, '\0');
+        out += line;
+    }
+    return out;
+}
+
+}  // namespace
+
+// A picture larger than the cap comes from the helper shrunk: the entry keeps
+// the file's size (the aspect and the info text use it), the texture is no
+// larger than the cap, and every quadrant keeps its colour and place.
+TEST_F(DecodeHelper, LargePictureIsShrunkForItsTextureOnly) {
+    std::string path = dir.path() + "wide.bmp";
+    writeBytes(path, quadrantBmp(3000, 1000));
+    FileInfoImg entry(path);
+    entry.open();
+    EXPECT_EQ(entry.width, 3000u);
+    EXPECT_EQ(entry.height, 1000u);
+    ASSERT_NE(entry.texture, 0u);
+    std::array<int, 2> size = GLTestContext::textureSize(entry.texture);
+    EXPECT_EQ(size, (std::array<int, 2>{2048, 683}));
+
+    std::vector<unsigned char> texels(size_t(size[0]) * size[1] * 4);
+    glBindTexture(GL_TEXTURE_2D, entry.texture);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    auto texel = [&](int x, int y) {  // rows bottom first
+        const unsigned char* p = &texels[(size_t(y) * size[0] + x) * 4];
+        return std::array<int, 3>{p[0], p[1], p[2]};
+    };
+    int w = size[0], h = size[1];
+    EXPECT_EQ(texel(w / 4, h / 4), (std::array<int, 3>{0, 0, 255}));
+    EXPECT_EQ(texel(3 * w / 4, h / 4), (std::array<int, 3>{255, 255, 255}));
+    EXPECT_EQ(texel(w / 4, 3 * h / 4), (std::array<int, 3>{255, 0, 0}));
+    EXPECT_EQ(texel(3 * w / 4, 3 * h / 4), (std::array<int, 3>{0, 255, 0}));
+    EXPECT_NE(entry.infoText().find("\nwidth:\t3000px\nheight:\t1000px\nradio:\t3.00"), std::string::npos);
 }

@@ -15,6 +15,8 @@
 // A JPEG's pixels are turned upright by its EXIF Orientation tag before they
 // leave the helper (exif_orientation.h), and the header gives the upright
 // size, so the viewer never learns that a picture was stored on its side.
+// A picture larger than textureSideCap is shrunk in the same step, and the
+// header gives both the pixels' size and the picture's.
 //
 // The helper restricts itself before its first job (see decode_sandbox.cpp).
 // It ends when the socket reports end of file, and is killed with the parent
@@ -41,6 +43,7 @@
 #include "platform/linux/exif_orientation.h"
 #include "platform/linux/layer_state.h"
 #include "platform/win32.h"
+#include "util/downscale.h"
 #include "util/orientation.h"
 
 extern char** environ;
@@ -53,8 +56,10 @@ const size_t maxPathBytes = 8192;
 
 struct ResultHeader {
     uint32_t ok;
-    uint32_t width;
+    uint32_t width;  // of the pixels
     uint32_t height;
+    uint32_t pictureWidth;  // of the picture, upright
+    uint32_t pictureHeight;
     uint32_t reserved;
     uint64_t byteCount;
 };
@@ -115,7 +120,7 @@ bool sendAll(int socket, const void* data, size_t size, int attachedFd) {
 }
 
 // A sealed memfd holding the decoded pixels, or -1.
-int sealedPixelBuffer(size_t size, int orientation) {
+int sealedPixelBuffer(size_t size, int orientation, uint32_t width, uint32_t height) {
     int fd = int(::syscall(SYS_memfd_create, "olvistra-decoded", MFD_CLOEXEC | MFD_ALLOW_SEALING));
     if (fd < 0) return -1;
     bool ok = ::ftruncate(fd, off_t(size)) == 0;
@@ -123,7 +128,7 @@ int sealedPixelBuffer(size_t size, int orientation) {
         void* target = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
         ok = target != MAP_FAILED;
         if (ok) {
-            copyDecodedRgba(static_cast<unsigned char*>(target), orientation);
+            copyDecodedRgba(static_cast<unsigned char*>(target), orientation, width, height);
             ::munmap(target, size);
         }
     }
@@ -142,10 +147,11 @@ void answer(const char* path) {
     if (decodeToRgba(path, &storedWidth, &storedHeight)) {
         int orientation = jpegOrientation(path);
         bool swapped = orientationSwapsSides(orientation);
-        result.width = swapped ? storedHeight : storedWidth;
-        result.height = swapped ? storedWidth : storedHeight;
+        result.pictureWidth = swapped ? storedHeight : storedWidth;
+        result.pictureHeight = swapped ? storedWidth : storedHeight;
+        cappedSize(result.pictureWidth, result.pictureHeight, textureSideCap, &result.width, &result.height);
         result.byteCount = uint64_t(result.width) * result.height * 4;
-        fd = sealedPixelBuffer(size_t(result.byteCount), orientation);
+        fd = sealedPixelBuffer(size_t(result.byteCount), orientation, result.width, result.height);
         result.ok = fd >= 0 ? 1 : 0;
     }
     if (!result.ok) result = ResultHeader{};
@@ -263,6 +269,7 @@ bool sendRequest(const char* path) {
 bool mapPixels(int fd, const ResultHeader& header, DecodedImage* image) {
     uint64_t expected = uint64_t(header.width) * header.height * 4;
     if (header.width == 0 || header.height == 0 || header.byteCount != expected) return false;
+    if (header.pictureWidth < header.width || header.pictureHeight < header.height) return false;
     int seals = ::fcntl(fd, F_GET_SEALS);
     int needed = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE;
     if (seals < 0 || (seals & needed) != needed) return false;
@@ -272,6 +279,8 @@ bool mapPixels(int fd, const ResultHeader& header, DecodedImage* image) {
     if (mapped == MAP_FAILED) return false;
     image->width = header.width;
     image->height = header.height;
+    image->pictureWidth = header.pictureWidth;
+    image->pictureHeight = header.pictureHeight;
     image->pixels = static_cast<const unsigned char*>(mapped);
     image->byteCount = size_t(expected);
     image->handle = mapped;

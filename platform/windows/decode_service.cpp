@@ -1,6 +1,7 @@
 // The decode service on Windows, in-process for now: submit decodes at once
 // with the app's decodeToRgba (into the bound DevIL image, which load()
 // replaces right after) and copies the pixels out; poll reports the outcome.
+// A picture larger than textureSideCap is shrunk as on Linux.
 // There is no helper process, so no isolation, no time limit and no decoding
 // ahead in parallel, and the EXIF orientation of JPEGs is not read (the
 // pixels are shown as stored); the interface is the one the Linux helper
@@ -8,6 +9,7 @@
 #include <cstdlib>
 
 #include "platform/win32.h"
+#include "util/downscale.h"
 
 namespace {
 
@@ -27,12 +29,16 @@ bool decodeServiceSubmit(const char* path) {
     uint32_t width = 0, height = 0;
     outcome.state = DECODE_FAILED;
     if (!decodeToRgba(path, &width, &height)) return true;
-    size_t size = size_t(width) * height * 4;
+    uint32_t cappedWidth = 0, cappedHeight = 0;
+    cappedSize(width, height, textureSideCap, &cappedWidth, &cappedHeight);
+    size_t size = size_t(cappedWidth) * cappedHeight * 4;
     void* copy = std::malloc(size);
     if (!copy) return true;
-    copyDecodedRgba(static_cast<unsigned char*>(copy), 1);
-    outcome.image.width = width;
-    outcome.image.height = height;
+    copyDecodedRgba(static_cast<unsigned char*>(copy), 1, cappedWidth, cappedHeight);
+    outcome.image.width = cappedWidth;
+    outcome.image.height = cappedHeight;
+    outcome.image.pictureWidth = width;
+    outcome.image.pictureHeight = height;
     outcome.image.pixels = static_cast<const unsigned char*>(copy);
     outcome.image.byteCount = size;
     outcome.image.handle = copy;

@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "util/downscale.h"
+
+namespace {
+
+std::vector<unsigned char> shrink(const std::vector<unsigned char>& source, uint32_t width, uint32_t height,
+                                  uint32_t channels, uint32_t targetWidth, uint32_t targetHeight) {
+    std::vector<unsigned char> target(size_t(targetWidth) * targetHeight * channels, 0xEE);
+    downscaleBox(source.data(), width, height, channels, target.data(), targetWidth, targetHeight);
+    return target;
+}
+
+}  // namespace
+
+// Whole blocks average to their exact mean, partly covered pixels count by
+// their share, and a plain colour stays exactly that colour at any ratio.
+TEST(DownscaleBox, AveragesTheAreaEachTargetPixelCovers) {
+    // 8 x 8 RGBA of four 4 x 4 blocks, each a checker of two colours.
+    const unsigned char colours[4][2][4] = {{{255, 0, 0, 255}, {255, 0, 100, 255}},
+                                            {{0, 200, 0, 255}, {0, 100, 0, 255}},
+                                            {{10, 20, 30, 40}, {30, 40, 50, 60}},
+                                            {{0, 0, 0, 0}, {255, 255, 255, 255}}};
+    std::vector<unsigned char> blocks(8 * 8 * 4);
+    for (uint32_t y = 0; y < 8; ++y)
+        for (uint32_t x = 0; x < 8; ++x)
+            for (uint32_t c = 0; c < 4; ++c) blocks[(y * 8 + x) * 4 + c] = colours[(y / 4) * 2 + x / 4][(x + y) % 2][c];
+    EXPECT_EQ(shrink(blocks, 8, 8, 4, 2, 2),
+              (std::vector<unsigned char>{255, 0, 50, 255, 0, 150, 0, 255, 20, 30, 40, 50, 128, 128, 128, 128}));
+
+    // 3 -> 2: each target pixel takes one source pixel whole and half of the middle one.
+    EXPECT_EQ(shrink({0, 90, 180}, 3, 1, 1, 2, 1), (std::vector<unsigned char>{30, 150}));
+    EXPECT_EQ(shrink({0, 90, 180}, 1, 3, 1, 1, 2), (std::vector<unsigned char>{30, 150}));
+
+    // Odd sizes in both directions, three channels.
+    std::vector<unsigned char> plain;
+    for (int i = 0; i < 7 * 5; ++i) plain.insert(plain.end(), {17, 130, 254});
+    std::vector<unsigned char> expected;
+    for (int i = 0; i < 3 * 2; ++i) expected.insert(expected.end(), {17, 130, 254});
+    EXPECT_EQ(shrink(plain, 7, 5, 3, 3, 2), expected);
+    EXPECT_EQ(shrink(plain, 7, 5, 3, 7, 5), plain);
+}
+
+TEST(CappedSize, KeepsTheAspectAndFitsTheLongerSide) {
+    struct Case {
+        uint32_t width, height, cappedWidth, cappedHeight;
+    };
+    for (Case c : {Case{6000, 4000, 2048, 1365}, Case{4000, 6000, 1365, 2048}, Case{3000, 1000, 2048, 683},
+                   Case{5000, 5000, 2048, 2048}, Case{100000, 1, 2048, 1}, Case{2048, 10, 2048, 10},
+                   Case{30, 20, 30, 20}}) {
+        uint32_t width = 0, height = 0;
+        cappedSize(c.width, c.height, 2048, &width, &height);
+        EXPECT_EQ(width, c.cappedWidth) << c.width << "x" << c.height;
+        EXPECT_EQ(height, c.cappedHeight) << c.width << "x" << c.height;
+    }
+}
