@@ -339,6 +339,8 @@ void closeDescriptorsAbove(int lowest) {
 
 namespace olvlinux {
 
+bool decodeJobInFlight() { return service().jobRunning; }
+
 bool decodeJobPending() {
     ServiceState& s = service();
     if (!s.jobRunning) return false;

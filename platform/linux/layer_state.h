@@ -100,6 +100,9 @@ void forgetDeviceContext(Window& window);
 void forgetGLDrawable(Window& window);
 void dropQueuedMessages(HWND hWnd);
 
+// True while a decode job is in flight, answered or not.
+bool decodeJobInFlight();
+
 // True while a decode job is in flight and its answer (or its time limit)
 // has not come yet; false when there is none or it can be collected now.
 bool decodeJobPending();

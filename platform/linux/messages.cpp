@@ -51,10 +51,12 @@ const int idleWaitMs = 250;
 const int decodeSliceMs = 4;
 
 bool waitForEvent(SDL_Event& event) {
-    if (!decodeJobPending()) return SDL_WaitEventTimeout(&event, idleWaitMs) != 0;
+    if (!decodeJobInFlight()) return SDL_WaitEventTimeout(&event, idleWaitMs) != 0;
+    // An answer already in (a small picture decodes in a millisecond) ends
+    // the wait before it starts.
     for (int waited = 0; waited < idleWaitMs; waited += decodeSliceMs) {
-        if (SDL_WaitEventTimeout(&event, decodeSliceMs)) return true;
         if (!decodeJobPending()) return false;
+        if (SDL_WaitEventTimeout(&event, decodeSliceMs)) return true;
     }
     return false;
 }
