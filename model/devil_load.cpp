@@ -64,7 +64,6 @@ void installDevilAllocator() { ilSetMemory(boundedAlloc, boundedFree); }
 
 bool decodeImage(const std::string& path) {
     trace::Timer timer(trace::Step::decode);
-    installDevilAllocator();
     if (loadChecked(IL_TYPE_UNKNOWN, path)) return true;
     ILenum detected = ilDetermineType(path.c_str());
     drainDevilErrors();

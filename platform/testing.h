@@ -31,3 +31,8 @@ bool platformCallFails(PlatformCall call);
 #else
 inline bool platformCallFails(PlatformCall) { return false; }
 #endif
+
+// The decode helper's process id, or 0 when none runs.
+long decodeHelperId();
+// Replaces the decode time limit (0 restores the default).
+void setDecodeTimeLimitForTests(unsigned ms);

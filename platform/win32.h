@@ -45,8 +45,9 @@ bool fileOpensForReading(const char* path);
 // memory buffer; on Linux a JPEG comes back turned upright by its EXIF
 // Orientation tag, with the upright width and height. A picture whose longer
 // side exceeds textureSideCap (util/downscale.h) comes back shrunk to it with
-// a box filter, aspect kept; its real size is reported beside the pixels'. A job that runs past the time limit has its helper killed
-// and counts as a failed decode, like a crash does.
+// a box filter, aspect kept; its real size is reported beside the pixels'.
+// A job that runs past the time limit has its helper killed and counts as a
+// failed decode, like a crash does.
 
 #include <cstddef>
 #include <cstdint>
@@ -113,9 +114,3 @@ struct FileStamp {
 // False when the path does not name a readable file's metadata.
 bool fileStampOf(const char* path, FileStamp* stamp);
 
-#ifdef OLVISTRA_TEST_HOOKS
-// The helper's process id, or 0 when none runs.
-long decodeHelperId();
-// Replaces the time limit (0 restores the default).
-void setDecodeTimeLimitForTests(uint32_t ms);
-#endif

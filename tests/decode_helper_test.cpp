@@ -17,6 +17,7 @@
 #include "model/decode_ahead.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
+#include "platform/testing.h"
 #include "platform/win32.h"
 #include "render/gl.h"
 #include "support/gl_test_context.h"

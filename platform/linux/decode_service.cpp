@@ -42,6 +42,7 @@
 #include "platform/linux/decode_sandbox.h"
 #include "platform/linux/exif_orientation.h"
 #include "platform/linux/layer_state.h"
+#include "platform/testing.h"
 #include "platform/win32.h"
 #include "util/downscale.h"
 #include "util/orientation.h"
