@@ -165,9 +165,9 @@ TEST_F(PlatformMessages, ResizingTheXWindowGivesWmSize) {
     LayerWindow window;
     ShowWindow(window.hWnd, SW_SHOW);
     drainMessages();
-    std::string id = runCommand("xdotool search --onlyvisible --name '^" + window.caption + "$' | head -n1");
+    std::string id = findXWindow(window.caption);
     ASSERT_FALSE(id.empty());
-    runCommand("xdotool windowsize " + id.substr(0, id.find('\n')) + " 640 480");
+    runCommand("xdotool windowsize " + id + " 640 480");
     std::vector<MSG> got = pumpUntil([](const std::vector<MSG>& m) { return m.back().message == WM_SIZE; });
     ASSERT_FALSE(got.empty());
     EXPECT_EQ(got.back().message, UINT(WM_SIZE));

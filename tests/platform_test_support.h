@@ -63,6 +63,18 @@ inline std::string runCommand(const std::string& command) {
     return out;
 }
 
+// The X id of the mapped window with this caption, or "" when there is none.
+// Tests share one display, so a search can trip over another test's window
+// vanishing under it (xdotool then gives up with BadWindow); search again.
+inline std::string findXWindow(const std::string& caption) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        std::string out = runCommand("xdotool search --onlyvisible --name '^" + caption + "$' 2>/dev/null");
+        if (!out.empty()) return out.substr(0, out.find('\n'));
+        usleep(100 * 1000);
+    }
+    return "";
+}
+
 struct XGeometry {
     bool found = false;
     int x = 0, y = 0, width = 0, height = 0;
@@ -71,9 +83,9 @@ struct XGeometry {
 // Where the X server has the mapped window of this caption, client area.
 inline XGeometry xGeometryOf(const std::string& caption) {
     XGeometry g;
-    std::string id = runCommand("xdotool search --onlyvisible --name '^" + caption + "$' 2>/dev/null | head -n1");
+    std::string id = findXWindow(caption);
     if (id.empty()) return g;
-    std::string info = runCommand("xwininfo -id " + id.substr(0, id.find('\n')));
+    std::string info = runCommand("xwininfo -id " + id);
     auto field = [&](const char* name) {
         size_t at = info.find(name);
         return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + std::string(name).size());

@@ -134,8 +134,9 @@ TEST_F(PlatformWindow, ApplicationIconIsResource107OfTheProgram) {
                                 nullptr, nullptr, instance, nullptr);
     ASSERT_NE(hWnd, nullptr);
     ShowWindow(hWnd, SW_SHOW);
-    std::string id = runCommand("xdotool search --onlyvisible --name '^" + caption + "$' | head -n1");
-    std::string property = runCommand("xprop -id " + id.substr(0, id.find('\n')) + " _NET_WM_ICON 2>/dev/null");
+    std::string id = findXWindow(caption);
+    ASSERT_FALSE(id.empty());
+    std::string property = runCommand("xprop -id " + id + " _NET_WM_ICON 2>/dev/null");
     DestroyWindow(hWnd);
     UnregisterClassA("PlatformIconClass", instance);
     if (property.empty()) GTEST_SKIP() << "xprop is not installed";
