@@ -77,8 +77,10 @@ bool toggleFullscreen() {
 }  // namespace
 
 int runViewer(const std::string& startPath, const std::string& title) {
-    // The decode helper starts while the window opens.
+    // The decode helper starts, and decodes the start file, while the window
+    // opens.
     decodeServiceStart();
+    decodeStartFile(startPath);
     if (!openViewerWindow(title.c_str(), fullscreen)) {
         endDecoding();
         return 0;

@@ -227,6 +227,12 @@ void settlePendingReload(int64_t current) {
 
 }  // namespace
 
+void decodeStartFile(const std::string& path) {
+    if (job.running || !decodeServiceRunsApart() || !isImageName(path)) return;
+    FileStamp stamp;
+    if (fileStampOf(path.c_str(), &stamp)) start(path, stamp, false);
+}
+
 bool advanceDecoding() {
     collect(0);
     if (!fileList) return true;

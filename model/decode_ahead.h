@@ -34,6 +34,12 @@ class FileInfo;
 // helper.
 bool advanceDecoding();
 
+// Starts decoding the file the viewer was started on, when it names an
+// image and the helper runs apart, so that its pixels may be in by the first
+// frame; the window opens meanwhile. When the list's shown entry turns out
+// to be another file, the job is cancelled like any other.
+void decodeStartFile(const std::string& path);
+
 // Starts a fresh decode of a loaded image entry for a reload and keeps its
 // picture until the result is in; for an image entry not loaded yet, only
 // forgets its pixels and job, so the frame decodes it afresh. False when

@@ -68,6 +68,10 @@ public:
 void reload(FileInfo* entry);
 
 // Classifies a full path into an image entry, a directory entry or nothing.
+// True when the factory makes an image entry of this path: a name of 5
+// bytes or more, not beginning with '.', with one of the image extensions.
+bool isImageName(const std::string& fullPath);
+
 class FileInfoFactory {
 public:
     // A new entry owned by the caller, or null. May raise "can not read file".

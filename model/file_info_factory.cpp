@@ -18,16 +18,23 @@ std::string nameOf(const std::string& fullPath) {
 
 }  // namespace
 
+bool isImageName(const std::string& fullPath) {
+    std::string name = nameOf(fullPath);
+    if (name.size() < 5 || name[0] == '.') return false;
+    std::string extension = extensionOf(name);
+    for (const char* image : imageExtensions) {
+        if (extension == image) return true;
+    }
+    return false;
+}
+
 // Names shorter than 5 bytes (also "." and "..") and names beginning with '.'
 // make nothing. An image name whose file does not open raises
 // "can not read file" from the FileInfoImg constructor.
 FileInfo* FileInfoFactory::create(std::string fullPath) {
     std::string name = nameOf(fullPath);
     if (name.size() < 5 || name[0] == '.') return nullptr;
-    std::string extension = extensionOf(name);
-    for (const char* image : imageExtensions) {
-        if (extension == image) return new FileInfoImg(fullPath);
-    }
+    if (isImageName(fullPath)) return new FileInfoImg(fullPath);
     if (isReadableDir(fullPath)) return new FileInfoDir(fullPath);
     return nullptr;
 }

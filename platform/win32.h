@@ -77,6 +77,9 @@ constexpr uint32_t decodeTimeLimitMs = 10000;
 // Starts the helper ahead of the first job, so that its start overlaps
 // other work; submit starts it too when needed.
 bool decodeServiceStart();
+// True when a submitted job runs beside the caller (a helper process), so a
+// job submitted early costs the caller nothing while it does other work.
+bool decodeServiceRunsApart();
 // Starts decoding the file. False when a job is already in flight or no
 // helper could be started (then nothing runs).
 bool decodeServiceSubmit(const char* path);

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include <zlib.h>
+
 #include "model/decode_ahead.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
@@ -320,4 +322,67 @@ TEST_F(DecodeHelper, LargePictureIsShrunkForItsTextureOnly) {
     EXPECT_EQ(texel(w / 4, 3 * h / 4), (std::array<int, 3>{255, 0, 0}));
     EXPECT_EQ(texel(3 * w / 4, 3 * h / 4), (std::array<int, 3>{0, 255, 0}));
     EXPECT_NE(entry.infoText().find("\nwidth:\t3000px\nheight:\t1000px\nradio:\t3.00"), std::string::npos);
+}
+
+namespace {
+
+void pngChunk(std::string& out, const char* type, const std::string& data) {
+    std::string body = std::string(type, 4) + data;
+    for (int shift = 24; shift >= 0; shift -= 8) out += char((data.size() >> shift) & 0xFF);
+    out += body;
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()));
+    for (int shift = 24; shift >= 0; shift -= 8) out += char((crc >> shift) & 0xFF);
+}
+
+// A 16-bit RGBA PNG: left half 0x12FF, 0x3400, 0xAB80 at alpha 0xFFFF,
+// right half 0xFF01, 0x0101, 0x7F7F at alpha 0x80FF. The high bytes are what
+// an 8-bit picture keeps.
+std::string sixteenBitPng(uint32_t width, uint32_t height) {
+    std::string header;
+    for (uint32_t v : {width, height})
+        for (int shift = 24; shift >= 0; shift -= 8) header += char((v >> shift) & 0xFF);
+    header += {char(16), char(6), char(0), char(0), char(0)};  // 16 bits, RGBA
+    const uint16_t left[4] = {0x12FF, 0x3400, 0xAB80, 0xFFFF}, right[4] = {0xFF01, 0x0101, 0x7F7F, 0x80FF};
+    std::string rows;
+    for (uint32_t y = 0; y < height; ++y) {
+        rows += '\0';  // no filter
+        for (uint32_t x = 0; x < width; ++x)
+            for (uint16_t sample : (x < width / 2 ? left : right)) rows += {char(sample >> 8), char(sample & 0xFF)};
+    }
+    std::string packed(compressBound(uLong(rows.size())), '\0');
+    uLongf packedSize = uLongf(packed.size());
+    compress(reinterpret_cast<Bytef*>(&packed[0]), &packedSize, reinterpret_cast<const Bytef*>(rows.data()),
+             uLong(rows.size()));
+    packed.resize(packedSize);
+    std::string out = "\x89PNG\r\n\x1a\n";
+    pngChunk(out, "IHDR", header);
+    pngChunk(out, "IDAT", packed);
+    pngChunk(out, "IEND", "");
+    return out;
+}
+
+}  // namespace
+
+// 16-bit pictures reach the texture as their high bytes, alpha included,
+// whether they are shrunk on the way or not.
+TEST_F(DecodeHelper, SixteenBitPictureKeepsItsHighBytes) {
+    for (uint32_t width : {40u, 3000u}) {
+        std::string path = dir.path() + "deep" + std::to_string(width) + ".png";
+        writeBytes(path, sixteenBitPng(width, 30));
+        FileInfoImg entry(path);
+        entry.open();
+        ASSERT_NE(entry.texture, 0u) << width;
+        EXPECT_EQ(entry.width, width);
+        std::array<int, 2> size = GLTestContext::textureSize(entry.texture);
+        std::vector<unsigned char> texels(size_t(size[0]) * size[1] * 4);
+        glBindTexture(GL_TEXTURE_2D, entry.texture);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+        auto texel = [&](int x) {
+            const unsigned char* p = &texels[(size_t(size[1] / 2) * size[0] + x) * 4];
+            return std::array<int, 4>{p[0], p[1], p[2], p[3]};
+        };
+        EXPECT_EQ(texel(size[0] / 4), (std::array<int, 4>{0x12, 0x34, 0xAB, 0xFF})) << width;
+        EXPECT_EQ(texel(3 * size[0] / 4), (std::array<int, 4>{0xFF, 0x01, 0x7F, 0x80})) << width;
+    }
 }

@@ -24,6 +24,9 @@ Outcome outcome;
 
 bool decodeServiceStart() { return true; }
 
+// Submit decodes at once, in the caller's process.
+bool decodeServiceRunsApart() { return false; }
+
 bool decodeServiceSubmit(const char* path) {
     if (outcome.state != DECODE_IDLE) return false;
     uint32_t width = 0, height = 0;
