@@ -6,6 +6,7 @@
 #include "app/entry_errors.h"
 #include "app/window_proc.h"
 #include "model/decode_ahead.h"
+#include "model/file_info.h"
 #include "model/file_list.h"
 #include "platform/win32.h"
 #include "render/gl_window.h"
@@ -19,6 +20,25 @@ namespace {
 // Exit status of a start that could list nothing at all.
 const int refusedStartStatus = 1;
 
+// A start path that is no file names the folder to list.
+std::string folderOf(const std::string& startPath) {
+    std::string dir = startPath;
+    if (dir.empty() || (dir.back() != '\\' && dir.back() != '/')) dir += directorySeparator(hostPathStyle());
+    return dir;
+}
+
+// The picture the viewer will show first, decoded while the window opens:
+// the start file itself, or a folder's first entry when that is a picture.
+void decodeFirstPicture(const std::string& startPath) {
+    if (!decodeServiceRunsApart()) return;
+    if (fileOpensForReading(startPath.c_str())) {
+        decodeStartFile(startPath);
+    } else {
+        std::string first = firstImageIn(folderOf(startPath));
+        if (!first.empty()) decodeStartFile(first);
+    }
+}
+
 // Lists the start path: a file's directory with that file current, or the
 // directory itself with its first entry current. False (after telling the
 // user) when the path is neither.
@@ -29,9 +49,7 @@ bool buildFileList(const std::string& startPath) {
             fileList = new FileList(dirnameOf(startPath));
             select(startPath);
         } else {
-            std::string dir = startPath;
-            if (dir.empty() || (dir.back() != '\\' && dir.back() != '/')) dir += directorySeparator(hostPathStyle());
-            fileList = new FileList(dir);
+            fileList = new FileList(folderOf(startPath));
         }
         return true;
     } catch (const std::string& error) {
@@ -80,7 +98,7 @@ int runViewer(const std::string& startPath, const std::string& title) {
     // The decode helper starts, and decodes the start file, while the window
     // opens.
     decodeServiceStart();
-    decodeStartFile(startPath);
+    decodeFirstPicture(startPath);
     if (!openViewerWindow(title.c_str(), fullscreen)) {
         endDecoding();
         return 0;

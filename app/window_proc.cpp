@@ -75,8 +75,13 @@ void reloadEntry() {
     });
 }
 
+// Like R once the paint program has ended: the old picture stays until the
+// edited file is decoded, so a file the decoder chokes on never stops keys.
 void editEntry() {
-    rereadCurrent([](FileInfo* entry) { entry->edit(); });
+    rereadCurrent([](FileInfo* entry) {
+        entry->runEditCommand();
+        if (!requestReload(entry)) reload(entry);
+    });
 }
 
 // An entry still being decoded is described as it is, not loaded, rather

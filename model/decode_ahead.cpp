@@ -23,6 +23,9 @@ struct Job {
     std::string path;
     FileStamp stamp;
     bool speculative = false;
+    // Started before anything asked for it (the first picture, while the
+    // window opens); the trace counts only the time waited after asking.
+    bool early = false;
     std::chrono::steady_clock::time_point started;
 };
 
@@ -74,8 +77,8 @@ bool collect(uint32_t waitMs) {
     if (state == DECODE_RUNNING) return false;
     job.running = false;
     if (!job.speculative) {
-        trace::decodeWaited(job.path, std::chrono::duration<double, std::milli>(
-                                          std::chrono::steady_clock::now() - job.started).count());
+        double waited = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - job.started).count();
+        trace::decodeWaited(job.path, job.early ? 0.0 : waited);
     }
     if (state == DECODE_DONE || state == DECODE_FAILED) keep(job, state == DECODE_DONE, image);
     return true;
@@ -87,6 +90,7 @@ bool start(const std::string& path, const FileStamp& stamp, bool speculative) {
     job.path = path;
     job.stamp = stamp;
     job.speculative = speculative;
+    job.early = false;
     job.started = std::chrono::steady_clock::now();
     return true;
 }
@@ -155,7 +159,13 @@ bool prepareShown(FileInfoImg* shown) {
         if (entry->stamp == stamp) return true;
         drop(shown->path);
     }
-    if (job.running && job.path == shown->path && job.stamp == stamp) return false;
+    if (job.running && job.path == shown->path && job.stamp == stamp) {
+        if (job.early) {
+            job.early = false;
+            job.started = std::chrono::steady_clock::now();
+        }
+        return false;
+    }
     cancelJob();
     return !start(shown->path, stamp, false);
 }
@@ -230,7 +240,7 @@ void settlePendingReload(int64_t current) {
 void decodeStartFile(const std::string& path) {
     if (job.running || !decodeServiceRunsApart() || !isImageName(path)) return;
     FileStamp stamp;
-    if (fileStampOf(path.c_str(), &stamp)) start(path, stamp, false);
+    if (fileStampOf(path.c_str(), &stamp) && start(path, stamp, false)) job.early = true;
 }
 
 bool advanceDecoding() {

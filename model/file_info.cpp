@@ -25,6 +25,11 @@ FileInfo::~FileInfo() {}
 // so no character of the path is interpreted. Whether the program ran or
 // not, the entry is decoded again afterwards.
 void FileInfo::edit() {
+    runEditCommand();
+    reload(this);
+}
+
+void FileInfo::runEditCommand() {
     std::string command = editCommand();
     std::string::size_type blank = command.find(' ');
     if (blank != std::string::npos) {
@@ -32,7 +37,6 @@ void FileInfo::edit() {
         std::string argument = command.substr(blank + 1);
         runProgramAndWait(program.c_str(), argument.c_str());
     }
-    reload(this);
 }
 
 std::string FileInfo::infoText() { return "filename:\t" + path + "\npath:\t" + dirnameOf(path); }

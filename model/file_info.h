@@ -18,6 +18,8 @@ public:
 
     // Runs the edit command, then reloads the entry.
     virtual void edit();
+    // Runs the edit command and waits for it to end; no reload.
+    void runEditCommand();
     // The command line that edits the entry.
     virtual std::string editCommand() = 0;
     // Draws the entry into the current GL frame.
@@ -71,6 +73,11 @@ void reload(FileInfo* entry);
 // True when the factory makes an image entry of this path: a name of 5
 // bytes or more, not beginning with '.', with one of the image extensions.
 bool isImageName(const std::string& fullPath);
+
+// The path of the first entry a list of `dir` (ending in a separator) would
+// hold, when that entry is an image; empty when it is a folder, when there
+// is none, or when the folder cannot be read. Never raises.
+std::string firstImageIn(const std::string& dir);
 
 class FileInfoFactory {
 public:

@@ -2,6 +2,7 @@
 
 #include "model/file_info.h"
 #include "model/handdir.h"
+#include "platform/win32.h"
 #include "util/text.h"
 
 namespace {
@@ -37,6 +38,24 @@ FileInfo* FileInfoFactory::create(std::string fullPath) {
     if (isImageName(fullPath)) return new FileInfoImg(fullPath);
     if (isReadableDir(fullPath)) return new FileInfoDir(fullPath);
     return nullptr;
+}
+
+std::string firstImageIn(const std::string& dir) {
+    try {
+        Handdir reader(dir);
+        while (reader.cursor < reader.names.count) {
+            std::string fullPath = dir + reader.readdir();
+            if (isImageName(fullPath)) {
+                if (fileOpensForReading(fullPath.c_str())) return fullPath;
+                continue;  // skipped by the list as well
+            }
+            std::string name = nameOf(fullPath);
+            if (name.size() >= 5 && name[0] != '.' && isReadableDir(fullPath)) return std::string();
+        }
+    } catch (...) {
+        // The list reports what went wrong when it reads the folder itself.
+    }
+    return std::string();
 }
 
 FileInfoFactory* FileInfoFactory::instance() {

@@ -1,6 +1,7 @@
 // The file list on real directories: order, growth, selection, lazy loading
 // and the skipping of unreadable images.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "model/file_info.h"
 #include "model/file_list.h"
 #include "model/handdir.h"
 #include "render/gl.h"
@@ -76,6 +78,46 @@ TEST(FileListRefresh, UnreadableImageIsSkippedNotFatal) {
     std::vector<std::string> paths = pathsOf(list);
     EXPECT_EQ(std::set<std::string>(paths.begin(), paths.end()),
               (std::set<std::string>{dir.path() + "good1.png", dir.path() + "good2.png"}));
+}
+
+// A FIFO or a device given a picture's name is no picture: the list skips
+// it at once instead of waiting for a writer.
+TEST(FileListRefresh, FifoWithAPictureNameIsSkippedWithoutWaiting) {
+    TempDir dir;
+    dir.writeFile("good.png");
+    ASSERT_EQ(mkfifo((dir.path() + "pipe.jpg").c_str(), 0644), 0);
+    ASSERT_EQ(symlink("/dev/zero", (dir.path() + "zeros.png").c_str()), 0);
+    FileList list(dir.path());
+    EXPECT_EQ(pathsOf(list), std::vector<std::string>{dir.path() + "good.png"});
+}
+
+// The picture decoded while the window opens is the one the list shows
+// first, or none when the list starts on a folder or holds nothing.
+TEST(FileListRefresh, FirstImageInAgreesWithTheListsFirstEntry) {
+    const std::vector<std::vector<std::string>> folders = {
+        {"a.png", "b.jpg", "sub/", "c.bmp"}, {"sub1/", "sub2/", "x.png"}, {"broken.png", "ok.png", "p.tga"},
+        {"notes.txt", "empty/", "a.jp"},     {}};
+    for (size_t round = 0; round < 4; ++round) {
+        for (const std::vector<std::string>& names : folders) {
+            TempDir dir;
+            for (const std::string& name : names) {
+                std::string file = std::to_string(round) + name;  // another readdir order each round
+                if (name.back() == '/') {
+                    dir.makeDir(file);
+                    if (name != "empty/") dir.writeFile(file + "inside.png");
+                } else if (name == "broken.png") {
+                    ASSERT_EQ(symlink((dir.path() + "nowhere").c_str(), (dir.path() + file).c_str()), 0);
+                } else {
+                    dir.writeFile(file);
+                }
+            }
+            FileList list(dir.path());
+            std::string expected;
+            if (list.items.count > 0 && dynamic_cast<FileInfoImg*>(list.items[0])) expected = list.items[0]->path;
+            EXPECT_EQ(firstImageIn(dir.path()), expected) << "folder " << names.size() << " round " << round;
+        }
+    }
+    EXPECT_EQ(firstImageIn("/nonexistent/folder/"), "");
 }
 
 TEST(FileListRefresh, MissingDirectoryRaisesReaderError) {

@@ -2,6 +2,7 @@
 // over POSIX. A find handle holds an open directory stream; the pattern is a
 // directory, a separator and '*', with '/' and '\' both accepted.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,12 +106,16 @@ char* _getcwd(char* buffer, int maxlen) {
 
 int _chdir(const char* dirname) { return ::chdir(dirname); }
 
+// A plain open, as listing a large folder asks this of every image name.
+// O_NONBLOCK keeps a FIFO given a picture's name from stopping the viewer
+// until something writes to it; only regular files count, as a FIFO or a
+// device is no picture to decode.
 bool fileOpensForReading(const char* path) {
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return false;
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
     struct stat info;
-    bool isFile = ::fstat(fileno(file), &info) == 0 && !S_ISDIR(info.st_mode);
-    std::fclose(file);
+    bool isFile = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(fd);
     return isFile;
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Decoding in the helper process, seen from the window: a file that hangs
-# DevIL leaves the viewer stepping, reloading and describing it; a helper killed from outside is replaced;
-# a neighbour replaced after it was decoded ahead shows its new content, and
-# R the current file's; no helper outlives the viewer.
+# DevIL leaves the viewer stepping, reloading, editing and describing it; a
+# helper killed from outside is replaced; a neighbour replaced after it was
+# decoded ahead shows its new content, and R the current file's; no helper
+# outlives the viewer.
 source "$(dirname "$0")/lib.sh"
 start_display
 make_registry
@@ -76,5 +77,24 @@ press Escape
 wait_exit
 sleep 0.3
 if [ -n "$helper" ] && kill -0 "$helper" 2>/dev/null; then fail "helper outlived the viewer"; else pass; fi
+
+# E whose paint program leaves a file that hangs DevIL: the edited picture is
+# decoded in the background and a step away answers at once.
+mkdir -p "$work/bin"
+cat >"$work/bin/mspaint" <<SCRIPT
+#!/bin/sh
+head -c 64 "$work/whole.png" > "\$1"
+SCRIPT
+chmod +x "$work/bin/mspaint"
+PATH="$work/bin:$PATH" start_viewer "$good/${order[0]}"
+wait_window "Olvistra - "
+expect_pixel "first image before E" 512 384 "#FF0000"
+started=$(date +%s%N)
+press e l
+expect_pixel "a step away after E left a hanging file" 512 384 "#FFFF00"
+elapsed_ms=$((($(date +%s%N) - started) / 1000000))
+if [ "$elapsed_ms" -lt 3500 ]; then pass; else fail "E and a step away took ${elapsed_ms} ms"; fi
+press Escape
+wait_exit
 
 finish
