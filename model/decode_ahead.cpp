@@ -84,8 +84,16 @@ bool collect(uint32_t waitMs) {
     return true;
 }
 
+// Texels beyond the screen are never shown, so a picture's pixels are shrunk
+// to the screen's longer side; 0 (no display yet) leaves the service's cap.
+uint32_t screenSide() {
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    int longer = width > height ? width : height;
+    return longer > 0 ? uint32_t(longer) : 0;
+}
+
 bool start(const std::string& path, const FileStamp& stamp, bool speculative) {
-    if (!decodeServiceSubmit(path.c_str())) return false;
+    if (!decodeServiceSubmit(path.c_str(), screenSide())) return false;
     job.running = true;
     job.path = path;
     job.stamp = stamp;

@@ -80,9 +80,11 @@ bool decodeServiceStart();
 // True when a submitted job runs beside the caller (a helper process), so a
 // job submitted early costs the caller nothing while it does other work.
 bool decodeServiceRunsApart();
-// Starts decoding the file. False when a job is already in flight or no
-// helper could be started (then nothing runs).
-bool decodeServiceSubmit(const char* path);
+// Starts decoding the file; the pixels come back with their longer side no
+// larger than maxSide (0, or more than the built-in cap: that cap). False
+// when a job is already in flight or no helper could be started (then
+// nothing runs).
+bool decodeServiceSubmit(const char* path, uint32_t maxSide = 0);
 // Collects the job's outcome, waiting up to waitMs for it. DONE fills
 // `image`; DONE and FAILED end the job (the state is IDLE afterwards).
 DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image);

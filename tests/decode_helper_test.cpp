@@ -294,9 +294,9 @@ std::string quadrantBmp(uint32_t width, uint32_t height) {
 
 }  // namespace
 
-// A picture larger than the cap comes from the helper shrunk: the entry keeps
-// the file's size (the aspect and the info text use it), the texture is no
-// larger than the cap, and every quadrant keeps its colour and place.
+// A picture larger than the screen comes from the helper shrunk to the
+// screen's longer side: the entry keeps the file's size (the aspect and the
+// info text use it), and every quadrant keeps its colour and place.
 TEST_F(DecodeHelper, LargePictureIsShrunkForItsTextureOnly) {
     std::string path = dir.path() + "wide.bmp";
     writeBytes(path, quadrantBmp(3000, 1000));
@@ -306,7 +306,9 @@ TEST_F(DecodeHelper, LargePictureIsShrunkForItsTextureOnly) {
     EXPECT_EQ(entry.height, 1000u);
     ASSERT_NE(entry.texture, 0u);
     std::array<int, 2> size = GLTestContext::textureSize(entry.texture);
-    EXPECT_EQ(size, (std::array<int, 2>{2048, 683}));
+    ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 1024) << "the test display is 1024 x 768";
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 768);
+    EXPECT_EQ(size, (std::array<int, 2>{1024, 341}));
 
     std::vector<unsigned char> texels(size_t(size[0]) * size[1] * 4);
     glBindTexture(GL_TEXTURE_2D, entry.texture);

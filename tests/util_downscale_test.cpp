@@ -98,3 +98,10 @@ TEST(DownscaleBox, NoiseStaysCloseToTheTrueMeanAtAnyRatio) {
         EXPECT_LE(worst, 2.0) << c.width << "x" << c.height << " -> " << c.targetWidth << "x" << c.targetHeight;
     }
 }
+
+TEST(PixelSideCap, RequestsAreKeptWithinTheFloorAndTheCap) {
+    EXPECT_EQ(pixelSideCap(0), textureSideCap);
+    EXPECT_EQ(pixelSideCap(1280), 1280u);
+    EXPECT_EQ(pixelSideCap(3840), textureSideCap);
+    EXPECT_EQ(pixelSideCap(100), textureSideFloor);
+}

@@ -167,6 +167,11 @@ void shrinkFixed(const unsigned char* source, uint32_t width, uint32_t height, u
 
 }  // namespace
 
+uint32_t pixelSideCap(uint32_t requested) {
+    if (requested == 0 || requested > textureSideCap) return textureSideCap;
+    return requested < textureSideFloor ? textureSideFloor : requested;
+}
+
 void cappedSize(uint32_t width, uint32_t height, uint32_t maxSide, uint32_t* cappedWidth, uint32_t* cappedHeight) {
     *cappedWidth = width;
     *cappedHeight = height;

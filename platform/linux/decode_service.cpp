@@ -5,7 +5,9 @@
 // sees the marker and runs the helper loop instead of the program (no second
 // executable to install or find). Parent and helper talk over a
 // SOCK_SEQPACKET socket pair placed at the helper's descriptor 3:
-//   request: one packet holding the path's bytes;
+//   request: one packet holding the longest side the pixels may have (a
+//            little-endian uint32, 0 for the built-in cap), then the path's
+//            bytes;
 //   answer:  one packet holding a ResultHeader, with the memfd of the pixels
 //            attached (SCM_RIGHTS) when `ok` is set.
 // The helper seals the memfd against growing, shrinking and writing before
@@ -143,7 +145,7 @@ int sealedPixelBuffer(size_t size, int orientation, uint32_t width, uint32_t hei
     return fd;
 }
 
-void answer(const char* path) {
+void answer(const char* path, uint32_t maxSide) {
     ResultHeader result = {};
     int fd = -1;
     uint32_t storedWidth = 0, storedHeight = 0;
@@ -152,7 +154,7 @@ void answer(const char* path) {
         bool swapped = orientationSwapsSides(orientation);
         result.pictureWidth = swapped ? storedHeight : storedWidth;
         result.pictureHeight = swapped ? storedWidth : storedHeight;
-        cappedSize(result.pictureWidth, result.pictureHeight, textureSideCap, &result.width, &result.height);
+        cappedSize(result.pictureWidth, result.pictureHeight, pixelSideCap(maxSide), &result.width, &result.height);
         result.byteCount = uint64_t(result.width) * result.height * 4;
         fd = sealedPixelBuffer(size_t(result.byteCount), orientation, result.width, result.height);
         result.ok = fd >= 0 ? 1 : 0;
@@ -164,18 +166,20 @@ void answer(const char* path) {
 }
 
 [[noreturn]] void helperLoop() {
-    static char path[maxPathBytes + 1];
+    static char request[sizeof(uint32_t) + maxPathBytes + 1];
     for (;;) {
-        ssize_t got = ::recv(helperSocketFd, path, maxPathBytes + 1, 0);
+        ssize_t got = ::recv(helperSocketFd, request, sizeof request, 0);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) std::_Exit(0);  // the viewer is gone
-        if (size_t(got) > maxPathBytes) {
+        if (size_t(got) <= sizeof(uint32_t) || size_t(got) > sizeof(uint32_t) + maxPathBytes) {
             ResultHeader refused = {};
             if (!sendAll(helperSocketFd, &refused, sizeof refused, -1)) std::_Exit(0);
             continue;
         }
-        path[got] = '\0';
-        answer(path);
+        request[got] = '\0';
+        const unsigned char* side = reinterpret_cast<const unsigned char*>(request);
+        uint32_t maxSide = uint32_t(side[0]) | uint32_t(side[1]) << 8 | uint32_t(side[2]) << 16 | uint32_t(side[3]) << 24;
+        answer(request + sizeof(uint32_t), maxSide);
     }
 }
 
@@ -276,9 +280,11 @@ bool startHelper() {
     return true;
 }
 
-bool sendRequest(const char* path) {
-    size_t length = std::strlen(path);
-    return ::send(service().socket, path, length, MSG_NOSIGNAL) == ssize_t(length);
+bool sendRequest(const char* path, uint32_t maxSide) {
+    std::string request(sizeof(uint32_t), '\0');
+    for (size_t i = 0; i < sizeof(uint32_t); ++i) request[i] = char((maxSide >> (8 * i)) & 0xFF);
+    request += path;
+    return ::send(service().socket, request.data(), request.size(), MSG_NOSIGNAL) == ssize_t(request.size());
 }
 
 // Maps the helper's buffer after checking that it is sealed and exactly as
@@ -372,7 +378,7 @@ bool decodeServiceStart() { return helperAlive() || startHelper(); }
 
 bool decodeServiceRunsApart() { return true; }
 
-bool decodeServiceSubmit(const char* path) {
+bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
     ServiceState& s = service();
     if (s.jobRunning) return false;
     if (std::strlen(path) > maxPathBytes) return false;
@@ -380,7 +386,7 @@ bool decodeServiceSubmit(const char* path) {
     // replaced; so is one whose socket refuses the request.
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!helperAlive() && !startHelper()) return false;
-        if (sendRequest(path)) {
+        if (sendRequest(path, maxSide)) {
             s.jobRunning = true;
             s.jobDeadlineMs = nowMs() + s.timeLimitMs;
             return true;

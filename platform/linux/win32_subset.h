@@ -354,6 +354,13 @@ static_assert(sizeof(DEVMODEA) == 156, "DEVMODEA must keep the Windows layout");
 
 LONG ChangeDisplaySettingsA(DEVMODEA* lpDevMode, DWORD dwFlags);
 
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+// SM_CXSCREEN and SM_CYSCREEN: the first display's current mode; 0 before
+// any window was made (the display is opened with the first one) and for
+// other indexes.
+int GetSystemMetrics(int nIndex);
+
 // ---- GDI and WGL --------------------------------------------------------
 typedef struct tagPIXELFORMATDESCRIPTOR {
     WORD nSize;

@@ -27,13 +27,13 @@ bool decodeServiceStart() { return true; }
 // Submit decodes at once, in the caller's process.
 bool decodeServiceRunsApart() { return false; }
 
-bool decodeServiceSubmit(const char* path) {
+bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
     if (outcome.state != DECODE_IDLE) return false;
     uint32_t width = 0, height = 0;
     outcome.state = DECODE_FAILED;
     if (!decodeToRgba(path, &width, &height)) return true;
     uint32_t cappedWidth = 0, cappedHeight = 0;
-    cappedSize(width, height, textureSideCap, &cappedWidth, &cappedHeight);
+    cappedSize(width, height, pixelSideCap(maxSide), &cappedWidth, &cappedHeight);
     size_t size = size_t(cappedWidth) * cappedHeight * 4;
     void* copy = std::malloc(size);
     if (!copy) return true;
