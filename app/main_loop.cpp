@@ -68,8 +68,12 @@ bool buildFileList(const std::string& startPath) {
 // here reports its error like any other opening.
 bool drawFrame() {
     try {
-        if (currentEntryUnopenable() || !advanceDecoding()) {
+        if (currentEntryUnopenable()) {
             clearFrame();
+            return true;
+        }
+        if (!advanceDecoding()) {
+            clearFrameWarmingUp();
             return true;
         }
         return renderScene();

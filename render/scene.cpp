@@ -2,6 +2,7 @@
 
 #include "model/file_info.h"
 #include "model/file_list.h"
+#include "model/gl_context_generation.h"
 #include "render/gl.h"
 
 void setupProjection(int width, int height) {
@@ -26,6 +27,39 @@ bool setupRenderState() {
 }
 
 void clearFrame() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
+
+void clearFrameWarmingUp() {
+    clearFrame();
+    static uint64_t warmedGeneration = 0;
+    if (currentGLContextGeneration == 0 || warmedGeneration == currentGLContextGeneration) return;
+    warmedGeneration = currentGLContextGeneration;
+    const unsigned char black[4] = {0, 0, 0, 255};
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, black);
+    glLoadIdentity();
+    glTranslatef(0.0f, 0.0f, -2.5f);
+    glEnable(GL_TEXTURE_2D);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(-1.0f, 1.0f, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(1.0f, 1.0f, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(1.0f, -1.0f, 0.0f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(-1.0f, -1.0f, 0.0f);
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDeleteTextures(1, &texture);
+    // The quad leaves its depth behind; the next frame clears it anyway, and
+    // so does a picture's own frame.
+    glClear(GL_DEPTH_BUFFER_BIT);
+}
 
 bool renderScene() {
     clearFrame();

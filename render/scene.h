@@ -11,6 +11,13 @@ bool setupRenderState();
 // Clears the colour and depth buffers: a frame that shows nothing.
 void clearFrame();
 
+// Clears the frame, and the first time in a GL context also draws a black
+// textured quad the way a picture is drawn, invisible on the black frame.
+// The software renderer builds its drawing code for textured quads on
+// first use; done on a frame that waits for a picture anyway, the first
+// picture then shows that much sooner.
+void clearFrameWarmingUp();
+
 // Clears and draws the current entry of the file list. Always true; errors
 // raised while the entry is opened pass on to the caller.
 bool renderScene();
