@@ -107,6 +107,7 @@ int runViewer(const std::string& startPath, const std::string& title) {
         endDecoding();
         return 0;
     }
+    decodeFitToScreen();
     if (!buildFileList(startPath)) {
         endDecoding();
         closeViewerWindow();

@@ -85,15 +85,15 @@ bool collect(uint32_t waitMs) {
 }
 
 // Texels beyond the screen are never shown, so a picture's pixels are shrunk
-// to the screen's longer side; 0 (no display yet) leaves the service's cap.
+// to the screen's longer side; 0 (no display) leaves the service's cap.
 uint32_t screenSide() {
     int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     int longer = width > height ? width : height;
     return longer > 0 ? uint32_t(longer) : 0;
 }
 
-bool start(const std::string& path, const FileStamp& stamp, bool speculative) {
-    if (!decodeServiceSubmit(path.c_str(), screenSide())) return false;
+bool submit(const std::string& path, const FileStamp& stamp, bool speculative, uint32_t maxSide) {
+    if (!decodeServiceSubmit(path.c_str(), maxSide)) return false;
     job.running = true;
     job.path = path;
     job.stamp = stamp;
@@ -101,6 +101,10 @@ bool start(const std::string& path, const FileStamp& stamp, bool speculative) {
     job.early = false;
     job.started = std::chrono::steady_clock::now();
     return true;
+}
+
+bool start(const std::string& path, const FileStamp& stamp, bool speculative) {
+    return submit(path, stamp, speculative, screenSide());
 }
 
 void cancelJob() {
@@ -248,7 +252,13 @@ void settlePendingReload(int64_t current) {
 void decodeStartFile(const std::string& path) {
     if (job.running || !decodeServiceRunsApart() || !isImageName(path)) return;
     FileStamp stamp;
-    if (fileStampOf(path.c_str(), &stamp) && start(path, stamp, false)) job.early = true;
+    // No display is open yet to size the pixels by: decodeFitToScreen()
+    // tells the helper once the window is there.
+    if (fileStampOf(path.c_str(), &stamp) && submit(path, stamp, false, 0)) job.early = true;
+}
+
+void decodeFitToScreen() {
+    if (job.running) decodeServiceNarrow(screenSide());
 }
 
 bool advanceDecoding() {

@@ -40,6 +40,10 @@ bool advanceDecoding();
 // to be another file, the job is cancelled like any other.
 void decodeStartFile(const std::string& path);
 
+// Tells a decode started before the window opened how large the screen is,
+// so its pixels come back no larger than the screen can show.
+void decodeFitToScreen();
+
 // Starts a fresh decode of a loaded image entry for a reload and keeps its
 // picture until the result is in; for an image entry not loaded yet, only
 // forgets its pixels and job, so the frame decodes it afresh. False when

@@ -85,6 +85,10 @@ bool decodeServiceRunsApart();
 // when a job is already in flight or no helper could be started (then
 // nothing runs).
 bool decodeServiceSubmit(const char* path, uint32_t maxSide = 0);
+// Asks the job in flight for pixels no larger than maxSide, when it has not
+// sized them yet (0, or too late: it keeps its own cap). Later jobs are not
+// affected.
+void decodeServiceNarrow(uint32_t maxSide);
 // Collects the job's outcome, waiting up to waitMs for it. DONE fills
 // `image`; DONE and FAILED end the job (the state is IDLE afterwards).
 DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image);

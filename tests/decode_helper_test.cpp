@@ -365,6 +365,45 @@ std::string sixteenBitPng(uint32_t width, uint32_t height) {
 
 }  // namespace
 
+namespace {
+
+DecodeJobState finish(DecodedImage* image) {
+    DecodeJobState state = DECODE_RUNNING;
+    while (state == DECODE_RUNNING) state = decodeServicePoll(100, image);
+    return state;
+}
+
+}  // namespace
+
+// A job started before the screen was known takes the screen's size while it
+// runs; a narrow that arrives after its job has answered changes nothing, and
+// the next job is answered as usual.
+TEST_F(DecodeHelper, NarrowingAJobInFlightShrinksItsPixelsOnly) {
+    std::string wide = dir.path() + "wide.bmp";
+    writeBytes(wide, quadrantBmp(3000, 1000));
+    DecodedImage image;
+    ASSERT_TRUE(decodeServiceSubmit(wide.c_str(), 0));
+    decodeServiceNarrow(900);
+    ASSERT_EQ(finish(&image), DECODE_DONE);
+    EXPECT_EQ(image.width, 900u);
+    EXPECT_EQ(image.height, 300u);
+    EXPECT_EQ(image.pictureWidth, 3000u);
+    releaseDecodedImage(&image);
+
+    std::string small = dir.path() + "small.png";
+    writeTestImage(small, "png", 30, 20, green);
+    ASSERT_TRUE(decodeServiceSubmit(small.c_str(), 0));
+    ASSERT_EQ(finish(&image), DECODE_DONE);
+    releaseDecodedImage(&image);
+    decodeServiceNarrow(700);  // too late: the helper is idle
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(decodeServiceSubmit(wide.c_str(), 0));
+    ASSERT_EQ(finish(&image), DECODE_DONE);
+    EXPECT_EQ(image.width, 2048u) << "the late narrow must not reach the next job";
+    releaseDecodedImage(&image);
+    EXPECT_FALSE(decodeServiceSubmit("", 0)) << "an empty path would read as a narrow";
+}
+
 // 16-bit pictures reach the texture as their high bytes, alpha included,
 // whether they are shrunk on the way or not.
 TEST_F(DecodeHelper, SixteenBitPictureKeepsItsHighBytes) {

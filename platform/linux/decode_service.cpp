@@ -8,6 +8,8 @@
 //   request: one packet holding the longest side the pixels may have (a
 //            little-endian uint32, 0 for the built-in cap), then the path's
 //            bytes;
+//   narrow:  a packet of that side alone, sent while a job runs: the helper
+//            takes it before it sizes the pixels, and ignores it when idle;
 //   answer:  one packet holding a ResultHeader, with the memfd of the pixels
 //            attached (SCM_RIGHTS) when `ok` is set.
 // The helper seals the memfd against growing, shrinking and writing before
@@ -145,6 +147,22 @@ int sealedPixelBuffer(size_t size, int orientation, uint32_t width, uint32_t hei
     return fd;
 }
 
+uint32_t littleEndian32(const unsigned char* bytes) {
+    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+}
+
+// The latest side sent while the job ran, else the request's.
+uint32_t narrowedSide(uint32_t maxSide) {
+    unsigned char packet[sizeof(uint32_t) + 1];
+    for (;;) {
+        // Only narrow packets can be waiting: no request comes while a job runs.
+        ssize_t got = ::recv(helperSocketFd, packet, sizeof packet, MSG_DONTWAIT | MSG_PEEK);
+        if (got != ssize_t(sizeof(uint32_t))) return maxSide;
+        if (::recv(helperSocketFd, packet, sizeof packet, MSG_DONTWAIT) != ssize_t(sizeof(uint32_t))) return maxSide;
+        maxSide = littleEndian32(packet);
+    }
+}
+
 void answer(const char* path, uint32_t maxSide) {
     ResultHeader result = {};
     int fd = -1;
@@ -154,6 +172,7 @@ void answer(const char* path, uint32_t maxSide) {
         bool swapped = orientationSwapsSides(orientation);
         result.pictureWidth = swapped ? storedHeight : storedWidth;
         result.pictureHeight = swapped ? storedWidth : storedHeight;
+        maxSide = narrowedSide(maxSide);
         cappedSize(result.pictureWidth, result.pictureHeight, pixelSideCap(maxSide), &result.width, &result.height);
         result.byteCount = uint64_t(result.width) * result.height * 4;
         fd = sealedPixelBuffer(size_t(result.byteCount), orientation, result.width, result.height);
@@ -171,15 +190,14 @@ void answer(const char* path, uint32_t maxSide) {
         ssize_t got = ::recv(helperSocketFd, request, sizeof request, 0);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) std::_Exit(0);  // the viewer is gone
-        if (size_t(got) <= sizeof(uint32_t) || size_t(got) > sizeof(uint32_t) + maxPathBytes) {
+        if (size_t(got) == sizeof(uint32_t)) continue;  // a narrow that came after its job
+        if (size_t(got) < sizeof(uint32_t) || size_t(got) > sizeof(uint32_t) + maxPathBytes) {
             ResultHeader refused = {};
             if (!sendAll(helperSocketFd, &refused, sizeof refused, -1)) std::_Exit(0);
             continue;
         }
         request[got] = '\0';
-        const unsigned char* side = reinterpret_cast<const unsigned char*>(request);
-        uint32_t maxSide = uint32_t(side[0]) | uint32_t(side[1]) << 8 | uint32_t(side[2]) << 16 | uint32_t(side[3]) << 24;
-        answer(request + sizeof(uint32_t), maxSide);
+        answer(request + sizeof(uint32_t), littleEndian32(reinterpret_cast<const unsigned char*>(request)));
     }
 }
 
@@ -280,10 +298,14 @@ bool startHelper() {
     return true;
 }
 
+std::string littleEndianBytes(uint32_t value) {
+    std::string bytes(sizeof(uint32_t), '\0');
+    for (size_t i = 0; i < sizeof(uint32_t); ++i) bytes[i] = char((value >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
 bool sendRequest(const char* path, uint32_t maxSide) {
-    std::string request(sizeof(uint32_t), '\0');
-    for (size_t i = 0; i < sizeof(uint32_t); ++i) request[i] = char((maxSide >> (8 * i)) & 0xFF);
-    request += path;
+    std::string request = littleEndianBytes(maxSide) + path;
     return ::send(service().socket, request.data(), request.size(), MSG_NOSIGNAL) == ssize_t(request.size());
 }
 
@@ -381,7 +403,8 @@ bool decodeServiceRunsApart() { return true; }
 bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
     ServiceState& s = service();
     if (s.jobRunning) return false;
-    if (std::strlen(path) > maxPathBytes) return false;
+    // An empty path would read as a narrow packet and get no answer.
+    if (path[0] == '\0' || std::strlen(path) > maxPathBytes) return false;
     // A helper that died while idle (or was killed from outside) is
     // replaced; so is one whose socket refuses the request.
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -394,6 +417,14 @@ bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
         reapHelper();
     }
     return false;
+}
+
+void decodeServiceNarrow(uint32_t maxSide) {
+    ServiceState& s = service();
+    if (!s.jobRunning || maxSide == 0) return;
+    std::string packet = littleEndianBytes(maxSide);
+    // A helper that cannot take it is dealt with by the next poll.
+    (void)::send(s.socket, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {

@@ -66,7 +66,7 @@ int findDisplayMode(const std::vector<DisplayModeInfo>& modes, const DisplayMode
 }  // namespace olvlinux
 
 int GetSystemMetrics(int nIndex) {
-    if ((nIndex != SM_CXSCREEN && nIndex != SM_CYSCREEN) || !SDL_WasInit(SDL_INIT_VIDEO)) return 0;
+    if ((nIndex != SM_CXSCREEN && nIndex != SM_CYSCREEN) || !ensureVideo()) return 0;
     SDL_DisplayMode mode;
     if (SDL_GetCurrentDisplayMode(0, &mode) != 0) return 0;
     return nIndex == SM_CXSCREEN ? mode.w : mode.h;

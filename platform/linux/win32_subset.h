@@ -356,9 +356,9 @@ LONG ChangeDisplaySettingsA(DEVMODEA* lpDevMode, DWORD dwFlags);
 
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
-// SM_CXSCREEN and SM_CYSCREEN: the first display's current mode; 0 before
-// any window was made (the display is opened with the first one) and for
-// other indexes.
+// SM_CXSCREEN and SM_CYSCREEN: the first display's current mode (the
+// display is opened for it when no window did yet); 0 when there is none,
+// and for other indexes.
 int GetSystemMetrics(int nIndex);
 
 // ---- GDI and WGL --------------------------------------------------------

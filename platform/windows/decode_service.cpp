@@ -49,6 +49,9 @@ bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
     return true;
 }
 
+// Submit has finished the job already.
+void decodeServiceNarrow(uint32_t) {}
+
 DecodeJobState decodeServicePoll(uint32_t, DecodedImage* image) {
     DecodeJobState state = outcome.state;
     if (state == DECODE_DONE) *image = outcome.image;
