@@ -159,6 +159,17 @@ TEST_F(DecodeHelper, CrashersAndHangsFailWithinTheLimitAndTheNextImageShows) {
     }
 }
 
+namespace {
+
+// Polls the job in flight until it ends.
+DecodeJobState finish(DecodedImage* image) {
+    DecodeJobState state = DECODE_RUNNING;
+    while (state == DECODE_RUNNING) state = decodeServicePoll(100, image);
+    return state;
+}
+
+}  // namespace
+
 TEST_F(DecodeHelper, HelperKilledFromOutsideIsReplaced) {
     std::string good = dir.path() + "good.png";
     writeTestImage(good, "png", 30, 20, green);
@@ -184,9 +195,7 @@ TEST_F(DecodeHelper, HelperKilledFromOutsideIsReplaced) {
     ASSERT_EQ(kill(pid_t(decodeHelperId()), SIGKILL), 0);
     Clock::time_point begin = Clock::now();
     DecodedImage image;
-    DecodeJobState state = DECODE_RUNNING;
-    while (state == DECODE_RUNNING) state = decodeServicePoll(100, &image);
-    EXPECT_EQ(state, DECODE_FAILED);
+    EXPECT_EQ(finish(&image), DECODE_FAILED);
     EXPECT_LT(Clock::now() - begin, std::chrono::milliseconds(1000));
     reload(&first);
     expectShows(first, 30, 20, green);
@@ -361,16 +370,6 @@ std::string sixteenBitPng(uint32_t width, uint32_t height) {
     pngChunk(out, "IDAT", packed);
     pngChunk(out, "IEND", "");
     return out;
-}
-
-}  // namespace
-
-namespace {
-
-DecodeJobState finish(DecodedImage* image) {
-    DecodeJobState state = DECODE_RUNNING;
-    while (state == DECODE_RUNNING) state = decodeServicePoll(100, image);
-    return state;
 }
 
 }  // namespace
