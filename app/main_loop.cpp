@@ -130,6 +130,7 @@ int runViewer(const std::string& startPath, const std::string& title) {
             if (!ending) SwapBuffers(hDC);
         }
         trace::framePresented();
+        if (active && !ending) loadNeighbourAhead();
         if (keys['F'] && !toggleFullscreen()) {
             endDecoding();
             return 0;

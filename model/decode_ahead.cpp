@@ -249,6 +249,30 @@ void settlePendingReload(int64_t current) {
 
 }  // namespace
 
+void loadNeighbourAhead() {
+    if (!fileList) return;
+    int64_t current = fileList->current;
+    FileInfoImg* shown = imageAt(current);
+    if (shown && !shown->loaded) return;
+    for (int64_t index : {current + 1, current - 1}) {
+        FileInfoImg* entry = imageAt(index);
+        if (!entry || entry->loaded) continue;
+        Ready* done = readyFor(entry->path);
+        FileStamp now;
+        // Changed pixels would make the load decode afresh and wait for it.
+        if (!done || !done->decoded || !fileStampOf(entry->path.c_str(), &now) || !(now == done->stamp)) continue;
+        if (!fileList->loadAhead(uint32_t(index))) {
+            // Not worth another try on every frame; shown, it decodes afresh.
+            std::string path = entry->path;
+            drop(path);
+            Ready failed;
+            failed.path = path;
+            ready.push_back(std::move(failed));
+        }
+        return;
+    }
+}
+
 void decodeStartFile(const std::string& path) {
     if (job.running || !decodeServiceRunsApart() || !isImageName(path)) return;
     FileStamp stamp;

@@ -40,6 +40,11 @@ bool advanceDecoding();
 // to be another file, the job is cancelled like any other.
 void decodeStartFile(const std::string& path);
 
+// Loads one neighbour of the shown entry whose pixels are in (next first)
+// into its texture, so that a step to it only draws. For an idle moment
+// after a frame; does nothing while the shown entry itself waits.
+void loadNeighbourAhead();
+
 // Tells a decode started before the window opened how large the screen is,
 // so its pixels come back no larger than the screen can show.
 void decodeFitToScreen();

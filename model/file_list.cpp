@@ -1,5 +1,6 @@
 #include "model/file_list.h"
 
+#include <new>
 #include <utility>
 
 #include "model/handdir.h"
@@ -43,6 +44,7 @@ FileList::~FileList() { deleteEntries(items); }
 void FileList::refresh() {
     deleteEntries(items);
     textures.clear();
+    loadedAhead.clear();
     Handdir reader(dir);
     while (reader.cursor < reader.names.count) {
         std::string fullPath = dir + reader.readdir();
@@ -67,6 +69,18 @@ void FileList::refresh() {
 FileInfo* FileList::get(uint32_t index) {
     if (index >= items.count) return nullptr;
     FileInfo* entry = items[index];
+    for (size_t i = 0; i < loadedAhead.size(); ++i) {
+        if (loadedAhead[i].index != index) continue;
+        FileStamp now;
+        bool changed = !fileStampOf(entry->path.c_str(), &now) || !(now == loadedAhead[i].stamp);
+        loadedAhead.erase(loadedAhead.begin() + long(i));
+        if (changed && entry->loaded) {
+            entry->unload();
+            entry->loaded = false;
+        }
+        trace::entryLoading(entry->path);  // its line shows what was left to do
+        break;
+    }
     if (!entry->loaded) {
         trace::entryLoading(entry->path);
         {
@@ -77,6 +91,25 @@ FileInfo* FileList::get(uint32_t index) {
     }
     textures.shown(index);
     return entry;
+}
+
+bool FileList::loadAhead(uint32_t index) {
+    if (index >= items.count || items[index]->loaded) return true;
+    FileInfo* entry = items[index];
+    FileStamp stamp;
+    if (!fileStampOf(entry->path.c_str(), &stamp)) return false;
+    try {
+        entry->FileInfo::open();
+    } catch (const std::string&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    loadedAhead.push_back({index, stamp});
+    textures.shown(index);
+    textures.shown(current);
+    textures.fit(items, current);
+    return true;
 }
 
 void select(std::string fullPath) {

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "model/array.h"
 #include "model/file_info.h"
 #include "model/texture_budget.h"
+#include "platform/win32.h"
 
 class FileList {
 public:
@@ -26,8 +28,22 @@ public:
     void refresh();
 
     // The entry at index, opened and loaded, or null when index >= count.
-    // Loading it may unload other image entries (see TextureBudget).
+    // Loading it may unload other image entries (see TextureBudget). An
+    // entry loaded ahead whose file changed since is loaded afresh.
     FileInfo* get(uint32_t index);
+
+    // Opens and loads the entry at index before it is shown, so that showing
+    // it only draws; the shown entry stays the most recent for the budget.
+    // False, with the entry left as it was, when opening it raises: its own
+    // get raises the error again.
+    bool loadAhead(uint32_t index);
+
+private:
+    struct LoadedAhead {
+        uint32_t index;
+        FileStamp stamp;  // of the file when it was loaded
+    };
+    std::vector<LoadedAhead> loadedAhead;  // loaded ahead, not shown since
 };
 
 // The program's one list; null until start-up makes it.

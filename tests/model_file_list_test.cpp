@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "model/file_info.h"
@@ -213,6 +215,35 @@ TEST_F(FileListLoading, GetTwiceDecodesOnce) {
     EXPECT_EQ(image->texture, texture);
     reload(image);
     EXPECT_EQ(image->width, 10u);
+}
+
+// An entry loaded ahead is shown as loaded while its file stays the same;
+// replaced meanwhile, it is loaded afresh when shown. A file that no longer
+// opens is left unloaded, for its own get to report.
+TEST_F(FileListLoading, LoadedAheadIsUsedOnlyWhileItsFileIsUnchanged) {
+    GLTestContext gl;
+    TempDir dir;
+    for (const char* name : {"a.png", "b.png"}) writeTestImage(dir.path() + name, "png", 40, 30, {200, 20, 20});
+    FileList list(dir.path());
+    ASSERT_TRUE(list.loadAhead(0));
+    ASSERT_TRUE(list.loadAhead(1));
+    auto* first = dynamic_cast<FileInfoImg*>(list.items[0]);
+    auto* second = dynamic_cast<FileInfoImg*>(list.items[1]);
+    ASSERT_TRUE(first->loaded && second->loaded);
+    uint32_t texture = first->texture;
+    EXPECT_EQ(list.get(0), first);
+    EXPECT_EQ(first->texture, texture) << "unchanged: not loaded again";
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a new modification time
+    writeTestImage(second->path, "png", 10, 10, {0, 0, 200});
+    EXPECT_EQ(list.get(1), second);
+    EXPECT_EQ(second->width, 10u) << "replaced after it was loaded ahead";
+
+    list.items[0]->unload();
+    list.items[0]->loaded = false;
+    ASSERT_EQ(unlink(first->path.c_str()), 0);
+    EXPECT_FALSE(list.loadAhead(0));
+    EXPECT_FALSE(list.items[0]->loaded);
 }
 
 TEST_F(FileListLoading, UnloadAllThenGetLoadsInNewContextAndSparesItsTextures) {
