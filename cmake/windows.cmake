@@ -49,8 +49,14 @@ else()
 endif()
 
 file(GLOB PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/windows/*.cpp)
+# The decode helper runs from a static constructor (decode_service.cpp).
+# MinGW runs the constructors of linked objects last-linked first, so the
+# helper's file goes first: the app's own namespace-scope objects are then
+# constructed before the helper decodes anything.
+set(decode_service_source ${CMAKE_SOURCE_DIR}/platform/windows/decode_service.cpp)
+list(REMOVE_ITEM PLATFORM_SOURCES ${decode_service_source})
 
-add_executable(olvistra WIN32 ${APP_SOURCES} ${PLATFORM_SOURCES} resources/olvistra.rc)
+add_executable(olvistra WIN32 ${decode_service_source} ${APP_SOURCES} ${PLATFORM_SOURCES} resources/olvistra.rc)
 target_include_directories(olvistra SYSTEM PRIVATE ${IL_INCLUDE_DIR})
 target_include_directories(olvistra PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(olvistra PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS}>)

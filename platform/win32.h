@@ -38,14 +38,15 @@ bool runProgramAndWait(const char* program, const char* argument);
 bool fileOpensForReading(const char* path);
 
 // ---- decode service --------------------------------------------------------
-// Image files are decoded by a helper: on Linux a process of our own,
-// started on demand, restarted after it dies, and run with a memory cap, no
-// new privileges and a system-call filter. It decodes one file at a time and
-// hands back 8-bit RGBA pixels, bottom row first, in a shared, sealed
-// memory buffer; on Linux a JPEG comes back turned upright by its EXIF
-// Orientation tag, with the upright width and height. A picture whose longer
-// side exceeds textureSideCap (util/downscale.h) comes back shrunk to it with
-// a box filter, aspect kept; its real size is reported beside the pixels'.
+// Image files are decoded by a helper: a process of our own, started on
+// demand, restarted after it dies, and run with a memory cap (on Linux also
+// with no new privileges and a system-call filter). It decodes one file at a
+// time and hands back 8-bit RGBA pixels, bottom row first, in shared memory
+// that the viewer maps read-only (sealed on Linux); on Linux a JPEG comes
+// back turned upright by its EXIF Orientation tag, with the upright width
+// and height. A picture whose longer side exceeds textureSideCap
+// (util/downscale.h) comes back shrunk to it with a box filter, aspect kept;
+// its real size is reported beside the pixels'.
 // A job that runs past the time limit has its helper killed and counts as a
 // failed decode, like a crash does.
 

@@ -1,75 +1,508 @@
-// The decode service on Windows, in-process for now: submit decodes at once
-// with the app's decodeToRgba (into the bound DevIL image, which load()
-// replaces right after) and copies the pixels out; poll reports the outcome.
-// A picture larger than textureSideCap is shrunk as on Linux.
-// There is no helper process, so no isolation, no time limit and no decoding
-// ahead in parallel, and the EXIF orientation of JPEGs is not read (the
-// pixels are shown as stored); the interface is the one the Linux helper
-// serves, so a helper over a file mapping can take its place.
+// The decode service over a helper process.
+//
+// The helper is this very executable, started again with
+// OLVISTRA_DECODE_HELPER in its environment; a static constructor sees the
+// marker and runs the helper loop before WinMain (no second executable to
+// install or find). The marker carries the values of the three handles the
+// helper inherits, and no others: the read end of the request pipe, the
+// write end of the answer pipe, and an event it sets after each answer.
+// Pipes are byte streams, so every message is framed by a little-endian
+// uint32 holding the length of what follows:
+//   request: the longest side the pixels may have (a little-endian uint32,
+//            0 for the built-in cap), then the path's bytes;
+//   narrow:  that side alone, sent while a job runs: the helper takes it
+//            before it sizes the pixels, and ignores it when idle;
+//   answer:  a ResultHeader. When `ok` is set, `mapping` is the helper's own
+//            handle to a file mapping of exactly byteCount bytes holding the
+//            pixels; the viewer duplicates it out of the helper (closing it
+//            there), so the helper needs no handle to the viewer's process.
+// The viewer waits on the event and on the helper's process, so an answer
+// is taken the moment it is written and a helper that dies is noticed at
+// once; the answer must then lie complete in the pipe.
+//
+// Orientation is not read on Windows: the pixels are returned as stored. A
+// picture larger than textureSideCap is shrunk in the helper, and the header
+// gives both the pixels' size and the picture's.
+//
+// The helper runs in a job object that caps its memory at 2 GiB, ends it on
+// an unhandled exception without an error report, and kills it when the
+// viewer closes the job (also when the viewer itself dies), so no helper
+// outlives the viewer. It also ends when the request pipe reports end of
+// file.
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <string>
 
+#include "platform/testing.h"
 #include "platform/win32.h"
 #include "util/downscale.h"
 
 namespace {
 
-struct Outcome {
-    DecodeJobState state = DECODE_IDLE;
-    DecodedImage image;
+const char* const helperMarker = "OLVISTRA_DECODE_HELPER";
+const wchar_t* const helperMarkerW = L"OLVISTRA_DECODE_HELPER";
+const size_t maxPathBytes = 8192;
+// The request pipe holds an idle helper's request and the narrows of one
+// job without the viewer's write ever waiting.
+const DWORD pipeBufferBytes = 64 * 1024;
+const unsigned maxNarrowsPerJob = 64;
+const SIZE_T helperMemoryLimit = SIZE_T(2) << 30;
+
+struct ResultHeader {
+    uint32_t ok;
+    uint32_t width;  // of the pixels
+    uint32_t height;
+    uint32_t pictureWidth;  // of the picture
+    uint32_t pictureHeight;
+    uint32_t reserved;
+    uint64_t byteCount;
+    uint64_t mapping;  // the helper's handle value
 };
 
-Outcome outcome;
+const DWORD answerFrameBytes = sizeof(uint32_t) + sizeof(ResultHeader);
 
-}  // namespace
+// The viewer's view of its helper and of the one job in flight.
+struct ServiceState {
+    HANDLE job = nullptr;
+    HANDLE process = nullptr;
+    HANDLE requests = nullptr;  // write end
+    HANDLE answers = nullptr;   // read end
+    HANDLE answered = nullptr;  // the event the helper sets
+    bool jobRunning = false;
+    uint64_t jobDeadlineMs = 0;
+    uint32_t lastNarrow = 0;
+    unsigned narrowsSent = 0;
+    uint32_t timeLimitMs = decodeTimeLimitMs;
+};
 
-bool decodeServiceStart() { return true; }
-
-// Submit decodes at once, in the caller's process.
-bool decodeServiceRunsApart() { return false; }
-
-bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
-    if (outcome.state != DECODE_IDLE) return false;
-    uint32_t width = 0, height = 0;
-    outcome.state = DECODE_FAILED;
-    if (!decodeToRgba(path, &width, &height)) return true;
-    uint32_t cappedWidth = 0, cappedHeight = 0;
-    cappedSize(width, height, pixelSideCap(maxSide), &cappedWidth, &cappedHeight);
-    size_t size = size_t(cappedWidth) * cappedHeight * 4;
-    void* copy = std::malloc(size);
-    if (!copy) return true;
-    copyDecodedRgba(static_cast<unsigned char*>(copy), 1, cappedWidth, cappedHeight);
-    outcome.image.width = cappedWidth;
-    outcome.image.height = cappedHeight;
-    outcome.image.pictureWidth = width;
-    outcome.image.pictureHeight = height;
-    outcome.image.pixels = static_cast<const unsigned char*>(copy);
-    outcome.image.byteCount = size;
-    outcome.image.handle = copy;
-    outcome.state = DECODE_DONE;
-    return true;
-}
-
-// Submit has finished the job already.
-void decodeServiceNarrow(uint32_t) {}
-
-DecodeJobState decodeServicePoll(uint32_t, DecodedImage* image) {
-    DecodeJobState state = outcome.state;
-    if (state == DECODE_DONE) *image = outcome.image;
-    outcome = Outcome{};
+ServiceState& service() {
+    static ServiceState state;
     return state;
 }
 
-void decodeServiceCancel() {
-    releaseDecodedImage(&outcome.image);
-    outcome = Outcome{};
+uint64_t nowMs() { return GetTickCount64(); }
+
+uint32_t littleEndian32(const unsigned char* bytes) {
+    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
 }
 
-void decodeServiceStop() { decodeServiceCancel(); }
+std::string littleEndianBytes(uint32_t value) {
+    std::string bytes(sizeof(uint32_t), '\0');
+    for (size_t i = 0; i < sizeof(uint32_t); ++i) bytes[i] = char((value >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+std::string framed(const std::string& payload) { return littleEndianBytes(uint32_t(payload.size())) + payload; }
+
+bool writeAll(HANDLE pipe, const void* data, size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(pipe, bytes, DWORD(size), &written, nullptr) || written == 0) return false;
+        bytes += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool readAll(HANDLE pipe, void* data, size_t size) {
+    char* bytes = static_cast<char*>(data);
+    while (size > 0) {
+        DWORD got = 0;
+        if (!ReadFile(pipe, bytes, DWORD(size), &got, nullptr) || got == 0) return false;
+        bytes += got;
+        size -= got;
+    }
+    return true;
+}
+
+// ---- helper side ------------------------------------------------------------
+
+struct HelperPipes {
+    HANDLE requests;
+    HANDLE answers;
+    HANDLE answered;
+};
+
+HelperPipes helperPipes;
+
+// The latest side sent while the job ran, else the request's.
+uint32_t narrowedSide(uint32_t maxSide) {
+    unsigned char frame[2 * sizeof(uint32_t)];
+    for (;;) {
+        // Only narrows can be waiting: no request comes while a job runs.
+        DWORD got = 0, available = 0;
+        if (!PeekNamedPipe(helperPipes.requests, frame, sizeof frame, &got, &available, nullptr)) return maxSide;
+        if (got < sizeof frame || littleEndian32(frame) != sizeof(uint32_t)) return maxSide;
+        if (!readAll(helperPipes.requests, frame, sizeof frame)) std::_Exit(0);
+        maxSide = littleEndian32(frame + sizeof(uint32_t));
+    }
+}
+
+// A file mapping holding the decoded pixels, or null. The helper's writable
+// view is gone before the mapping leaves it.
+HANDLE pixelMapping(uint64_t size, uint32_t width, uint32_t height) {
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, DWORD(size >> 32),
+                                        DWORD(size & 0xFFFFFFFFu), nullptr);
+    if (!mapping) return nullptr;
+    void* target = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, SIZE_T(size));
+    if (!target) {
+        CloseHandle(mapping);
+        return nullptr;
+    }
+    copyDecodedRgba(static_cast<unsigned char*>(target), 1, width, height);
+    UnmapViewOfFile(target);
+    return mapping;
+}
+
+void answer(const char* path, uint32_t maxSide) {
+    ResultHeader result = {};
+    uint32_t width = 0, height = 0;
+    if (decodeToRgba(path, &width, &height)) {
+        result.pictureWidth = width;
+        result.pictureHeight = height;
+        maxSide = narrowedSide(maxSide);
+        cappedSize(width, height, pixelSideCap(maxSide), &result.width, &result.height);
+        result.byteCount = uint64_t(result.width) * result.height * 4;
+        HANDLE mapping = pixelMapping(result.byteCount, result.width, result.height);
+        // Not closed here: the viewer takes it over with DUPLICATE_CLOSE_SOURCE.
+        result.mapping = uint64_t(uintptr_t(mapping));
+        result.ok = mapping ? 1 : 0;
+    }
+    if (!result.ok) result = ResultHeader{};
+    std::string frame = framed(std::string(reinterpret_cast<const char*>(&result), sizeof result));
+    if (!writeAll(helperPipes.answers, frame.data(), frame.size())) std::_Exit(0);
+    SetEvent(helperPipes.answered);
+}
+
+[[noreturn]] void helperLoop() {
+    static char request[sizeof(uint32_t) + maxPathBytes + 1];
+    for (;;) {
+        unsigned char length[sizeof(uint32_t)];
+        if (!readAll(helperPipes.requests, length, sizeof length)) std::_Exit(0);  // the viewer is gone
+        uint32_t size = littleEndian32(length);
+        // The viewer never sends these; the stream cannot be trusted after one.
+        if (size < sizeof(uint32_t) || size > sizeof(uint32_t) + maxPathBytes) std::_Exit(0);
+        if (!readAll(helperPipes.requests, request, size)) std::_Exit(0);
+        if (size == sizeof(uint32_t)) continue;  // a narrow that came after its job
+        request[size] = '\0';
+        answer(request + sizeof(uint32_t), littleEndian32(reinterpret_cast<const unsigned char*>(request)));
+    }
+}
+
+// Runs before WinMain in every start of the executable; only a start made
+// by startHelper() carries the marker. MinGW runs constructors last-linked
+// object first, and this file is linked first (cmake/windows.cmake), so the
+// decoder's namespace-scope objects are constructed by the time it runs.
+__attribute__((constructor)) void decodeHelperEntry() {
+    char marker[96];
+    DWORD length = GetEnvironmentVariableA(helperMarker, marker, sizeof marker);
+    if (length == 0 || length >= sizeof marker) return;
+    SetEnvironmentVariableA(helperMarker, nullptr);
+    unsigned long long values[3];
+    if (std::sscanf(marker, "%llu %llu %llu", &values[0], &values[1], &values[2]) != 3) std::_Exit(0);
+    helperPipes = {HANDLE(uintptr_t(values[0])), HANDLE(uintptr_t(values[1])), HANDLE(uintptr_t(values[2]))};
+    // A crash ends the helper quietly; the viewer reports the failed decode.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    startDecoder();
+    helperLoop();
+}
+
+// ---- viewer side ------------------------------------------------------------
+
+void closeHandle(HANDLE& handle) {
+    if (handle) CloseHandle(handle);
+    handle = nullptr;
+}
+
+void reapHelper() {
+    ServiceState& s = service();
+    if (s.process) {
+        TerminateProcess(s.process, 1);
+        WaitForSingleObject(s.process, INFINITE);
+    }
+    closeHandle(s.process);
+    closeHandle(s.requests);
+    closeHandle(s.answers);
+    closeHandle(s.answered);
+    s.jobRunning = false;
+}
+
+bool helperAlive() {
+    ServiceState& s = service();
+    if (!s.process) return false;
+    if (WaitForSingleObject(s.process, 0) == WAIT_TIMEOUT) return true;
+    reapHelper();
+    return false;
+}
+
+// The job every helper runs in: capped memory, no error reports, and death
+// when the viewer closes it or dies.
+HANDLE helperJob() {
+    ServiceState& s = service();
+    if (s.job) return s.job;
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (!job) return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_PROCESS_MEMORY | JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
+    limits.ProcessMemoryLimit = helperMemoryLimit;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    s.job = job;
+    return job;
+}
+
+// The viewer's environment with the marker set to `value`, as a block for
+// CreateProcessW.
+std::wstring helperEnvironment(const std::string& value) {
+    std::wstring block;
+    std::wstring name = std::wstring(helperMarkerW) + L"=";
+    if (wchar_t* strings = GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
+            if (_wcsnicmp(entry, name.c_str(), name.size()) == 0) continue;
+            block.append(entry).push_back(L'\0');
+        }
+        FreeEnvironmentStringsW(strings);
+    }
+    block.append(name).append(value.begin(), value.end()).push_back(L'\0');
+    block.push_back(L'\0');
+    return block;
+}
+
+std::wstring executablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
+        if (length == 0) return std::wstring();
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+// Starts the helper suspended, with exactly `inherited` passed on to it,
+// and lets it run once it is in the job.
+HANDLE spawnHelper(HANDLE job, HANDLE* inherited, size_t count, const std::string& marker) {
+    std::wstring exe = executablePath();
+    if (exe.empty()) return nullptr;
+    SIZE_T listSize = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+    std::string listBytes(listSize, '\0');
+    auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(&listBytes[0]);
+    if (!InitializeProcThreadAttributeList(list, 1, 0, &listSize)) return nullptr;
+    HANDLE process = nullptr;
+    if (UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, count * sizeof(HANDLE),
+                                  nullptr, nullptr)) {
+        STARTUPINFOEXW startup = {};
+        startup.StartupInfo.cb = sizeof startup;
+        startup.lpAttributeList = list;
+        std::wstring commandLine = L"\"" + exe + L"\" olvistra-decode-helper";
+        std::wstring environment = helperEnvironment(marker);
+        PROCESS_INFORMATION info = {};
+        DWORD flags = CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | EXTENDED_STARTUPINFO_PRESENT | CREATE_NO_WINDOW;
+        if (CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, flags, &environment[0], nullptr,
+                           &startup.StartupInfo, &info)) {
+            if (AssignProcessToJobObject(job, info.hProcess) && ResumeThread(info.hThread) != DWORD(-1)) {
+                process = info.hProcess;
+            } else {
+                TerminateProcess(info.hProcess, 1);
+                CloseHandle(info.hProcess);
+            }
+            CloseHandle(info.hThread);
+        }
+    }
+    DeleteProcThreadAttributeList(list);
+    return process;
+}
+
+bool startHelper() {
+    ServiceState& s = service();
+    HANDLE job = helperJob();
+    if (!job) return false;
+    // All made uninheritable; the helper's copies become inheritable only
+    // for the one CreateProcess that passes them on by name.
+    HANDLE requestRead = nullptr, requestWrite = nullptr, answerRead = nullptr, answerWrite = nullptr;
+    HANDLE answered = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HANDLE helperAnswered = nullptr;
+    bool made = answered && CreatePipe(&requestRead, &requestWrite, nullptr, pipeBufferBytes) &&
+                CreatePipe(&answerRead, &answerWrite, nullptr, pipeBufferBytes) &&
+                SetHandleInformation(requestRead, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT) &&
+                SetHandleInformation(answerWrite, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT) &&
+                DuplicateHandle(GetCurrentProcess(), answered, GetCurrentProcess(), &helperAnswered,
+                                EVENT_MODIFY_STATE, TRUE, 0);
+    HANDLE process = nullptr;
+    if (made) {
+        HANDLE inherited[] = {requestRead, answerWrite, helperAnswered};
+        char marker[96];
+        std::snprintf(marker, sizeof marker, "%llu %llu %llu", (unsigned long long)uintptr_t(requestRead),
+                      (unsigned long long)uintptr_t(answerWrite), (unsigned long long)uintptr_t(helperAnswered));
+        process = spawnHelper(job, inherited, sizeof inherited / sizeof inherited[0], marker);
+    }
+    closeHandle(requestRead);
+    closeHandle(answerWrite);
+    closeHandle(helperAnswered);
+    if (!process) {
+        closeHandle(requestWrite);
+        closeHandle(answerRead);
+        closeHandle(answered);
+        return false;
+    }
+    s.process = process;
+    s.requests = requestWrite;
+    s.answers = answerRead;
+    s.answered = answered;
+    return true;
+}
+
+bool sendRequest(const char* path, uint32_t maxSide) {
+    std::string frame = framed(littleEndianBytes(maxSide) + path);
+    return writeAll(service().requests, frame.data(), frame.size());
+}
+
+// Whether a successful answer's sizes agree with each other.
+bool sizesAgree(const ResultHeader& header) {
+    uint64_t expected = uint64_t(header.width) * header.height * 4;
+    if (header.width == 0 || header.height == 0 || header.byteCount != expected) return false;
+    return header.pictureWidth >= header.width && header.pictureHeight >= header.height;
+}
+
+// Takes the helper's mapping over and maps it read-only, after checking that
+// it holds at least the header's byte count.
+bool mapPixels(const ResultHeader& header, DecodedImage* image) {
+    uint64_t expected = header.byteCount;
+    HANDLE mapping = nullptr;
+    if (!DuplicateHandle(service().process, HANDLE(uintptr_t(header.mapping)), GetCurrentProcess(), &mapping,
+                         FILE_MAP_READ, FALSE, DUPLICATE_CLOSE_SOURCE))
+        return false;
+    void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+    CloseHandle(mapping);  // the view keeps the pixels
+    if (!view) return false;
+    MEMORY_BASIC_INFORMATION region = {};
+    if (VirtualQuery(view, &region, sizeof region) != sizeof region || region.BaseAddress != view ||
+        uint64_t(region.RegionSize) < expected) {
+        UnmapViewOfFile(view);
+        return false;
+    }
+    image->width = header.width;
+    image->height = header.height;
+    image->pictureWidth = header.pictureWidth;
+    image->pictureHeight = header.pictureHeight;
+    image->pixels = static_cast<const unsigned char*>(view);
+    image->byteCount = size_t(expected);
+    image->handle = view;
+    return true;
+}
+
+// Reads the helper's answer, which must lie complete and alone in the pipe;
+// false when it is malformed.
+bool receiveResult(DecodedImage* image, bool* decoded) {
+    HANDLE answers = service().answers;
+    DWORD available = 0;
+    *decoded = false;
+    if (!PeekNamedPipe(answers, nullptr, 0, nullptr, &available, nullptr) || available != answerFrameBytes)
+        return false;
+    unsigned char frame[answerFrameBytes];
+    if (!readAll(answers, frame, sizeof frame) || littleEndian32(frame) != sizeof(ResultHeader)) return false;
+    ResultHeader header;
+    std::memcpy(&header, frame + sizeof(uint32_t), sizeof header);
+    if (!header.ok) return header.mapping == 0;  // a failure never carries a buffer
+    // A helper that lies about sizes is not trusted with another job (nor
+    // left holding a buffer nobody takes).
+    if (!sizesAgree(header)) return false;
+    *decoded = mapPixels(header, image);
+    return true;
+}
+
+}  // namespace
+
+bool decodeServiceStart() { return helperAlive() || startHelper(); }
+
+bool decodeServiceRunsApart() { return true; }
+
+bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
+    ServiceState& s = service();
+    if (s.jobRunning) return false;
+    // An empty path would read as a narrow and get no answer.
+    if (path[0] == '\0' || std::strlen(path) > maxPathBytes) return false;
+    // A helper that died while idle (or was killed from outside) is
+    // replaced; so is one whose pipe refuses the request.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!helperAlive() && !startHelper()) return false;
+        if (sendRequest(path, maxSide)) {
+            s.jobRunning = true;
+            s.jobDeadlineMs = nowMs() + s.timeLimitMs;
+            s.lastNarrow = 0;
+            s.narrowsSent = 0;
+            return true;
+        }
+        reapHelper();
+    }
+    return false;
+}
+
+void decodeServiceNarrow(uint32_t maxSide) {
+    ServiceState& s = service();
+    if (!s.jobRunning || maxSide == 0 || maxSide == s.lastNarrow) return;
+    // Bounded, so that the narrows of a job never fill the pipe and a write
+    // never waits on a helper that does not read.
+    if (s.narrowsSent >= maxNarrowsPerJob) return;
+    std::string frame = framed(littleEndianBytes(maxSide));
+    // A helper that cannot take it is dealt with by the next poll.
+    if (writeAll(s.requests, frame.data(), frame.size())) {
+        s.lastNarrow = maxSide;
+        ++s.narrowsSent;
+    }
+}
+
+DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {
+    ServiceState& s = service();
+    if (!s.jobRunning) return DECODE_IDLE;
+    uint64_t now = nowMs();
+    uint64_t left = s.jobDeadlineMs > now ? s.jobDeadlineMs - now : 0;
+    // The event comes first: a helper that answered and then died still
+    // answered.
+    HANDLE watched[] = {s.answered, s.process};
+    DWORD woken = WaitForMultipleObjects(2, watched, FALSE, DWORD(left < waitMs ? left : waitMs));
+    if (woken == WAIT_TIMEOUT) {
+        if (nowMs() < s.jobDeadlineMs) return DECODE_RUNNING;
+        reapHelper();  // over the time limit: the helper hangs
+        return DECODE_FAILED;
+    }
+    bool decoded = false;
+    bool wellFormed = woken == WAIT_OBJECT_0 && receiveResult(image, &decoded);
+    s.jobRunning = false;
+    if (!wellFormed) {
+        reapHelper();  // crashed, or speaks nonsense
+        return DECODE_FAILED;
+    }
+    return decoded ? DECODE_DONE : DECODE_FAILED;
+}
+
+// The helper cannot be interrupted in the middle of a decode, so it is
+// killed; the next submit starts a new one.
+void decodeServiceCancel() {
+    if (service().jobRunning) reapHelper();
+}
+
+void decodeServiceStop() { reapHelper(); }
 
 void releaseDecodedImage(DecodedImage* image) {
-    std::free(image->handle);
+    if (image->handle) UnmapViewOfFile(image->handle);
     *image = DecodedImage{};
 }
+
+#ifdef OLVISTRA_TEST_HOOKS
+long decodeHelperId() { return helperAlive() ? long(GetProcessId(service().process)) : 0; }
+
+void setDecodeTimeLimitForTests(unsigned ms) { service().timeLimitMs = ms == 0 ? decodeTimeLimitMs : ms; }
+#endif
 
 bool fileStampOf(const char* path, FileStamp* stamp) {
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -84,4 +517,3 @@ bool fileStampOf(const char* path, FileStamp* stamp) {
     stamp->identity = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;
 }
-
