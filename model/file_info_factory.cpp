@@ -17,11 +17,15 @@ std::string nameOf(const std::string& fullPath) {
     return separator == std::string::npos ? fullPath : fullPath.substr(separator + 1);
 }
 
+// Names shorter than 5 bytes (also "." and "..") and names beginning with
+// '.' make no entry.
+bool makesEntry(const std::string& name) { return name.size() >= 5 && name[0] != '.'; }
+
 }  // namespace
 
 bool isImageName(const std::string& fullPath) {
     std::string name = nameOf(fullPath);
-    if (name.size() < 5 || name[0] == '.') return false;
+    if (!makesEntry(name)) return false;
     std::string extension = extensionOf(name);
     for (const char* image : imageExtensions) {
         if (extension == image) return true;
@@ -29,12 +33,10 @@ bool isImageName(const std::string& fullPath) {
     return false;
 }
 
-// Names shorter than 5 bytes (also "." and "..") and names beginning with '.'
-// make nothing. An image name whose file does not open raises
-// "can not read file" from the FileInfoImg constructor.
+// An image name whose file does not open raises "can not read file" from
+// the FileInfoImg constructor.
 FileInfo* FileInfoFactory::create(std::string fullPath) {
-    std::string name = nameOf(fullPath);
-    if (name.size() < 5 || name[0] == '.') return nullptr;
+    if (!makesEntry(nameOf(fullPath))) return nullptr;
     if (isImageName(fullPath)) return new FileInfoImg(fullPath);
     if (isReadableDir(fullPath)) return new FileInfoDir(fullPath);
     return nullptr;
@@ -49,8 +51,7 @@ std::string firstImageIn(const std::string& dir) {
                 if (fileOpensForReading(fullPath.c_str())) return fullPath;
                 continue;  // skipped by the list as well
             }
-            std::string name = nameOf(fullPath);
-            if (name.size() >= 5 && name[0] != '.' && isReadableDir(fullPath)) return std::string();
+            if (makesEntry(nameOf(fullPath)) && isReadableDir(fullPath)) return std::string();
         }
     } catch (...) {
         // The list reports what went wrong when it reads the folder itself.
