@@ -3,6 +3,7 @@
 // from -1 to 1, a directory as a blue marker.
 #include "model/file_info.h"
 #include "render/gl.h"
+#include "render/textured_quad.h"
 
 void FileInfoImg::draw() {
     // A failed decode has no texture and no size: nothing to draw.
@@ -15,16 +16,7 @@ void FileInfoImg::draw() {
         hw = 1.0f / r;
         hh = 1.0f;
     }
-    glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(-hw, hh, 0.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(hw, hh, 0.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(hw, -hh, 0.0f);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(-hw, -hh, 0.0f);
-    glEnd();
+    drawTexturedQuad(hw, hh);
     glDisable(GL_TEXTURE_2D);
 }
 

@@ -4,6 +4,7 @@
 #include "model/file_list.h"
 #include "model/gl_context_generation.h"
 #include "render/gl.h"
+#include "render/textured_quad.h"
 
 void setupProjection(int width, int height) {
     if (height == 0) height = 1;
@@ -43,16 +44,7 @@ void clearFrameWarmingUp() {
     glLoadIdentity();
     glTranslatef(0.0f, 0.0f, -2.5f);
     glEnable(GL_TEXTURE_2D);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(-1.0f, 1.0f, 0.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(1.0f, 1.0f, 0.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(1.0f, -1.0f, 0.0f);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(-1.0f, -1.0f, 0.0f);
-    glEnd();
+    drawTexturedQuad(1.0f, 1.0f);
     glDisable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, 0);
     glDeleteTextures(1, &texture);
