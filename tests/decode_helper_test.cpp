@@ -378,15 +378,16 @@ std::string sixteenBitPng(uint32_t width, uint32_t height) {
 // runs; a narrow that arrives after its job has answered changes nothing, and
 // the next job is answered as usual.
 TEST_F(DecodeHelper, NarrowingAJobInFlightShrinksItsPixelsOnly) {
+    // Large enough that its decode outlasts any pause between the two sends.
     std::string wide = dir.path() + "wide.bmp";
-    writeBytes(wide, quadrantBmp(3000, 1000));
+    writeBytes(wide, quadrantBmp(6000, 2000));
     DecodedImage image;
     ASSERT_TRUE(decodeServiceSubmit(wide.c_str(), 0));
     decodeServiceNarrow(900);
     ASSERT_EQ(finish(&image), DECODE_DONE);
     EXPECT_EQ(image.width, 900u);
     EXPECT_EQ(image.height, 300u);
-    EXPECT_EQ(image.pictureWidth, 3000u);
+    EXPECT_EQ(image.pictureWidth, 6000u);
     releaseDecodedImage(&image);
 
     std::string small = dir.path() + "small.png";
