@@ -45,6 +45,17 @@ LayerState& layer() {
     return *state;
 }
 
+namespace {
+
+const int videoStartAttempts = 5;
+const Uint32 videoRetryDelayMs = 200;
+
+bool showsWindows(const char* driver) {
+    return driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0;
+}
+
+}  // namespace
+
 bool ensureVideo() {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     // Ctrl+C and SIGTERM keep their default effect instead of becoming
@@ -55,9 +66,21 @@ bool ensureVideo() {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     // A full-screen window stays up when a message box takes the focus.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    SDL_StopTextInput();  // no WM_CHAR is made, so no text events are needed
-    return true;
+    // When SDL cannot reach the display it quietly settles for a driver whose
+    // windows nobody sees (offscreen, dummy): the viewer would then run on
+    // unseen. Only a driver that shows windows counts. The X server has been
+    // seen to turn a new client away for a moment right after another one
+    // was killed, so a refusal is tried again for a short while.
+    for (int attempt = 0; attempt < videoStartAttempts; ++attempt) {
+        if (attempt > 0) SDL_Delay(videoRetryDelayMs);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) continue;
+        if (showsWindows(SDL_GetCurrentVideoDriver())) {
+            SDL_StopTextInput();  // no WM_CHAR is made, so no text events are needed
+            return true;
+        }
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    return false;
 }
 
 std::uint64_t nowNs() {

@@ -20,6 +20,13 @@ echo "notes" >"$pics/notes.txt"
 first=$(listed_images "$pics" | head -n1)
 second=$(listed_images "$pics" | sed -n 2p)
 
+# A display that cannot be reached: the window error, and the viewer ends,
+# instead of running on with a window nobody sees.
+DISPLAY=:193 start_viewer "$pics/$second"
+wait_exit
+expect_eq "window error without a display" 'olvistra: message box "ERROR": Window Creation Error.' \
+  "$(grep -F 'message box' "$work/stderr")"
+
 # An image file: its directory is listed and it is current; the title has the path.
 start_viewer "$pics/$second"
 wait_window "Olvistra - "
