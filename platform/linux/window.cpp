@@ -29,7 +29,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/linux/layer_state.h"
 #include "platform/testing.h"
@@ -71,15 +73,23 @@ bool ensureVideo() {
     // unseen. Only a driver that shows windows counts. The X server has been
     // seen to turn a new client away for a moment right after another one
     // was killed, so a refusal is tried again for a short while.
+    std::string refusal;
     for (int attempt = 0; attempt < videoStartAttempts; ++attempt) {
         if (attempt > 0) SDL_Delay(videoRetryDelayMs);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) continue;
-        if (showsWindows(SDL_GetCurrentVideoDriver())) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            refusal = SDL_GetError();
+            continue;
+        }
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (showsWindows(driver)) {
             SDL_StopTextInput();  // no WM_CHAR is made, so no text events are needed
+            if (attempt > 0) std::fprintf(stderr, "olvistra: display reached at attempt %d\n", attempt + 1);
             return true;
         }
+        refusal = std::string("no display, only the ") + (driver ? driver : "?") + " video driver";
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
+    std::fprintf(stderr, "olvistra: cannot show windows: %s\n", refusal.c_str());
     return false;
 }
 
