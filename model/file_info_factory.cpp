@@ -42,21 +42,24 @@ FileInfo* FileInfoFactory::create(std::string fullPath) {
     return nullptr;
 }
 
+// Reads the folder only up to its first entry; the list reports what goes
+// wrong when it reads the folder itself.
 std::string firstImageIn(const std::string& dir) {
+    std::string first;
     try {
-        Handdir reader(dir);
-        while (reader.cursor < reader.names.count) {
-            std::string fullPath = dir + reader.readdir();
+        visitNames(dir, [&](const std::string& name) {
+            std::string fullPath = dir + name;
             if (isImageName(fullPath)) {
-                if (fileOpensForReading(fullPath.c_str())) return fullPath;
-                continue;  // skipped by the list as well
+                if (!fileOpensForReading(fullPath.c_str())) return true;  // skipped by the list as well
+                first = fullPath;
+                return false;
             }
-            if (makesEntry(nameOf(fullPath)) && isReadableDir(fullPath)) return std::string();
-        }
+            return !(makesEntry(name) && isReadableDir(fullPath));  // a folder comes first
+        });
     } catch (...) {
-        // The list reports what went wrong when it reads the folder itself.
+        first.clear();
     }
-    return std::string();
+    return first;
 }
 
 FileInfoFactory* FileInfoFactory::instance() {

@@ -54,6 +54,23 @@ std::string Handdir::readdir() {
     return std::string();
 }
 
+bool visitNames(const std::string& path, const std::function<bool(const std::string&)>& visit) {
+    std::string pattern = searchPattern(path);
+    if (pattern.empty()) return false;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    try {
+        while (visit(found.cFileName) && FindNextFileA(search, &found)) {
+        }
+    } catch (...) {
+        FindClose(search);
+        throw;
+    }
+    FindClose(search);
+    return true;
+}
+
 // The first name found answers the question, so a large sub-directory is
 // not read to its end (listing a folder of many sub-folders asks this once
 // for each of them).

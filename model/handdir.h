@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "model/array.h"
@@ -27,6 +28,12 @@ public:
     // The next name, or the empty text when all have been handed out.
     std::string readdir();
 };
+
+// Hands the directory's names to `visit` in the order the system returns
+// them until it returns false, so a caller after the first few names does
+// not read the rest. False when the directory cannot be listed. Never raises
+// on its own account.
+bool visitNames(const std::string& path, const std::function<bool(const std::string&)>& visit);
 
 // True when the path lists as a directory with at least one name. Never raises.
 bool isReadableDir(std::string path);

@@ -46,6 +46,7 @@
 #include "platform/linux/decode_sandbox.h"
 #include "platform/linux/exif_orientation.h"
 #include "platform/linux/layer_state.h"
+#include "platform/decode_wire.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
 #include "util/downscale.h"
@@ -145,10 +146,6 @@ int sealedPixelBuffer(size_t size, int orientation, uint32_t width, uint32_t hei
         return -1;
     }
     return fd;
-}
-
-uint32_t littleEndian32(const unsigned char* bytes) {
-    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
 }
 
 // The latest side sent while the job ran, else the request's.
@@ -296,12 +293,6 @@ bool startHelper() {
     s.pid = child;
     s.socket = pair[0];
     return true;
-}
-
-std::string littleEndianBytes(uint32_t value) {
-    std::string bytes(sizeof(uint32_t), '\0');
-    for (size_t i = 0; i < sizeof(uint32_t); ++i) bytes[i] = char((value >> (8 * i)) & 0xFF);
-    return bytes;
 }
 
 bool sendRequest(const char* path, uint32_t maxSide) {

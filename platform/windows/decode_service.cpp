@@ -35,6 +35,7 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/decode_wire.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
 #include "util/downscale.h"
@@ -83,16 +84,6 @@ ServiceState& service() {
 }
 
 uint64_t nowMs() { return GetTickCount64(); }
-
-uint32_t littleEndian32(const unsigned char* bytes) {
-    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
-}
-
-std::string littleEndianBytes(uint32_t value) {
-    std::string bytes(sizeof(uint32_t), '\0');
-    for (size_t i = 0; i < sizeof(uint32_t); ++i) bytes[i] = char((value >> (8 * i)) & 0xFF);
-    return bytes;
-}
 
 std::string framed(const std::string& payload) { return littleEndianBytes(uint32_t(payload.size())) + payload; }
 
