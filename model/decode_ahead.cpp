@@ -80,6 +80,7 @@ bool collect(uint32_t waitMs) {
         double waited = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - job.started).count();
         trace::decodeWaited(job.path, job.early ? 0.0 : waited);
     }
+    if (state == DECODE_DONE && job.speculative) trace::decodedAhead(job.path);
     if (state == DECODE_DONE || state == DECODE_FAILED) keep(job, state == DECODE_DONE, image);
     return true;
 }

@@ -22,6 +22,7 @@
 #include "platform/testing.h"
 #include "platform/win32.h"
 #include "render/gl.h"
+#include "support/decode_waits.h"
 #include "support/gl_test_context.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
@@ -30,9 +31,10 @@ namespace {
 
 const Rgb green = {20, 200, 40};
 const Rgb orange = {240, 140, 10};
-const uint32_t testTimeLimitMs = 3000;
-
-using Clock = std::chrono::steady_clock;
+// Files that hang are given a short limit; every other decode a limit no
+// busy machine reaches, so that a slow good picture never counts as a hang.
+const uint32_t hangLimitMs = 3000;
+const uint32_t ampleLimitMs = 600000;
 
 std::string le16(uint32_t v) { return {char(v & 0xff), char((v >> 8) & 0xff)}; }
 std::string le32(uint32_t v) { return le16(v & 0xffff) + le16(v >> 16); }
@@ -72,7 +74,7 @@ protected:
     void SetUp() override {
         SKIP_WITHOUT_DISPLAY();
         gl = std::make_unique<GLTestContext>();
-        setDecodeTimeLimitForTests(testTimeLimitMs);
+        setDecodeTimeLimitForTests(ampleLimitMs);
     }
 
     void TearDown() override {
@@ -108,18 +110,6 @@ protected:
         EXPECT_NEAR(centre[2], colour.b, 2) << entry.path;
     }
 
-    // Runs the main loop's decoding step until the helper has nothing left
-    // to do for the shown entry and its neighbours.
-    static void settle() {
-        for (int i = 0; i < 400; ++i) {
-            if (advanceDecoding() && fileList) {
-                FileInfo* shown = fileList->get(fileList->current);
-                (void)shown;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-
     static FileInfoImg* image(uint32_t index) { return dynamic_cast<FileInfoImg*>(fileList->items[index]); }
 
     static uint32_t indexOf(const std::string& name) {
@@ -149,26 +139,15 @@ TEST_F(DecodeHelper, CrashersAndHangsFailWithinTheLimitAndTheNextImageShows) {
         SCOPED_TRACE(name);
         writeBytes(dir.path() + name, bytes);
         FileInfoImg broken(dir.path() + name);
-        Clock::time_point begin = Clock::now();
+        setDecodeTimeLimitForTests(hangLimitMs);
         broken.open();
-        EXPECT_LT(Clock::now() - begin, std::chrono::milliseconds(testTimeLimitMs + 2000));
+        setDecodeTimeLimitForTests(ampleLimitMs);
         expectFailed(broken);
         FileInfoImg next(good);
         next.open();
         expectShows(next, 30, 20, green);
     }
 }
-
-namespace {
-
-// Polls the job in flight until it ends.
-DecodeJobState finish(DecodedImage* image) {
-    DecodeJobState state = DECODE_RUNNING;
-    while (state == DECODE_RUNNING) state = decodeServicePoll(100, image);
-    return state;
-}
-
-}  // namespace
 
 TEST_F(DecodeHelper, HelperKilledFromOutsideIsReplaced) {
     std::string good = dir.path() + "good.png";
@@ -181,22 +160,19 @@ TEST_F(DecodeHelper, HelperKilledFromOutsideIsReplaced) {
     long idle = decodeHelperId();
     ASSERT_GT(idle, 0);
     ASSERT_EQ(kill(pid_t(idle), SIGKILL), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(helperGone(idle));
     reload(&first);
     expectShows(first, 30, 20, green);
     EXPECT_NE(decodeHelperId(), idle);
 
-    // Killed while decoding a file that hangs: a failed decode at once, long
-    // before the time limit.
+    // Killed while decoding a file that hangs: a failed decode, though the
+    // time limit is far beyond the wait.
     std::string hanging = dir.path() + "hanging.png";
     writeBytes(hanging, truncatedPng());
     ASSERT_TRUE(decodeServiceSubmit(hanging.c_str()));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ASSERT_EQ(kill(pid_t(decodeHelperId()), SIGKILL), 0);
-    Clock::time_point begin = Clock::now();
     DecodedImage image;
-    EXPECT_EQ(finish(&image), DECODE_FAILED);
-    EXPECT_LT(Clock::now() - begin, std::chrono::milliseconds(1000));
+    EXPECT_EQ(finishDecoding(&image), DECODE_FAILED);
     reload(&first);
     expectShows(first, 30, 20, green);
 }
@@ -223,15 +199,16 @@ TEST_F(DecodeHelper, NeighboursDecodedAheadAreUsedOnlyWhileUnchanged) {
     for (const char* name : {"aa.png", "bb.png", "cc.png"}) writeTestImage(dir.path() + name, "png", 40, 30, green);
     fileList = new FileList(dir.path());
     fileList->current = 1;
-    settle();
+    settleDecoding();
     ASSERT_TRUE(image(1)->loaded);
     uint32_t previous = 0, next = 2;
 
     // One neighbour unchanged: its ready pixels are shown with no helper
     // at work (the idle helper is gone and stays gone).
-    ASSERT_GT(decodeHelperId(), 0);
-    kill(pid_t(decodeHelperId()), SIGKILL);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    long helper = decodeHelperId();
+    ASSERT_GT(helper, 0);
+    kill(pid_t(helper), SIGKILL);
+    ASSERT_TRUE(helperGone(helper));
     ASSERT_EQ(decodeHelperId(), 0);
     fileList->current = previous;
     fileList->get(previous);
@@ -244,7 +221,7 @@ TEST_F(DecodeHelper, NeighboursDecodedAheadAreUsedOnlyWhileUnchanged) {
     writeTestImage(replaced + ".new", "png", 24, 48, orange);
     ASSERT_EQ(rename((replaced + ".new").c_str(), replaced.c_str()), 0);
     fileList->current = next;
-    settle();
+    settleDecoding();
     expectShows(*image(next), 24, 48, orange);
 
     // R of the shown entry rewritten in place: the current content.
@@ -253,7 +230,8 @@ TEST_F(DecodeHelper, NeighboursDecodedAheadAreUsedOnlyWhileUnchanged) {
     expectShows(*image(next), 24, 48, green);
 }
 
-// A step away from an entry whose decode hangs never waits for it.
+// A step away from an entry whose decode hangs never waits for it: the
+// other picture shows while the hanging decode still has minutes to run.
 TEST_F(DecodeHelper, SteppingAwayOutrunsAHangingDecode) {
     writeTestImage(dir.path() + "aa.png", "png", 10, 10, green);
     writeBytes(dir.path() + "bb.png", truncatedPng());
@@ -262,11 +240,11 @@ TEST_F(DecodeHelper, SteppingAwayOutrunsAHangingDecode) {
     uint32_t hanging = indexOf("bb.png"), good = indexOf("cc.png");
     fileList->current = hanging;
     for (int i = 0; i < 10; ++i) EXPECT_FALSE(advanceDecoding());
-    Clock::time_point begin = Clock::now();
     fileList->current = good;
-    while (!advanceDecoding()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!advanceDecoding() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     fileList->get(good);
-    EXPECT_LT(Clock::now() - begin, std::chrono::milliseconds(testTimeLimitMs / 2));
     expectShows(*image(good), 12, 10, orange);
     EXPECT_FALSE(image(hanging)->loaded);
 }
@@ -384,7 +362,7 @@ TEST_F(DecodeHelper, NarrowingAJobInFlightShrinksItsPixelsOnly) {
     DecodedImage image;
     ASSERT_TRUE(decodeServiceSubmit(wide.c_str(), 0));
     decodeServiceNarrow(900);
-    ASSERT_EQ(finish(&image), DECODE_DONE);
+    ASSERT_EQ(finishDecoding(&image), DECODE_DONE);
     EXPECT_EQ(image.width, 900u);
     EXPECT_EQ(image.height, 300u);
     EXPECT_EQ(image.pictureWidth, 6000u);
@@ -393,12 +371,11 @@ TEST_F(DecodeHelper, NarrowingAJobInFlightShrinksItsPixelsOnly) {
     std::string small = dir.path() + "small.png";
     writeTestImage(small, "png", 30, 20, green);
     ASSERT_TRUE(decodeServiceSubmit(small.c_str(), 0));
-    ASSERT_EQ(finish(&image), DECODE_DONE);
+    ASSERT_EQ(finishDecoding(&image), DECODE_DONE);
     releaseDecodedImage(&image);
     decodeServiceNarrow(700);  // too late: the helper is idle
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ASSERT_TRUE(decodeServiceSubmit(wide.c_str(), 0));
-    ASSERT_EQ(finish(&image), DECODE_DONE);
+    ASSERT_EQ(finishDecoding(&image), DECODE_DONE);
     EXPECT_EQ(image.width, 2048u) << "the late narrow must not reach the next job";
     releaseDecodedImage(&image);
     EXPECT_FALSE(decodeServiceSubmit("", 0)) << "an empty path would read as a narrow";

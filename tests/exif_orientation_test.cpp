@@ -19,6 +19,7 @@
 #include "model/file_list.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
+#include "support/decode_waits.h"
 #include "support/gl_test_context.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
@@ -224,13 +225,11 @@ TEST(ExifOrientation, EntriesShowTheUprightSizeAndReadTheTagAfresh) {
     ASSERT_EQ(fileList->items.count, 2u);
     uint32_t turned = fileList->items[0]->path == photo ? 0 : 1;
     fileList->current = 1 - turned;
-    for (int i = 0; i < 400; ++i) {  // the first entry shown, its neighbour decoded ahead
-        if (advanceDecoding()) fileList->get(fileList->current);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ASSERT_GT(decodeHelperId(), 0);
-    kill(pid_t(decodeHelperId()), SIGKILL);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    settleDecoding();  // the first entry shown, its neighbour decoded ahead
+    long helper = decodeHelperId();
+    ASSERT_GT(helper, 0);
+    kill(pid_t(helper), SIGKILL);
+    ASSERT_TRUE(helperGone(helper));
     fileList->current = turned;
     FileInfoImg* entry = dynamic_cast<FileInfoImg*>(fileList->get(turned));
     ASSERT_TRUE(entry && entry->path == photo);

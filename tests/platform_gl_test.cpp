@@ -156,7 +156,6 @@ TEST_F(PlatformSwap, FramesAreHeldTo60PerSecond) {
     }
     double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(ms, 150.0) << "ten frames at 60 per second take 167 ms";
-    EXPECT_LT(ms, 1000.0);
 }
 
 TEST_F(PlatformSwap, ASlowFrameIsNotFollowedByABurst) {

@@ -65,9 +65,10 @@ inline std::string runCommand(const std::string& command) {
 
 // The X id of the mapped window with this caption, or "" when there is none.
 // Tests share one display, so a search can trip over another test's window
-// vanishing under it (xdotool then gives up with BadWindow); search again.
+// vanishing under it (xdotool then gives up with BadWindow); search again,
+// for up to 30 s: a busy machine maps windows late.
 inline std::string findXWindow(const std::string& caption) {
-    for (int attempt = 0; attempt < 20; ++attempt) {
+    for (int attempt = 0; attempt < 300; ++attempt) {
         std::string out = runCommand("xdotool search --onlyvisible --name '^" + caption + "$' 2>/dev/null");
         if (!out.empty()) return out.substr(0, out.find('\n'));
         usleep(100 * 1000);
@@ -100,7 +101,7 @@ inline XGeometry xGeometryOf(const std::string& caption) {
 
 // Takes messages until `done` says so or `seconds` pass; returns them.
 template <typename Done>
-std::vector<MSG> pumpUntil(Done done, double seconds = 2.0) {
+std::vector<MSG> pumpUntil(Done done, double seconds = 20.0) {
     std::vector<MSG> taken;
     auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < end) {

@@ -58,6 +58,12 @@ void decodeWaited(const std::string& path, double ms) {
     lastWaited() = Waited{path, ms};
 }
 
+void decodedAhead(const std::string& path) {
+    if (!enabled()) return;
+    std::fprintf(stderr, "olvistra: trace %s: decoded ahead\n", path.c_str());
+    std::fflush(stderr);
+}
+
 void entryLoading(const std::string& path) {
     if (!enabled()) return;
     Pending& p = pending();

@@ -4,6 +4,10 @@
 //
 //   olvistra: trace <path>: list 3.1 ms decode 120.4 ms upload 20.2 ms present 4.0 ms
 //
+// and each neighbour decoded ahead of being shown writes
+//
+//   olvistra: trace <path>: decoded ahead
+//
 // list is the time spent building the file list (reported with the first
 // entry shown after it, 0 afterwards); decode is the image decode (for a
 // picture decoded ahead by the helper, only what was still waited for); upload is
@@ -29,6 +33,10 @@ void add(Step step, double ms);
 // Records how long the shown entry's pixels were waited for when they were
 // decoded outside its load (by the decode helper); counted as its decode.
 void decodeWaited(const std::string& path, double ms);
+
+// Says that a neighbour's pixels were decoded before it was shown (one line
+// with the path, "decoded ahead").
+void decodedAhead(const std::string& path);
 
 // Names the entry whose load starts now; its line is written by framePresented().
 void entryLoading(const std::string& path);

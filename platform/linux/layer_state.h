@@ -68,6 +68,10 @@ struct LayerState {
     // Something was returned, dispatched, created or shown since the last
     // SwapBuffers: the next empty PeekMessageA must not wait.
     bool activitySinceSwap = true;
+    // Idle waits taken by PeekMessageA, and how many of them an event ended
+    // (the rest ran out of time); read by tests.
+    unsigned idleWaits = 0;
+    unsigned idleWaitsWoken = 0;
 
     bool fullscreenModeInForce = false;
     SDL_DisplayMode fullscreenMode{};

@@ -233,7 +233,9 @@ BOOL PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax
                  takeQuit(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, remove);
     if (!found && video && !state.activitySinceSwap && !state.windows.empty()) {
         SDL_Event event;
+        ++state.idleWaits;
         if (waitForEvent(event)) {
+            ++state.idleWaitsWoken;
             translate(event);
             pumpEvents();
             found = takeQueued(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, remove);

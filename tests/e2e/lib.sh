@@ -37,18 +37,34 @@ finish() {
   [ "$failures" -eq 0 ]
 }
 
+# Polls a command until it succeeds, for up to the given seconds; the
+# deadlines are far above the usual times, so that a busy machine only
+# makes a test slower, never red.
+wait_for() {  # seconds command...
+  local tries=$(($1 * 10))
+  shift
+  for _ in $(seq "$tries"); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # Starts a private X server (WIDTHxHEIGHT, default 1024x768), optionally with
 # a window manager ("wm"), and points DISPLAY at it.
 start_display() {
   local size="${1:-1024x768}" fdfile="$work/display.fd"
   Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$fdfile" 2>"$work/xvfb.log" &
   xvfb_pid=$!
-  for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.05; done
+  wait_for 30 test -s "$fdfile" || fail "Xvfb did not start: $(tail -n 3 "$work/xvfb.log")"
   export DISPLAY=":$(head -n1 "$fdfile")"
+  # The keyboard repeats as on a desktop, whatever the server's default.
+  xset r on r rate 250 25 2>/dev/null || true
   if [ "${2:-}" == "wm" ]; then
     openbox --sm-disable >"$work/wm.log" 2>&1 &
     wm_pid=$!
-    sleep 0.5
+    # The window manager is ready once it has announced itself on the root.
+    wait_for 30 eval 'wmctrl -m >/dev/null 2>&1' || fail "openbox did not start: $(tail -n 3 "$work/wm.log")"
   fi
 }
 
@@ -67,12 +83,12 @@ start_viewer() {
   viewer_pid=$!
 }
 
-# Waits (up to 40 s) for a window whose title matches the pattern; sets $wid.
+# Waits (up to 60 s) for a window whose title matches the pattern; sets $wid.
 wait_window() {
   wid=""
-  for _ in $(seq 400); do
+  for _ in $(seq 600); do
     wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
-    [ -n "$wid" ] && { sleep 0.2; return 0; }
+    [ -n "$wid" ] && return 0
     kill -0 "$viewer_pid" 2>/dev/null || break
     sleep 0.1
   done
@@ -82,10 +98,10 @@ wait_window() {
 
 window_title() { xdotool getwindowname "$wid" 2>/dev/null || true; }
 
-# Waits for the viewer to end (up to 20 s); sets $status.
+# Waits for the viewer to end (up to 60 s); sets $status.
 wait_exit() {
   status=""
-  for _ in $(seq 200); do
+  for _ in $(seq 600); do
     if ! kill -0 "$viewer_pid" 2>/dev/null; then
       set +e; wait "$viewer_pid"; status=$?; set -e
       viewer_pid=""
@@ -97,20 +113,31 @@ wait_exit() {
   return 1
 }
 
-# Presses keys in the viewer window (xdotool key names).
+# Presses keys in the viewer window (xdotool key names). The viewer takes
+# keys in the order they were pressed, so a check that follows waits for
+# what the keys lead to (a pixel, a line), never for a time.
 press() {
   [ -n "${wid:-}" ] || { fail "no window to press keys in"; return 1; }
-  timeout 5 xdotool windowfocus --sync "$wid" 2>/dev/null || true
+  timeout 20 xdotool windowfocus --sync "$wid" 2>/dev/null || true
   xdotool key --delay 60 "$@"
-  sleep 0.3
+}
+
+# Returns once the viewer has handled every key pressed so far: F1's help
+# line comes after them (only with the answered boxes of OLVISTRA_DIALOG_ANSWER,
+# where the help box does not stop the viewer).
+sync_viewer() {
+  local before
+  before=$(count_lines 'message box "help"')
+  press F1
+  wait_lines 'message box "help"' $((before + 1)) || fail "the viewer did not answer F1"
 }
 
 # Number of stderr lines matching a fixed text.
 count_lines() { grep -cF -- "$1" "$work/stderr" || true; }
 
-# Waits until the stderr log has at least N lines containing the text.
+# Waits (up to 30 s) until the stderr log has at least N lines containing the text.
 wait_lines() {  # text count
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     [ "$(count_lines "$1")" -ge "$2" ] && return 0
     sleep 0.1
   done
@@ -132,10 +159,10 @@ pixel() {  # x y
     tail -n1 | grep -o '#[0-9A-Fa-f]\{6\}' | head -n1
 }
 
-# Waits until the pixel has the colour (each channel within 24 of it).
+# Waits (up to 30 s) until the pixel has the colour (each channel within 24 of it).
 wait_pixel() {  # x y #RRGGBB
   local seen=""
-  for _ in $(seq 50); do
+  for _ in $(seq 300); do
     seen=$(pixel "$1" "$2")
     if [ -n "$seen" ] && close_colour "$seen" "$3"; then return 0; fi
     sleep 0.1
@@ -169,4 +196,10 @@ solid_image() {  # path WxH colour
 # is the viewer's order (only names the viewer lists as images).
 listed_images() {
   ls -f "$1" | grep -E '^[^.].{4,}$' | grep -iE '\.(png|jpg|bmp|tga)$' || true
+}
+
+# True when the process has ended (gone, or a zombie its parent has not
+# collected yet).
+process_gone() {  # pid
+  ! kill -0 "$1" 2>/dev/null || grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null
 }

@@ -7,7 +7,10 @@
 source "$(dirname "$0")/lib.sh"
 start_display
 make_registry
-export OLVISTRA_DECODE_TIME_LIMIT_MS=4000
+# A hanging decode is given far longer than any wait below, so a picture
+# that shows while one hangs shows because nothing waited for it.
+export OLVISTRA_DECODE_TIME_LIMIT_MS=600000
+export OLVISTRA_TRACE=1
 
 helper_pid() { pgrep -P "$viewer_pid" | head -n1; }
 
@@ -24,24 +27,20 @@ index_of() { local i; for i in "${!order[@]}"; do [ "${order[$i]}" == "$1" ] && 
 # the info box describes the entry as not loaded.
 start_viewer "$pics/two.png"
 wait_window "Olvistra - "
-started=$(date +%s%N)
 press r i
 hang=$(index_of two.png)
 if [ "$hang" -gt 0 ]; then press j; other="${order[$((hang - 1))]}"; else press l; other="${order[1]}"; fi
 case "$other" in one.png) colour="#FF0000" ;; *) colour="#0000FF" ;; esac
 expect_pixel "R, I and a step away from a hanging decode show the neighbour" 512 384 "$colour"
-elapsed_ms=$((($(date +%s%N) - started) / 1000000))
-if [ "$elapsed_ms" -lt 3500 ]; then pass; else fail "R, I and stepping away took ${elapsed_ms} ms"; fi
 wait_lines 'message box "info": ' 1 || true
 info=$(grep -F 'message box "info": ' "$work/stderr" | tail -n1)
 case "$info" in *two.png*) case "$info" in *width:*) fail "info on a pending decode: $info" ;; *) pass ;; esac ;;
   *) fail "no info box for the hanging file: $info" ;; esac
 
-# Killed while idle: the next image still shows.
-sleep 1
+# Killed from outside: the next image still shows.
 first_helper=$(helper_pid)
 [ -n "$first_helper" ] && kill -9 "$first_helper"
-sleep 0.3
+wait_for 30 process_gone "$first_helper"
 if [ "$other" == one.png ]; then target=three.png; target_colour="#0000FF"; else target=one.png; target_colour="#FF0000"; fi
 press Home
 for _ in $(seq "$(index_of "$target")"); do press l; done
@@ -53,8 +52,8 @@ second_helper=$(helper_pid)
 if [ -n "$second_helper" ] && [ "$second_helper" != "$first_helper" ]; then pass; else fail "no new helper ($first_helper, $second_helper)"; fi
 press Escape
 wait_exit
-sleep 0.3
-if [ -n "$second_helper" ] && kill -0 "$second_helper" 2>/dev/null; then fail "helper outlived the viewer"; else pass; fi
+wait_for 30 process_gone "$second_helper"
+if [ -n "$second_helper" ] && ! process_gone "$second_helper"; then fail "helper outlived the viewer"; else pass; fi
 
 # Decoded ahead, then replaced on disk: the new content shows. R shows the
 # current file's content.
@@ -65,7 +64,8 @@ mapfile -t order < <(listed_images "$good")
 start_viewer "$good/${order[0]}"
 wait_window "Olvistra - "
 expect_pixel "first image" 512 384 "#FF0000"
-sleep 1.5  # the next one is decoded ahead meanwhile
+decoded_ahead() { grep -qF "trace $good/${order[1]}: decoded ahead" "$work/stderr"; }
+wait_for 60 decoded_ahead || fail "the next picture was not decoded ahead"
 solid_image "$good/tmp.png" 64x64 blue
 mv "$good/tmp.png" "$good/${order[1]}"
 press l
@@ -77,8 +77,8 @@ expect_pixel "R shows the current content" 512 384 "#FFFF00"
 helper=$(helper_pid)
 press Escape
 wait_exit
-sleep 0.3
-if [ -n "$helper" ] && kill -0 "$helper" 2>/dev/null; then fail "helper outlived the viewer"; else pass; fi
+wait_for 30 process_gone "$helper"
+if [ -n "$helper" ] && ! process_gone "$helper"; then fail "helper outlived the viewer"; else pass; fi
 
 # E whose paint program leaves a file that hangs DevIL: the edited picture is
 # decoded in the background and a step away answers at once.
@@ -91,11 +91,8 @@ chmod +x "$work/bin/mspaint"
 PATH="$work/bin:$PATH" start_viewer "$good/${order[0]}"
 wait_window "Olvistra - "
 expect_pixel "first image before E" 512 384 "#FF0000"
-started=$(date +%s%N)
 press e l
 expect_pixel "a step away after E left a hanging file" 512 384 "#FFFF00"
-elapsed_ms=$((($(date +%s%N) - started) / 1000000))
-if [ "$elapsed_ms" -lt 3500 ]; then pass; else fail "E and a step away took ${elapsed_ms} ms"; fi
 press Escape
 wait_exit
 

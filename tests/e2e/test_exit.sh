@@ -20,7 +20,8 @@ expect_eq "close button exit status" 0 "$status"
 start_viewer "$work/pics"
 wait_window "Olvistra - "
 xdotool windowminimize --sync "$wid" 2>/dev/null || xdotool windowminimize "$wid"
-sleep 0.5
+iconic() { xprop -id "$wid" WM_STATE 2>/dev/null | grep -q Iconic; }
+wait_for 30 iconic || fail "the window was not minimised"
 # The minimised window has no focus; the key is sent to it directly.
 xdotool key --window "$wid" Escape 2>/dev/null || true  # the key-up finds the viewer gone
 wait_exit

@@ -27,9 +27,19 @@ press End; expect_eq "End" "$(at $last)" "$(current_entry)"
 press l Right Next; expect_eq "next keys on the last entry" "$(at $last)" "$(current_entry)"
 press Home; expect_eq "Home" "$(at 0)" "$(current_entry)"
 
-# Holding Right steps once per repeat and stops at the last entry.
-timeout 5 xdotool windowfocus --sync "$wid" 2>/dev/null || true
-xdotool keydown Right; sleep 2.5; xdotool keyup Right; sleep 0.3
+press Escape
+wait_exit
+
+# Holding Right steps once per repeat and stops at the last entry: the key
+# is held until the last entry is on screen (each shown entry writes its
+# trace line), however fast the server repeats.
+OLVISTRA_TRACE=1 start_viewer "$pics"
+wait_window "Olvistra - "
+last_shown() { grep -qF "trace $(at $last):" "$work/stderr"; }
+timeout 20 xdotool windowfocus --sync "$wid" 2>/dev/null || true
+xdotool keydown Right
+wait_for 60 last_shown || fail "holding Right never reached the last entry"
+xdotool keyup Right
 expect_eq "held Right" "$(at $last)" "$(current_entry)"
 press Escape
 wait_exit
@@ -40,7 +50,7 @@ echo text >"$work/empty/readme.txt"
 start_viewer "$work/empty"
 wait_window "Olvistra - "
 press l j Right Left Prior Next End Home r F5 e i
-sleep 0.5
+sync_viewer
 expect_eq "no info box on an empty list" 0 "$(count_lines 'message box "info"')"
 expect_pixel "empty list clears to black" 512 384 "#000000"
 if kill -0 "$viewer_pid" 2>/dev/null; then pass; else fail "viewer ended on an empty list"; fi

@@ -47,7 +47,7 @@ kill -9 "$viewer_pid"; wait "$viewer_pid" 2>/dev/null || true
 PATH="$work/bin:$PATH" start_viewer "$img"
 wait_window "Olvistra - "
 press e
-for _ in $(seq 50); do [ -s "$work/mspaint.args" ] && break; sleep 0.1; done
+wait_for 30 test -s "$work/mspaint.args"
 expect_eq "paint program got one argument, the path" "$(printf '1\n%s' "$img")" "$(cat "$work/mspaint.args" 2>/dev/null)"
 expect_eq "size after E" "60x60" "$(info_size)"
 expect_pixel "E shows the edited picture" 512 384 "#FFFF00"
@@ -64,7 +64,7 @@ done
 expect_eq "directory entry reached" "$dir/folder_entry" "$(current_entry)"
 expect_pixel "directory marker is blue" 400 500 "#0000FF"
 press e
-sleep 1
+sync_viewer
 [ ! -e "$work/mspaint.args" ] && pass || fail "E on a directory ran the paint program"
 press Escape
 wait_exit

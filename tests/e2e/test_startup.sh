@@ -21,8 +21,18 @@ first=$(listed_images "$pics" | head -n1)
 second=$(listed_images "$pics" | sed -n 2p)
 
 # A display that cannot be reached: the window error, and the viewer ends,
-# instead of running on with a window nobody sees.
-DISPLAY=:193 start_viewer "$pics/$second"
+# instead of running on with a window nobody sees. The number is one no
+# server here has claimed (no lock file, no socket, not listening).
+unused_display() {
+  local n
+  for n in $(seq 4000 4999); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    grep -q "/tmp/.X11-unix/X$n\$" /proc/net/unix 2>/dev/null && continue
+    echo ":$n"
+    return 0
+  done
+}
+DISPLAY=$(unused_display) start_viewer "$pics/$second"
 wait_exit
 expect_eq "window error without a display" 'olvistra: message box "ERROR": Window Creation Error.' \
   "$(grep -F 'message box' "$work/stderr")"

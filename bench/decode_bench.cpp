@@ -1,5 +1,5 @@
-// Figures for the decode helper, printed rather than checked (disabled; run
-// through bench/decode.sh on an optimised build): the helper's overhead over
+// Figures for the decode helper, printed rather than checked (run through
+// bench/decode.sh on an optimised build): the helper's overhead over
 // an in-process decode for an image shown first, and the time from the step
 // to a drawn frame for a neighbour that was decoded ahead.
 #include <gtest/gtest.h>
