@@ -155,7 +155,9 @@ current_entry() {
 
 # Colour (#RRGGBB) of one pixel of the viewer window's client area.
 pixel() {  # x y
-  import -silent -window "$wid" -crop "1x1+$1+$2" +repage -depth 8 txt:- 2>/dev/null |
+  # Without a window, import would wait for a click on one.
+  [ -n "${wid:-}" ] || return 0
+  timeout 60 import -silent -window "$wid" -crop "1x1+$1+$2" +repage -depth 8 txt:- 2>/dev/null |
     tail -n1 | grep -o '#[0-9A-Fa-f]\{6\}' | head -n1
 }
 
