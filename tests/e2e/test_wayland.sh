@@ -21,13 +21,18 @@ printf '[core]\nidle-time=0\n[shell]\npanel-position=none\nbackground-color=0xff
 weston --backend=x11-backend.so --width=1200 --height=960 --socket=olvistra-e2e --config="$work/weston.ini" \
   >"$work/weston.log" 2>&1 &
 weston_pid=$!
-for _ in $(seq 300); do [ -S "$XDG_RUNTIME_DIR/olvistra-e2e" ] && break; sleep 0.1; done
-[ -S "$XDG_RUNTIME_DIR/olvistra-e2e" ] || fail "weston made no socket: $(tail -n 3 "$work/weston.log" | tr '\n' '|')"
-wid=$(xdotool search --class "Weston Compositor" 2>/dev/null | head -n1)
+# Ready once its socket is there and its output window, which takes the keys.
+wid=""
+for _ in $(seq 300); do
+  [ -S "$XDG_RUNTIME_DIR/olvistra-e2e" ] && wid=$(xdotool search --class "Weston Compositor" 2>/dev/null | head -n1)
+  [ -n "$wid" ] && break
+  sleep 0.1
+done
+[ -n "$wid" ] || fail "weston did not start: $(tail -n 3 "$work/weston.log" | tr '\n' '|')"
 
 make_registry
-# Two pictures, the red and blue one listed first: the names are made first,
-# since the listing's order depends on them only.
+# Two pictures: the one listed first red and blue, the other green. The names
+# are made first, since the listing's order depends on them alone.
 mkdir -p "$work/pics"
 touch "$work/pics/one.png" "$work/pics/two.png"
 first=$(listed_images "$work/pics" | head -n1)
@@ -81,8 +86,8 @@ if wait_box "left half" "#FF0000" 371 371; then
     near "$box_x" $((red_x + 371)) && near "$box_y" "$red_y" && pass ||
       fail "right half at $box_x,$box_y, the left one at $red_x,$red_y"
   fi
-  # The client area's corner, and the title bar above it: a dark bar with
-  # light text in its middle.
+  # The client area's corner, and the title bar above it, with light text in
+  # its middle (the area above the picture is black).
   left=$((red_x - 141)) top=$((red_y - 199))
   bar=$(convert "$work/screen.png" -crop "400x16+$((left + 312))+$((top - 20))" +repage -fuzz 25% -fill black \
     +opaque white -format '%[fx:mean]' info: 2>/dev/null)
@@ -97,8 +102,7 @@ wait_box "next picture, L" "#00FF00" 742 371
 press j
 wait_box "previous picture, J" "#FF0000" 371 371
 press Escape
-wait_exit
-[ -n "$status" ] || fail "Escape did not end the viewer"
+wait_exit && pass
 grep -F 'message box' "$work/stderr" && fail "the viewer showed a message box"
 
 finish
