@@ -105,6 +105,7 @@ fi
 installed && purge
 "${sudo_cmd[@]}" touch "$marker"
 remove_package() {
+  [ -n "$viewer_pid" ] && kill -9 "$viewer_pid" 2>/dev/null
   purge || cat "$work/apt.log" >&2
   "${sudo_cmd[@]}" rm -f "$marker"
 }

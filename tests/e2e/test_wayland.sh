@@ -41,11 +41,12 @@ convert -size 100x100 xc:red -size 100x100 xc:blue +append "$work/pics/$first"
 solid_image "$work/pics/$second" 200x100 lime
 
 # No X display for the viewer: it can only be Wayland. The client's protocol
-# log gives the title it set; only those lines and the viewer's own are kept.
+# log gives the title and application id it set; only those lines and the
+# viewer's own are kept.
 : >"$work/stderr"
 env -u DISPLAY SDL_VIDEODRIVER=wayland WAYLAND_DISPLAY=olvistra-e2e WAYLAND_DEBUG=client \
   "$OLVISTRA_BIN" "$work/pics/$first" \
-  2> >(grep --line-buffered -e 'set_title' -e '^olvistra' -e 'rror' >"$work/stderr") &
+  2> >(grep --line-buffered -e 'set_title' -e 'set_app_id' -e '^olvistra' -e 'rror' >"$work/stderr") &
 viewer_pid=$!
 
 # The bounding box "W H X Y" of one colour on the Xvfb's screen.
@@ -77,6 +78,9 @@ expected_title="Olvistra - $work/pics/$first"
 for _ in $(seq 400); do grep -qF "set_title(\"$expected_title\")" "$work/stderr" && break; sleep 0.1; done
 grep -qF "set_title(\"$expected_title\")" "$work/stderr" && pass ||
   fail "the compositor was not given the title [$expected_title]; viewer said: $(tail -n 3 "$work/stderr" | tr '\n' '|')"
+
+# The application id names the desktop entry, whose icon the desktop shows.
+grep -qF 'set_app_id("olvistra")' "$work/stderr" && pass || fail "the application id is not olvistra"
 
 # A 2:1 picture fills 741.6 x 370.8 pixels around the centre of the 1024 x 768
 # client area: red on the left, blue on the right.
