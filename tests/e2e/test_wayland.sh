@@ -60,7 +60,7 @@ near() { [ $(($1 - $2)) -ge -4 ] && [ $(($1 - $2)) -le 4 ]; }
 # Waits until the colour's box is about W x H; sets box_x, box_y.
 wait_box() {  # description #RRGGBB W H
   local seen="" w h x y
-  for _ in $(seq 200); do
+  for _ in $(seq 100); do
     seen=$(box_of "$2")
     read -r w h x y <<<"$seen"
     if [ -n "$y" ] && near "$w" "$3" && near "$h" "$4"; then
