@@ -7,6 +7,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small, fast OpenGL image viewer")
 set(CPACK_PACKAGE_DESCRIPTION "Olvistra shows the images of a directory one at a time in an OpenGL
 window and steps through them with the keyboard. Images are decoded by DevIL.")
 set(CPACK_GENERATOR DEB)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
@@ -20,4 +21,15 @@ if(OLVISTRA_REGISTRY_FILE MATCHES "^/etc/")
   file(WRITE "${CMAKE_BINARY_DIR}/debian/conffiles" "${OLVISTRA_REGISTRY_FILE}\n")
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${CMAKE_BINARY_DIR}/debian/conffiles")
 endif()
+
+# What Debian asks of every package: a copyright file and a compressed
+# changelog in its documentation folder.
+configure_file(resources/linux/changelog.in "${CMAKE_BINARY_DIR}/debian/changelog" @ONLY)
+add_custom_command(
+  OUTPUT "${CMAKE_BINARY_DIR}/debian/changelog.gz"
+  COMMAND ${GZIP} -9 -n -c "${CMAKE_BINARY_DIR}/debian/changelog" > "${CMAKE_BINARY_DIR}/debian/changelog.gz"
+  DEPENDS "${CMAKE_BINARY_DIR}/debian/changelog"
+  COMMENT "Compressing the changelog")
+add_custom_target(package_changelog ALL DEPENDS "${CMAKE_BINARY_DIR}/debian/changelog.gz")
+install(FILES resources/linux/copyright "${CMAKE_BINARY_DIR}/debian/changelog.gz" DESTINATION ${CMAKE_INSTALL_DOCDIR})
 include(CPack)

@@ -33,6 +33,12 @@ constexpr bool platformUsesPosixPaths = true;
 // for it to end. Returns false when it could not be started.
 bool runProgramAndWait(const char* program, const char* argument);
 
+// Tells the user what the command line asked for (the usage text, the
+// version): on standard output on Linux; in a message box on Windows, where
+// the viewer is a windowed program without a console. False when the text
+// could not be written.
+bool showCommandLineAnswer(const char* text);
+
 // True when the path opens for reading as a file (fopen with "rb"), then
 // closes it at once. A directory never counts, on any platform.
 bool fileOpensForReading(const char* path);

@@ -140,19 +140,20 @@ TEST_F(PlatformWindow, ApplicationIconIsResource107OfTheProgram) {
     DestroyWindow(hWnd);
     UnregisterClassA("PlatformIconClass", instance);
     if (property.empty()) GTEST_SKIP() << "xprop is not installed";
-    EXPECT_NE(property.find("Icon (32 x 32)"), std::string::npos) << property.substr(0, 200);
+    EXPECT_NE(property.find("Icon (128 x 128)"), std::string::npos) << property.substr(0, 200);
 }
 
 class PlatformIcon : public ::testing::Test {};
 
-TEST_F(PlatformIcon, DecodesTheEmbeddedIconTopRowFirst) {
+TEST_F(PlatformIcon, DecodesTheLargestBitmapOfTheEmbeddedIconTopRowFirst) {
     olvlinux::IconImage image;
     ASSERT_TRUE(olvlinux::decodeIcon(olvistraIconData, olvistraIconSize, image));
-    EXPECT_EQ(image.width, 32);
-    EXPECT_EQ(image.height, 32);
-    // The file stores its rows bottom-up; its first stored pixel is the
-    // bottom-left one (B a0, G 3c, R 28, A ff).
-    EXPECT_EQ(image.argb[31 * 32], 0xFF283CA0u);
+    // The 256-pixel image is a PNG; the largest bitmap is 128 pixels.
+    EXPECT_EQ(image.width, 128);
+    EXPECT_EQ(image.height, 128);
+    // The frame's dark blue, opaque, at the middle of the bottom edge; the
+    // rows are stored bottom-up.
+    EXPECT_EQ(image.argb[116 * 128 + 64], 0xFF283CA0u);
 }
 
 namespace {
@@ -200,10 +201,10 @@ TEST_F(PlatformIcon, RefusesDamagedOrForeignData) {
     std::vector<unsigned char> cursor = good;
     cursor[2] = 2;  // a .cur file
     EXPECT_FALSE(olvlinux::decodeIcon(cursor.data(), cursor.size(), image));
-    std::vector<unsigned char> png = good;
-    std::memcpy(&png[22], "\x89PNG\r\n\x1a\n", 8);
-    EXPECT_FALSE(olvlinux::decodeIcon(png.data(), png.size(), image)) << "PNG images are not understood";
-    std::vector<unsigned char> wild = good;
+    std::vector<unsigned char> onlyPng = makeIco(1, 1, 32, {1, 2, 3, 4}, {0, 0, 0, 0});
+    std::memcpy(&onlyPng[22], "\x89PNG\r\n\x1a\n", 8);
+    EXPECT_FALSE(olvlinux::decodeIcon(onlyPng.data(), onlyPng.size(), image)) << "PNG images are not understood";
+    std::vector<unsigned char> wild = makeIco(1, 1, 32, {1, 2, 3, 4}, {0, 0, 0, 0});
     wild[18] = 0xFF, wild[19] = 0xFF, wild[20] = 0xFF, wild[21] = 0x7F;  // offset far past the end
     EXPECT_FALSE(olvlinux::decodeIcon(wild.data(), wild.size(), image));
 }

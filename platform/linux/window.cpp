@@ -418,17 +418,22 @@ bool decodeIcon(const unsigned char* data, std::size_t size, IconImage& out) {
     if (!data || size < 6 || readLe16(data) != 0 || readLe16(data + 2) != 1) return false;
     std::size_t count = readLe16(data + 4);
     if (count == 0 || 6 + count * 16 > size) return false;
-    // Take the largest image (0 in the directory means 256 pixels).
+    // Take the largest bitmap image (0 in the directory means 256 pixels).
+    // Images stored as PNG, as Windows keeps its 256-pixel size, are passed
+    // over: a smaller bitmap serves a window icon as well.
     std::size_t best = count;
     int bestArea = -1;
     for (std::size_t i = 0; i < count; ++i) {
         const unsigned char* entry = data + 6 + i * 16;
         int w = entry[0] ? entry[0] : 256, h = entry[1] ? entry[1] : 256;
-        if (w * h > bestArea) {
+        std::size_t offset = readLe32(entry + 12);
+        bool isPng = offset <= size && size - offset >= 8 && std::memcmp(data + offset, "\x89PNG\r\n\x1a\n", 8) == 0;
+        if (!isPng && w * h > bestArea) {
             bestArea = w * h;
             best = i;
         }
     }
+    if (best == count) return false;
     const unsigned char* entry = data + 6 + best * 16;
     std::size_t length = readLe32(entry + 8), offset = readLe32(entry + 12);
     if (offset >= size || length > size - offset) return false;
