@@ -41,7 +41,7 @@ void decodeFirstPicture(const std::string& startPath) {
 
 // Lists the start path: a file's directory with that file current, or the
 // directory itself with its first entry current. False (after telling the
-// user) when the path is neither.
+// user what failed, on which path, and why) when the path is neither.
 bool buildFileList(const std::string& startPath) {
     trace::Timer timer(trace::Step::list);
     try {
@@ -53,7 +53,10 @@ bool buildFileList(const std::string& startPath) {
         }
         return true;
     } catch (const std::string& error) {
-        MessageBoxA(nullptr, (error + "\n" + startPath).c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
+        // The error's own text stays the first line; the system says why.
+        std::string reason = pathProblem(startPath.c_str());
+        std::string text = error + "\n" + startPath + (reason.empty() ? "" : "\n" + reason);
+        MessageBoxA(nullptr, text.c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
     } catch (const std::bad_alloc&) {
         MessageBoxA(nullptr, ("Out of memory.\n" + startPath).c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "model/payload_check.h"
 #include "platform/win32.h"
 #include "util/downscale.h"
 #include "util/orientation.h"
@@ -46,6 +47,7 @@ bool boundImageIsConsistent() {
 }
 
 bool loadChecked(ILenum type, const std::string& path) {
+    if (!devilPayloadFits(type, path)) return false;
     drainDevilErrors();
     ILboolean ok = type == IL_TYPE_UNKNOWN ? ilLoadImage(path.c_str()) : ilLoad(type, path.c_str());
     bool errors = drainDevilErrors();

@@ -34,5 +34,5 @@ inline bool platformCallFails(PlatformCall) { return false; }
 
 // The decode helper's process id, or 0 when none runs.
 long decodeHelperId();
-// Replaces the decode time limit (0 restores the default).
+// Replaces the decode time limit (0 restores the one each file earns).
 void setDecodeTimeLimitForTests(unsigned ms);

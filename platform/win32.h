@@ -18,6 +18,8 @@
 
 #include <pthread.h>
 
+#include <string>
+
 // Services of our own that both platforms provide (platform/<os>/...).
 
 // Path conventions of the host: Windows paths (drive colons, backslashes)
@@ -42,6 +44,12 @@ bool showCommandLineAnswer(const char* text);
 // True when the path opens for reading as a file (fopen with "rb"), then
 // closes it at once. A directory never counts, on any platform.
 bool fileOpensForReading(const char* path);
+
+// Why the path can be neither read as a file nor listed as a folder, in
+// the system's own words ("No such file or directory", "Permission
+// denied", ...), or "Not a picture or folder" for a FIFO, a device and the
+// like. Empty when nothing is found wrong with it.
+std::string pathProblem(const char* path);
 
 // ---- decode service --------------------------------------------------------
 // Image files are decoded by a helper: a process of our own, started on
@@ -78,8 +86,10 @@ enum DecodeJobState {
     DECODE_FAILED,   // a job failed: refused, crashed, timed out or unchecked
 };
 
-// How long one image may take before its helper is killed.
-constexpr uint32_t decodeTimeLimitMs = 10000;
+// How long the decode of the file may take before its helper is killed:
+// about a second for a small file, more for a large file or a large claimed
+// size (model/decode_time_limit.h). Defined by the app.
+uint32_t decodeTimeLimitMsFor(const char* path);
 
 // Starts the helper ahead of the first job, so that its start overlaps
 // other work; submit starts it too when needed.

@@ -78,7 +78,7 @@ struct ServiceState {
     int socket = -1;
     bool jobRunning = false;
     uint64_t jobDeadlineMs = 0;
-    uint32_t timeLimitMs = decodeTimeLimitMs;
+    uint32_t timeLimitMs = 0;  // 0: the limit the file earns
 };
 
 ServiceState& service() {
@@ -398,11 +398,12 @@ bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
     if (path[0] == '\0' || std::strlen(path) > maxPathBytes) return false;
     // A helper that died while idle (or was killed from outside) is
     // replaced; so is one whose socket refuses the request.
+    uint32_t limitMs = s.timeLimitMs ? s.timeLimitMs : decodeTimeLimitMsFor(path);
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!helperAlive() && !startHelper()) return false;
         if (sendRequest(path, maxSide)) {
             s.jobRunning = true;
-            s.jobDeadlineMs = nowMs() + s.timeLimitMs;
+            s.jobDeadlineMs = nowMs() + limitMs;
             return true;
         }
         reapHelper();
@@ -457,5 +458,5 @@ void releaseDecodedImage(DecodedImage* image) {
 #ifdef OLVISTRA_TEST_HOOKS
 long decodeHelperId() { return helperAlive() ? long(service().pid) : 0; }
 
-void setDecodeTimeLimitForTests(uint32_t ms) { service().timeLimitMs = ms == 0 ? decodeTimeLimitMs : ms; }
+void setDecodeTimeLimitForTests(uint32_t ms) { service().timeLimitMs = ms; }
 #endif

@@ -75,7 +75,7 @@ struct ServiceState {
     uint64_t jobDeadlineMs = 0;
     uint32_t lastNarrow = 0;
     unsigned narrowsSent = 0;
-    uint32_t timeLimitMs = decodeTimeLimitMs;
+    uint32_t timeLimitMs = 0;  // 0: the limit the file earns
 };
 
 ServiceState& service() {
@@ -424,11 +424,12 @@ bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
     if (path[0] == '\0' || std::strlen(path) > maxPathBytes) return false;
     // A helper that died while idle (or was killed from outside) is
     // replaced; so is one whose pipe refuses the request.
+    uint32_t limitMs = s.timeLimitMs ? s.timeLimitMs : decodeTimeLimitMsFor(path);
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!helperAlive() && !startHelper()) return false;
         if (sendRequest(path, maxSide)) {
             s.jobRunning = true;
-            s.jobDeadlineMs = nowMs() + s.timeLimitMs;
+            s.jobDeadlineMs = nowMs() + limitMs;
             s.lastNarrow = 0;
             s.narrowsSent = 0;
             return true;
@@ -492,7 +493,7 @@ void releaseDecodedImage(DecodedImage* image) {
 #ifdef OLVISTRA_TEST_HOOKS
 long decodeHelperId() { return helperAlive() ? long(GetProcessId(service().process)) : 0; }
 
-void setDecodeTimeLimitForTests(unsigned ms) { service().timeLimitMs = ms == 0 ? decodeTimeLimitMs : ms; }
+void setDecodeTimeLimitForTests(unsigned ms) { service().timeLimitMs = ms; }
 #endif
 
 bool fileStampOf(const char* path, FileStamp* stamp) {

@@ -98,7 +98,7 @@ wait_exit
 # A path that is neither a file nor a directory: told, and a failed exit.
 start_viewer "$work/does-not-exist"
 wait_exit
-expect_eq "missing path box" "olvistra: message box \"Olvistra - error\": Handdir::opendir -> FindFirstFile\\n$work/does-not-exist" \
+expect_eq "missing path box" "olvistra: message box \"Olvistra - error\": Handdir::opendir -> FindFirstFile\\n$work/does-not-exist\\nNo such file or directory" \
   "$(grep -F 'Olvistra - error' "$work/stderr")"
 if [ "$status" -ne 0 ]; then pass; else fail "missing start path exited with status 0"; fi
 

@@ -1,0 +1,31 @@
+// How long the decode of one file may take before its helper is killed.
+//
+// The limit follows the work the file can honestly need: a base second, an
+// allowance per megapixel its header claims and one per megabyte it holds.
+// A 64-byte PNG that makes DevIL spin fails after about a second; a real
+// 100-megapixel picture still decodes on a busy machine. The claim counts
+// only up to the largest picture the helper can decode at all, so a header
+// that claims more buys no extra time.
+//
+// Allowances, from the slowest real pictures measured in the decode helper
+// (decode, shrink and copy) on a 2-core machine under a load of 10:
+// 6000 x 4000 JPEG (7.8 MB) 3.2 s, 16-bit 3840 x 2160 PNG (43 MB) 3.8 s,
+// 12000 x 8400 JPEG MEASURE100. Each limit is more than twice the time
+// measured under that load, and some 20 times the time on an idle machine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The pixel count the header at the start of a file claims (width x height
+// of the picture DevIL would decode first), 0 when the format is not one
+// read here or the header is unreadable. `head` is the file's first bytes
+// (up to claimHeadBytes); `extension` decides for formats without a
+// signature (tga, cut, raw).
+uint64_t claimedPixelCount(const std::string& head, const std::string& extension);
+
+// How many of the first bytes claimedPixelCount needs at most.
+constexpr size_t claimHeadBytes = 256 * 1024;
+
+// The limit for a file of fileBytes bytes whose header claims claimedPixels.
+uint32_t decodeTimeLimitFromSize(uint64_t fileBytes, uint64_t claimedPixels);
