@@ -19,8 +19,10 @@ bool acceptableSize(uint64_t width, uint64_t height);
 // top-down rows), through stb_image.
 bool decodeBmp(const std::string& path);
 
-// A JPEG with four channels, CMYK or YCCK, to RGB, through stb_image.
+// A JPEG with four channels, CMYK or YCCK, to RGB, through libjpeg.
 bool decodeCmykJpeg(const std::string& path);
+// False in a build without that decoder: DevIL's colours are then kept.
+bool cmykJpegDecoderBuiltIn();
 
 // DCX: the first page, read by DevIL's PCX reader.
 bool decodeDcx(const std::string& path);

@@ -2,11 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
+#include <exception>
 
 #include "decoders/formats.h"
 #include "decoders/jpeg_header.h"
-#include "model/devil_load.h"
 #include "util/text.h"
 #ifndef ILUT_USE_OPENGL
 #define ILUT_USE_OPENGL
@@ -36,15 +35,15 @@ FileStart readStart(const std::string& path) {
 
 bool isDcx(const FileStart& start) { return start.startsWith("\xB1\x68\xDE\x3A", 4); }
 
-bool isCutName(const std::string& path) { return extensionOf(path) == "cut"; }
-
 }  // namespace
 
-bool devilMayRead(const std::string& path) { return !isCutName(path) && !isDcx(readStart(path)) && extensionOf(path) != "dcx"; }
+bool devilMayRead(const std::string& path) {
+    return extensionOf(path) != "cut" && extensionOf(path) != "dcx" && !isDcx(readStart(path));
+}
 
 bool devilColoursAreWrong(const std::string& path) {
     if (ilGetInteger(IL_IMAGE_BYTES_PER_PIXEL) != 4 || ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE) return false;
-    return jpegComponentCount(path) == 4;
+    return cmykJpegDecoderBuiltIn() && jpegComponentCount(path) == 4;
 }
 
 bool decodeWithOwnDecoders(const std::string& path) {
@@ -61,7 +60,7 @@ bool decodeWithOwnDecoders(const std::string& path) {
         std::string extension = extensionOf(path);
         if (extension == "cut") return decodeCut(path);
         if (extension == "raw") return decodeDevilRaw(path);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
     }
     return false;
 }

@@ -14,8 +14,9 @@
 // content or by extension).
 bool devilMayRead(const std::string& path);
 
-// True when DevIL decoded the file but its colours are wrong: a four-channel
-// JPEG (CMYK or YCCK) taken as RGBA. Reads the bound image's layout.
+// True when DevIL decoded the file but its colours are wrong and a decoder
+// of ours can do better: a four-channel JPEG (CMYK or YCCK) taken as RGBA.
+// Reads the bound image's layout.
 bool devilColoursAreWrong(const std::string& path);
 
 // Decodes the file with the decoder its content (or, for RAW and CUT, its

@@ -60,6 +60,8 @@ bool decodeInto(FILE* file, jpeg_decompress_struct* info, ErrorJump* errors) {
 
 }  // namespace
 
+bool cmykJpegDecoderBuiltIn() { return true; }
+
 bool decodeCmykJpeg(const std::string& path) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;

@@ -4,6 +4,8 @@
 
 bool decodeCmykJpeg(const std::string&) { return false; }
 
+bool cmykJpegDecoderBuiltIn() { return false; }
+
 bool decodeJpeg2000(const std::string&) { return false; }
 
 bool decodeOpenExr(const std::string&) { return false; }
