@@ -62,7 +62,7 @@ void expectPicture(const Shown& shown, uint32_t width, uint32_t height, const st
 }
 
 std::string writeSamples(const TempDir& dir) {
-    std::string script = std::string(std::getenv("OLVISTRA_SOURCE_DIR")) + "/tests/support/make_format_samples";
+    std::string script = std::string(OLVISTRA_TEST_SOURCE_DIR) + "/tests/support/make_format_samples";
     EXPECT_EQ(std::system((script + " '" + dir.path() + "'").c_str()), 0);
     return dir.path();
 }
