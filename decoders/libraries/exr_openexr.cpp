@@ -1,10 +1,13 @@
 // OpenEXR through the library's RGBA interface, which also reads luminance
 // and chroma files, tiled files and the first part of a multi-part file, and
-// gives alpha 1 where the file has none. Half values become 8 bits by the
-// simplest tone mapping: no exposure change, clamp to [0, 1], then the sRGB
-// transfer curve; alpha is clamped and kept linear. The library reads with
-// no threads of its own (its global thread count stays 0).
+// gives alpha 1 where the file has none. Half values (float ones arrive
+// narrowed to half by that interface) become 8 bits by the simplest tone
+// mapping: no exposure change, clamp to [0, 1], then the sRGB transfer
+// curve; alpha is clamped and kept linear. The library reads with no threads
+// of its own (its global thread count stays 0).
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <vector>
 
@@ -28,6 +31,21 @@ unsigned char alphaByte(float alpha) {
     return (unsigned char)(alpha * 255.0f + 0.5f);
 }
 
+// Every half value's byte, worked out once: a table look-up per sample
+// instead of a power function.
+struct HalfTables {
+    std::array<unsigned char, 65536> colour;
+    std::array<unsigned char, 65536> alpha;
+    HalfTables() {
+        for (uint32_t bits = 0; bits < 65536; ++bits) {
+            half value;
+            value.setBits(uint16_t(bits));
+            colour[bits] = srgbByte(float(value));
+            alpha[bits] = alphaByte(float(value));
+        }
+    }
+};
+
 // Headers that claim more are refused by the library before it allocates
 // for them; the picture's area is checked again below.
 const int maxSide = 1 << 17;
@@ -36,6 +54,7 @@ const int maxTileSide = 1 << 13;
 }  // namespace
 
 bool decodeOpenExr(const std::string& path) {
+    static const HalfTables tables;
     try {
         Imf::Header::setMaxImageSize(maxSide, maxSide);
         Imf::Header::setMaxTileSize(maxTileSide, maxTileSide);
@@ -54,10 +73,10 @@ bool decodeOpenExr(const std::string& path) {
         for (int y = window.min.y; y <= window.max.y; ++y) {
             file.readPixels(y);
             for (const Imf::Rgba& pixel : row) {
-                target[0] = srgbByte(pixel.r);
-                target[1] = srgbByte(pixel.g);
-                target[2] = srgbByte(pixel.b);
-                target[3] = alphaByte(pixel.a);
+                target[0] = tables.colour[pixel.r.bits()];
+                target[1] = tables.colour[pixel.g.bits()];
+                target[2] = tables.colour[pixel.b.bits()];
+                target[3] = tables.alpha[pixel.a.bits()];
                 target += 4;
             }
         }
