@@ -5,17 +5,19 @@ set(CPACK_PACKAGE_VENDOR Quenmark)
 set(CPACK_PACKAGE_CONTACT "Olvistra developers <olvistra@quenmark.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small, fast OpenGL image viewer")
 set(CPACK_PACKAGE_DESCRIPTION "Olvistra shows the images of a directory one at a time in an OpenGL
-window and steps through them with the keyboard. Images are decoded by DevIL.")
+window and steps through them with the keyboard. Images are decoded by DevIL,
+and by OpenJPEG, OpenEXR, libjpeg and stb_image where DevIL cannot.")
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 # One package per library the binary is linked against (its NEEDED entries):
-# SDL2, DevIL with ILU and ILUT, libexif, GL through GLVND (libOpenGL, libGLX), GLU and
-# the C and C++ runtimes. The package test checks this list against the binary.
+# SDL2, DevIL with ILU and ILUT, libexif, the decoders' OpenJPEG, OpenEXR (with
+# Imath) and libjpeg, GL through GLVND (libOpenGL, libGLX), GLU and the C and
+# C++ runtimes. The package test checks this list against the binary.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libc6, libstdc++6, libgcc-s1, libsdl2-2.0-0, libdevil1c2, libexif12, libopengl0, libglx0, libgl1, libglu1-mesa")
+  "libc6, libstdc++6, libgcc-s1, libsdl2-2.0-0, libdevil1c2, libexif12, libopenjp2-7, libopenexr-3-1-30, libimath-3-1-29, libjpeg62-turbo, libopengl0, libglx0, libgl1, libglu1-mesa")
 # An edited registry file survives upgrades.
 if(OLVISTRA_REGISTRY_FILE MATCHES "^/etc/")
   file(WRITE "${CMAKE_BINARY_DIR}/debian/conffiles" "${OLVISTRA_REGISTRY_FILE}\n")

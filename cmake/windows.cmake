@@ -48,6 +48,17 @@ else()
   set(DEVIL_IMPORT_LIBRARIES ${ILUT_LIBRARIES} ${ILU_LIBRARIES} ${IL_LIBRARIES})
 endif()
 
+# stb_image's BMP reader is compiled in from Debian's libstb-dev header,
+# copied aside so that no other /usr/include header reaches the cross-build.
+# OpenJPEG, OpenEXR and libjpeg are not at hand for mingw-w64: JPEG 2000,
+# OpenEXR and four-channel JPEGs are left to DevIL here.
+set(OLVISTRA_STB_HEADER "/usr/include/stb/stb_image.h" CACHE FILEPATH "stb_image.h from libstb-dev")
+if(NOT EXISTS "${OLVISTRA_STB_HEADER}")
+  message(FATAL_ERROR "stb_image.h not found at ${OLVISTRA_STB_HEADER} (install libstb-dev)")
+endif()
+file(COPY "${OLVISTRA_STB_HEADER}" DESTINATION "${CMAKE_BINARY_DIR}/stb/include/stb")
+list(APPEND APP_SOURCES ${CMAKE_SOURCE_DIR}/decoders/libraries/without_libraries.cpp)
+
 file(GLOB PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/windows/*.cpp)
 # The decode helper runs from a static constructor (decode_service.cpp).
 # MinGW runs the constructors of linked objects last-linked first, so the
@@ -57,7 +68,7 @@ set(decode_service_source ${CMAKE_SOURCE_DIR}/platform/windows/decode_service.cp
 list(REMOVE_ITEM PLATFORM_SOURCES ${decode_service_source})
 
 add_executable(olvistra WIN32 ${decode_service_source} ${APP_SOURCES} ${PLATFORM_SOURCES} resources/olvistra.rc)
-target_include_directories(olvistra SYSTEM PRIVATE ${IL_INCLUDE_DIR})
+target_include_directories(olvistra SYSTEM PRIVATE ${IL_INCLUDE_DIR} ${CMAKE_BINARY_DIR}/stb/include)
 target_include_directories(olvistra PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(olvistra PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS}>)
 if(OLVISTRA_DEVIL_FROM_DEF)

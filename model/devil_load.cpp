@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "decoders/own_decoders.h"
 #include "model/payload_check.h"
 #include "platform/win32.h"
 #include "util/downscale.h"
@@ -64,13 +65,22 @@ bool drainDevilErrors() {
 
 void installDevilAllocator() { ilSetMemory(boundedAlloc, boundedFree); }
 
-bool decodeImage(const std::string& path) {
-    trace::Timer timer(trace::Step::decode);
+namespace {
+
+bool decodeWithDevil(const std::string& path) {
     if (loadChecked(IL_TYPE_UNKNOWN, path)) return true;
     ILenum detected = ilDetermineType(path.c_str());
     drainDevilErrors();
     if (detected == IL_TYPE_UNKNOWN || detected == ilTypeFromExt(path.c_str())) return false;
     return loadChecked(detected, path);
+}
+
+}  // namespace
+
+bool decodeImage(const std::string& path) {
+    trace::Timer timer(trace::Step::decode);
+    if (devilMayRead(path) && decodeWithDevil(path) && !devilColoursAreWrong(path)) return true;
+    return decodeWithOwnDecoders(path) && boundImageIsConsistent();
 }
 
 bool fitBoundImage(uint32_t maxSide) {

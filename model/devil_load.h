@@ -25,8 +25,9 @@ void installDevilAllocator();
 
 // Decodes the file into DevIL's bound image. When the decoder that the file
 // name's extension chooses fails, tries once more with the type DevIL detects
-// from the content (a PNG saved as .jpg). True only for a complete, consistent
-// 2D image; after false the bound image holds nothing worth showing.
+// from the content (a PNG saved as .jpg), then with our own decoders for what
+// DevIL cannot read (decoders/own_decoders.h). True only for a complete,
+// consistent 2D image; after false the bound image holds nothing worth showing.
 bool decodeImage(const std::string& path);
 
 // Empties DevIL's error stack; true when it held any error.

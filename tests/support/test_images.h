@@ -3,8 +3,7 @@
 // bmp (BITMAPINFOHEADER), png, tga, jpg, psd, dds, raw and pcx are written by
 // DevIL's own encoders, so DevIL must be started (a GLTestContext does it).
 // gif, cut, dcx and dcm are written here. jp2, psp and exr get only the
-// format's signature: no encoder for them is at hand, and the installed
-// DevIL has no jp2 or exr decoder.
+// format's signature (real ones come from tests/support/make_format_samples).
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,77 @@
+// Four-channel JPEGs through libjpeg, which turns YCCK into CMYK and tells
+// whether an Adobe APP14 marker was present. Adobe's applications (and every
+// writer that follows them, libjpeg's own included) store CMYK inverted,
+// 255 meaning no ink; without the marker the samples are plain ink amounts.
+// The picture is then made RGB without a colour profile: each of R, G, B is
+// what is left after its ink and the black ink, (1 - C)(1 - K) for red.
+#include <csetjmp>
+#include <cstdio>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "decoders/formats.h"
+
+namespace {
+
+struct ErrorJump {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void jumpOut(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorJump*>(info->err)->jump, 1); }
+
+// Messages are not printed; warnings (corrupt data, a premature end) are
+// counted, as libjpeg's own handler does.
+void countWarning(j_common_ptr info, int level) {
+    if (level < 0) ++info->err->num_warnings;
+}
+
+// Everything touched after setjmp is plain data declared before it, so the
+// long jump skips no destructor.
+bool decodeInto(FILE* file, jpeg_decompress_struct* info, ErrorJump* errors) {
+    if (setjmp(errors->jump)) return false;
+    jpeg_create_decompress(info);
+    jpeg_stdio_src(info, file);
+    if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK || info->num_components != 4) return false;
+    if (!acceptableSize(info->image_width, info->image_height)) return false;
+    info->out_color_space = JCS_CMYK;
+    jpeg_start_decompress(info);
+    if (info->output_components != 4) return false;
+    unsigned char* target = rgbaCanvas(info->output_width, info->output_height);
+    if (!target) return false;
+    bool inverted = info->saw_Adobe_marker;
+    JSAMPARRAY row = (*info->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
+                                                info->output_width * 4, 1);
+    while (info->output_scanline < info->output_height) {
+        // A file cut short ends with a warning and grey rows: refused.
+        if (jpeg_read_scanlines(info, row, 1) != 1 || info->err->num_warnings > 0) return false;
+        for (JDIMENSION x = 0; x < info->output_width; ++x, target += 4) {
+            const JSAMPLE* ink = row[0] + size_t(x) * 4;
+            unsigned left[4];
+            for (int c = 0; c < 4; ++c) left[c] = inverted ? ink[c] : 255u - ink[c];
+            for (int c = 0; c < 3; ++c) target[c] = (unsigned char)((left[c] * left[3] + 127) / 255);
+            target[3] = 255;
+        }
+    }
+    jpeg_finish_decompress(info);
+    return info->err->num_warnings == 0;
+}
+
+}  // namespace
+
+bool cmykJpegDecoderBuiltIn() { return true; }
+
+bool decodeCmykJpeg(const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    jpeg_decompress_struct info = {};
+    ErrorJump errors = {};
+    info.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = jumpOut;
+    errors.manager.emit_message = countWarning;
+    bool ok = decodeInto(file, &info, &errors);
+    jpeg_destroy_decompress(&info);
+    std::fclose(file);
+    return ok;
+}
