@@ -86,6 +86,36 @@ bool drawFrame() {
     return true;
 }
 
+// Advances the decode helper's work when no frame is drawn: collects an
+// answer, starts the next job. A reload carried out here reports its error
+// like a frame's, and the frame after it shows what is left.
+void advanceBetweenFrames() {
+    if (currentEntryUnopenable()) return;
+    try {
+        advanceDecoding();
+    } catch (const std::string& error) {
+        reportEntryError(error);
+        frameDue = true;
+    } catch (const std::bad_alloc&) {
+        reportEntryError("Out of memory.");
+        frameDue = true;
+    }
+}
+
+// The keys the loop acts on itself. A press counts even when its key-up
+// was queued with it (automation tools and key rollover deliver both at
+// once) and so was handled before the loop looked at `keys`.
+struct LoopKeys {
+    bool escape = false;
+    bool fullscreen = false;
+
+    void notePress(const MSG& message) {
+        if (message.message != WM_KEYDOWN) return;
+        if (message.wParam == VK_ESCAPE) escape = true;
+        if (message.wParam == 'F') fullscreen = true;
+    }
+};
+
 // Rebuilds the window in the other mode. The old context takes every
 // texture with it, so all entries are marked unloaded in between.
 bool toggleFullscreen() {
@@ -114,28 +144,46 @@ int runViewer(const std::string& startPath, const std::string& title) {
         return refusedStartStatus;
     }
 
+    // A frame is drawn only when something changed: a message that asks for
+    // one (window_proc.h), pixels the screen waited for, a reload carried
+    // out, the mode switched. Otherwise the loop sleeps until a message or
+    // the decode helper's answer comes.
     MSG message = {};
+    LoopKeys pressed;
     bool ending = false;
     for (;;) {
         if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) break;
             TranslateMessage(&message);
             DispatchMessageA(&message);
+            pressed.notePress(message);
             continue;
         }
-        {
-            trace::Timer timer(trace::Step::frame);
-            if (active && !drawFrame()) ending = true;
-            if (keys[VK_ESCAPE]) ending = true;
-            if (!ending) SwapBuffers(hDC);
+        advanceBetweenFrames();
+        if (shownPictureChanged()) frameDue = true;
+        bool escape = keys[VK_ESCAPE] || pressed.escape;
+        if (frameDue || escape) {
+            frameDue = false;
+            {
+                trace::Timer timer(trace::Step::frame);
+                if (active && !drawFrame()) ending = true;
+                if (escape) ending = true;
+                if (!ending) SwapBuffers(hDC);
+            }
+            trace::framePresented();
+            shownPictureChanged();  // what came in while drawing is on this frame
         }
-        trace::framePresented();
-        if (active && !ending) loadNeighbourAhead();
-        if (keys['F'] && !toggleFullscreen()) {
-            endDecoding();
-            return 0;
+        bool loadedAhead = active && !ending && loadNeighbourAhead();
+        if (keys['F'] || pressed.fullscreen) {
+            pressed.fullscreen = false;
+            if (!toggleFullscreen()) {
+                endDecoding();
+                return 0;
+            }
+            frameDue = true;
         }
         if (ending) break;
+        if (!frameDue && !loadedAhead) waitForMessageOrDecode();
     }
     endDecoding();
     closeViewerWindow();

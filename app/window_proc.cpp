@@ -13,6 +13,7 @@
 
 bool keys[256];
 bool active = true;
+bool frameDue = true;
 
 namespace {
 
@@ -161,6 +162,7 @@ LRESULT CALLBACK viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
     switch (message) {
         case WM_ACTIVATE:
             active = HIWORD(wParam) == 0;
+            frameDue = true;
             return 0;
         case WM_SYSCOMMAND:
             if (wParam == SC_SCREENSAVE || wParam == SC_MONITORPOWER) return 0;
@@ -170,6 +172,7 @@ LRESULT CALLBACK viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_KEYDOWN:
             setKey(wParam, true);
+            frameDue = true;  // also after a box the command showed
             runKeyCommand(wParam);
             return 0;
         case WM_KEYUP:
@@ -177,7 +180,11 @@ LRESULT CALLBACK viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_SIZE:
             setupProjection(LOWORD(lParam), HIWORD(lParam));
+            frameDue = true;
             return 0;
+        case WM_PAINT:
+            frameDue = true;
+            break;  // the default procedure validates the window
         default:
             break;
     }

@@ -37,6 +37,12 @@ bool runProgramAndWait(const char* program, const char* argument);
 // closes it at once. A directory never counts, on any platform.
 bool fileOpensForReading(const char* path);
 
+// Sleeps until a message is queued for the thread (PeekMessageA would return
+// one), or until the decode job in flight answers or reaches its time limit.
+// With no job in flight only a message ends it: there is no timeout. Returns
+// at once when something is already waiting.
+void waitForMessageOrDecode();
+
 // ---- decode service --------------------------------------------------------
 // Image files are decoded by a helper: a process of our own, started on
 // demand, restarted after it dies, and run with a memory cap (on Linux also

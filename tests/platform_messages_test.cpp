@@ -4,9 +4,6 @@
 #include "platform_test_support.h"
 
 #include <GL/gl.h>
-#include <time.h>
-#include <chrono>
-#include <thread>
 
 using namespace platform_test;
 
@@ -38,10 +35,6 @@ std::vector<MSG> takeAll() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) out.push_back(msg);
     return out;
-}
-
-double msSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
 }  // namespace
@@ -212,101 +205,4 @@ TEST_F(PlatformMessages, RealKeyPressFromTheXServer) {
             if (msg.message == WM_KEYDOWN && msg.wParam == VK_END) seen = true;
     }
     EXPECT_TRUE(seen) << "End pressed through XTEST never arrived as WM_KEYDOWN VK_END";
-}
-
-class PlatformIdleWait : public PlatformDisplayTest {
-protected:
-    // Leaves the queue empty with nothing done since the last frame.
-    void presentAFrame(LayerWindow& window) {
-        drainMessages();
-        SwapBuffers(window.hDC);
-    }
-};
-
-TEST_F(PlatformIdleWait, AStillPictureWaitsABoundedTime) {
-    LayerWindow window;
-    ASSERT_TRUE(window.makeGLCurrent());
-    presentAFrame(window);
-    MSG msg;
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    double waited = msSince(start);
-    EXPECT_GE(waited, 200.0) << "nothing happened, so the empty queue should wait";
-    EXPECT_LT(waited, 700.0) << "the wait must be bounded";
-
-    start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_LT(msSince(start), 100.0) << "one wait per frame";
-}
-
-TEST_F(PlatformIdleWait, NoWaitAfterAMessageOrANewWindow) {
-    LayerWindow window;
-    ASSERT_TRUE(window.makeGLCurrent());
-    presentAFrame(window);
-    pushKey(window.sdlId(), SDL_KEYDOWN, SDLK_l);
-    MSG msg;
-    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    DispatchMessageA(&msg);
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_LT(msSince(start), 100.0) << "the key's frame must be drawn at once";
-
-    presentAFrame(window);
-    LayerWindow other(WS_OVERLAPPEDWINDOW, "PlatformIdleOtherClass");
-    start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_LT(msSince(start), 100.0) << "a new window must get its first frame at once";
-}
-
-TEST_F(PlatformIdleWait, AKeyWakesTheWaitAtOnce) {
-    LayerWindow window;
-    ASSERT_TRUE(window.makeGLCurrent());
-    presentAFrame(window);
-    Uint32 id = window.sdlId();
-    std::chrono::steady_clock::time_point pushed;
-    std::thread presser([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(60));
-        pushed = std::chrono::steady_clock::now();
-        pushKey(id, SDL_KEYDOWN, SDLK_l);
-    });
-    MSG msg;
-    BOOL got = PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
-    auto returned = std::chrono::steady_clock::now();
-    presser.join();
-    ASSERT_TRUE(got);
-    EXPECT_EQ(msg.wParam, WPARAM('L'));
-    double wokeAfter = std::chrono::duration<double, std::milli>(returned - pushed).count();
-    EXPECT_LT(wokeAfter, 100.0);
-}
-
-TEST_F(PlatformIdleWait, AStillPictureCostsLittleProcessorTime) {
-    LayerWindow window;
-    ASSERT_TRUE(window.makeGLCurrent());
-    ShowWindow(window.hWnd, SW_SHOW);
-    auto cpuSeconds = [] {
-        timespec ts{};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-        return double(ts.tv_sec) + ts.tv_nsec / 1e9;
-    };
-    // The viewer's loop: drain the queue, draw when empty, present.
-    auto loopFor = [&](double seconds) {
-        auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        MSG msg;
-        while (std::chrono::steady_clock::now() < end) {
-            if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&msg);
-                DispatchMessageA(&msg);
-                continue;
-            }
-            glClearColor(0.2f, 0.3f, 0.4f, 1.0f);
-            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-            SwapBuffers(window.hDC);
-        }
-    };
-    loopFor(0.5);  // settle: first frames, focus and expose events
-    double wallStart = SDL_GetTicks() / 1000.0, cpuStart = cpuSeconds();
-    loopFor(3.0);
-    double share = (cpuSeconds() - cpuStart) / (SDL_GetTicks() / 1000.0 - wallStart);
-    RecordProperty("idle_cpu_percent", std::to_string(share * 100.0));
-    EXPECT_LT(share, 0.05) << "a still picture should take a few percent of a core at most";
 }

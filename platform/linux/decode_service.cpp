@@ -385,6 +385,13 @@ bool decodeJobPending() {
     return ::poll(&watch, 1, 0) == 0;
 }
 
+std::uint32_t decodeJobMsLeft() {
+    ServiceState& s = service();
+    uint64_t now = nowMs();
+    if (!s.jobRunning || now >= s.jobDeadlineMs) return 0;
+    return uint32_t(s.jobDeadlineMs - now);
+}
+
 }  // namespace olvlinux
 
 bool decodeServiceStart() { return helperAlive() || startHelper(); }
@@ -403,6 +410,7 @@ bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
         if (sendRequest(path, maxSide)) {
             s.jobRunning = true;
             s.jobDeadlineMs = nowMs() + s.timeLimitMs;
+            olvlinux::watchDecodeAnswer(s.socket);
             return true;
         }
         reapHelper();
@@ -447,7 +455,10 @@ void decodeServiceCancel() {
     if (service().jobRunning) reapHelper();
 }
 
-void decodeServiceStop() { reapHelper(); }
+void decodeServiceStop() {
+    reapHelper();
+    olvlinux::stopWatchingDecodeAnswers();
+}
 
 void releaseDecodedImage(DecodedImage* image) {
     if (image->handle) ::munmap(image->handle, image->byteCount);

@@ -484,6 +484,22 @@ void decodeServiceCancel() {
 
 void decodeServiceStop() { reapHelper(); }
 
+// The helper's event and process wake the loop as a message does. The event
+// resets itself when the wait takes it, so it is set again for the poll that
+// collects the answer.
+void waitForMessageOrDecode() {
+    ServiceState& s = service();
+    HANDLE watched[] = {s.answered, s.process};
+    DWORD count = s.jobRunning ? 2 : 0;
+    DWORD timeout = INFINITE;
+    if (s.jobRunning) {
+        uint64_t now = nowMs();
+        timeout = s.jobDeadlineMs > now ? DWORD(s.jobDeadlineMs - now) : 0;
+    }
+    DWORD woken = MsgWaitForMultipleObjects(count, count ? watched : nullptr, FALSE, timeout, QS_ALLINPUT);
+    if (count && woken == WAIT_OBJECT_0) SetEvent(s.answered);
+}
+
 void releaseDecodedImage(DecodedImage* image) {
     if (image->handle) UnmapViewOfFile(image->handle);
     *image = DecodedImage{};
