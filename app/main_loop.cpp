@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/entry_errors.h"
+#include "app/start_listing.h"
 #include "app/window_proc.h"
 #include "model/decode_ahead.h"
 #include "model/file_info.h"
@@ -11,8 +12,6 @@
 #include "platform/win32.h"
 #include "render/gl_window.h"
 #include "render/scene.h"
-#include "util/path_rules.h"
-#include "util/text.h"
 #include "util/trace.h"
 
 namespace {
@@ -20,44 +19,11 @@ namespace {
 // Exit status of a start that could list nothing at all.
 const int refusedStartStatus = 1;
 
-// A start path that is no file names the folder to list.
-std::string folderOf(const std::string& startPath) {
-    std::string dir = startPath;
-    if (dir.empty() || (dir.back() != '\\' && dir.back() != '/')) dir += directorySeparator(hostPathStyle());
-    return dir;
-}
-
-// The picture the viewer will show first, decoded while the window opens:
-// the start file itself, or a folder's first entry when that is a picture.
-void decodeFirstPicture(const std::string& startPath) {
-    if (!decodeServiceRunsApart()) return;
-    if (fileOpensForReading(startPath.c_str())) {
-        decodeStartFile(startPath);
-    } else {
-        std::string first = firstImageIn(folderOf(startPath));
-        if (!first.empty()) decodeStartFile(first);
-    }
-}
-
-// Lists the start path: a file's directory with that file current, or the
-// directory itself with its first entry current. False (after telling the
-// user) when the path is neither.
-bool buildFileList(const std::string& startPath) {
-    trace::Timer timer(trace::Step::list);
-    try {
-        if (fileOpensForReading(startPath.c_str())) {
-            fileList = new FileList(dirnameOf(startPath));
-            select(startPath);
-        } else {
-            fileList = new FileList(folderOf(startPath));
-        }
-        return true;
-    } catch (const std::string& error) {
-        MessageBoxA(nullptr, (error + "\n" + startPath).c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
-    } catch (const std::bad_alloc&) {
-        MessageBoxA(nullptr, ("Out of memory.\n" + startPath).c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
-    }
-    return false;
+// The picture the viewer will show first: the start file itself, or a
+// folder's first entry when that is a picture; empty when it is neither.
+std::string firstPictureOf(const std::string& startPath) {
+    if (fileOpensForReading(startPath.c_str())) return startPath;
+    return firstImageIn(startFolderOf(startPath));
 }
 
 // Draws one frame. An entry that cannot be opened is reported once and then
@@ -129,16 +95,20 @@ bool toggleFullscreen() {
 }  // namespace
 
 int runViewer(const std::string& startPath, const std::string& title) {
-    // The decode helper starts, and decodes the start file, while the window
-    // opens.
+    // The decode helper starts and decodes the first picture, and the start
+    // path is listed, while the window opens. The first picture is shown
+    // without waiting for the whole list when it is known.
     decodeServiceStart();
-    decodeFirstPicture(startPath);
+    std::string firstPicture = firstPictureOf(startPath);
+    decodeStartFile(firstPicture);
+    startListing(startPath);
     if (!openViewerWindow(title.c_str(), fullscreen)) {
+        endListing();
         endDecoding();
         return 0;
     }
     decodeFitToScreen();
-    if (!buildFileList(startPath)) {
+    if (!showFirstPictureAhead(firstPicture) && !installListing()) {
         endDecoding();
         closeViewerWindow();
         return refusedStartStatus;
@@ -151,13 +121,27 @@ int runViewer(const std::string& startPath, const std::string& title) {
     MSG message = {};
     LoopKeys pressed;
     bool ending = false;
+    bool refused = false;
     for (;;) {
         if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) break;
+            // A key that acts on the list waits for the whole of it.
+            bool needsList = message.message == WM_KEYDOWN && keyNeedsList(message.wParam);
+            if (needsList && listingPending() && !installListing()) {
+                refused = true;
+                break;
+            }
             TranslateMessage(&message);
             DispatchMessageA(&message);
             pressed.notePress(message);
             continue;
+        }
+        if (listingPending() && listingDone()) {
+            if (!installListing()) {
+                refused = true;
+                break;
+            }
+            frameDue = true;
         }
         advanceBetweenFrames();
         if (shownPictureChanged()) frameDue = true;
@@ -177,6 +161,7 @@ int runViewer(const std::string& startPath, const std::string& title) {
         if (keys['F'] || pressed.fullscreen) {
             pressed.fullscreen = false;
             if (!toggleFullscreen()) {
+                endListing();
                 endDecoding();
                 return 0;
             }
@@ -185,7 +170,8 @@ int runViewer(const std::string& startPath, const std::string& title) {
         if (ending) break;
         if (!frameDue && !loadedAhead) waitForMessageOrDecode();
     }
+    endListing();
     endDecoding();
     closeViewerWindow();
-    return static_cast<int>(message.wParam);
+    return refused ? refusedStartStatus : static_cast<int>(message.wParam);
 }

@@ -145,6 +145,13 @@ void setKey(WPARAM key, bool down) {
 
 }  // namespace
 
+bool keyNeedsList(WPARAM key) {
+    for (const KeyCommand& command : keyCommands) {
+        if (command.key == key) return command.needsList;
+    }
+    return false;
+}
+
 void* infoBoxThread(void* block) {
     {
         // Whole title and text, at any length.

@@ -13,6 +13,9 @@ extern bool active;
 // focus): the main loop draws one frame and clears it.
 extern bool frameDue;
 
+// True when the key's command acts on the list of entries.
+bool keyNeedsList(WPARAM key);
+
 LRESULT CALLBACK viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Shows one info box and frees its block: the title, a zero byte, the text

@@ -42,6 +42,9 @@ bool fileOpensForReading(const char* path);
 // With no job in flight only a message ends it: there is no timeout. Returns
 // at once when something is already waiting.
 void waitForMessageOrDecode();
+// Ends the viewer thread's waitForMessageOrDecode, now or, when it is not
+// waiting, its next one. Callable from any thread.
+void wakeMessageWait();
 
 // ---- decode service --------------------------------------------------------
 // Image files are decoded by a helper: a process of our own, started on

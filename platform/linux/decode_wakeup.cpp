@@ -10,6 +10,7 @@
 //  - The watcher owns its duplicate, so the service may close or replace the
 //    helper's socket at any time without pulling a descriptor from under a
 //    poll().
+//  - wakeMessageWait pushes the same event, from any thread.
 // Not supported: more than one job in flight (the service has one at most).
 #include <fcntl.h>
 #include <poll.h>
@@ -34,9 +35,10 @@ struct Watcher {
     bool ending = false;
 };
 
+// Never destroyed: a thread still watching at exit ends with the process.
 Watcher& watcher() {
-    static Watcher state;
-    return state;
+    static Watcher* state = new Watcher;
+    return *state;
 }
 
 void pushWakeEvent() {
@@ -95,6 +97,12 @@ Uint32 decodeWakeEventType() {
     }();
     return type;
 }
+
+}  // namespace olvlinux
+
+void wakeMessageWait() { pushWakeEvent(); }
+
+namespace olvlinux {
 
 void watchDecodeAnswer(int socket) {
     Watcher& w = watcher();
