@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/entry_errors.h"
+#include "app/start_listing.h"
 #include "app/window_proc.h"
 #include "model/decode_ahead.h"
 #include "model/file_info.h"
@@ -11,8 +12,6 @@
 #include "platform/win32.h"
 #include "render/gl_window.h"
 #include "render/scene.h"
-#include "util/path_rules.h"
-#include "util/text.h"
 #include "util/trace.h"
 
 namespace {
@@ -20,47 +19,11 @@ namespace {
 // Exit status of a start that could list nothing at all.
 const int refusedStartStatus = 1;
 
-// A start path that is no file names the folder to list.
-std::string folderOf(const std::string& startPath) {
-    std::string dir = startPath;
-    if (dir.empty() || (dir.back() != '\\' && dir.back() != '/')) dir += directorySeparator(hostPathStyle());
-    return dir;
-}
-
-// The picture the viewer will show first, decoded while the window opens:
-// the start file itself, or a folder's first entry when that is a picture.
-void decodeFirstPicture(const std::string& startPath) {
-    if (!decodeServiceRunsApart()) return;
-    if (fileOpensForReading(startPath.c_str())) {
-        decodeStartFile(startPath);
-    } else {
-        std::string first = firstImageIn(folderOf(startPath));
-        if (!first.empty()) decodeStartFile(first);
-    }
-}
-
-// Lists the start path: a file's directory with that file current, or the
-// directory itself with its first entry current. False (after telling the
-// user what failed, on which path, and why) when the path is neither.
-bool buildFileList(const std::string& startPath) {
-    trace::Timer timer(trace::Step::list);
-    try {
-        if (fileOpensForReading(startPath.c_str())) {
-            fileList = new FileList(dirnameOf(startPath));
-            select(startPath);
-        } else {
-            fileList = new FileList(folderOf(startPath));
-        }
-        return true;
-    } catch (const std::string& error) {
-        // The error's own text stays the first line; the system says why.
-        std::string reason = pathProblem(startPath.c_str());
-        std::string text = error + "\n" + startPath + (reason.empty() ? "" : "\n" + reason);
-        MessageBoxA(nullptr, text.c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
-    } catch (const std::bad_alloc&) {
-        MessageBoxA(nullptr, ("Out of memory.\n" + startPath).c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
-    }
-    return false;
+// The picture the viewer will show first: the start file itself, or a
+// folder's first entry when that is a picture; empty when it is neither.
+std::string firstPictureOf(const std::string& startPath) {
+    if (fileOpensForReading(startPath.c_str())) return startPath;
+    return firstImageIn(startFolderOf(startPath));
 }
 
 // Draws one frame. An entry that cannot be opened is reported once and then
@@ -89,6 +52,36 @@ bool drawFrame() {
     return true;
 }
 
+// Advances the decode helper's work when no frame is drawn: collects an
+// answer, starts the next job. A reload carried out here reports its error
+// like a frame's, and the frame after it shows what is left.
+void advanceBetweenFrames() {
+    if (currentEntryUnopenable()) return;
+    try {
+        advanceDecoding();
+    } catch (const std::string& error) {
+        reportEntryError(error);
+        frameDue = true;
+    } catch (const std::bad_alloc&) {
+        reportEntryError("Out of memory.");
+        frameDue = true;
+    }
+}
+
+// The keys the loop acts on itself. A press counts even when its key-up
+// was queued with it (automation tools and key rollover deliver both at
+// once) and so was handled before the loop looked at `keys`.
+struct LoopKeys {
+    bool escape = false;
+    bool fullscreen = false;
+
+    void notePress(const MSG& message) {
+        if (message.message != WM_KEYDOWN) return;
+        if (message.wParam == VK_ESCAPE) escape = true;
+        if (message.wParam == 'F') fullscreen = true;
+    }
+};
+
 // Rebuilds the window in the other mode. The old context takes every
 // texture with it, so all entries are marked unloaded in between.
 bool toggleFullscreen() {
@@ -102,45 +95,83 @@ bool toggleFullscreen() {
 }  // namespace
 
 int runViewer(const std::string& startPath, const std::string& title) {
-    // The decode helper starts, and decodes the start file, while the window
-    // opens.
+    // The decode helper starts and decodes the first picture, and the start
+    // path is listed, while the window opens. The first picture is shown
+    // without waiting for the whole list when it is known.
     decodeServiceStart();
-    decodeFirstPicture(startPath);
+    std::string firstPicture = firstPictureOf(startPath);
+    decodeStartFile(firstPicture);
+    startListing(startPath);
     if (!openViewerWindow(title.c_str(), fullscreen)) {
+        endListing();
         endDecoding();
         return 0;
     }
     decodeFitToScreen();
-    if (!buildFileList(startPath)) {
+    if (!showFirstPictureAhead(firstPicture) && !installListing()) {
         endDecoding();
         closeViewerWindow();
         return refusedStartStatus;
     }
 
+    // A frame is drawn only when something changed: a message that asks for
+    // one (window_proc.h), pixels the screen waited for, a reload carried
+    // out, the mode switched. Otherwise the loop sleeps until a message or
+    // the decode helper's answer comes.
     MSG message = {};
+    LoopKeys pressed;
     bool ending = false;
+    bool refused = false;
     for (;;) {
         if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) break;
+            // A key that acts on the list waits for the whole of it.
+            bool needsList = message.message == WM_KEYDOWN && keyNeedsList(message.wParam);
+            if (needsList && listingPending() && !installListing()) {
+                refused = true;
+                break;
+            }
             TranslateMessage(&message);
             DispatchMessageA(&message);
+            pressed.notePress(message);
             continue;
         }
-        {
-            trace::Timer timer(trace::Step::frame);
-            if (active && !drawFrame()) ending = true;
-            if (keys[VK_ESCAPE]) ending = true;
-            if (!ending) SwapBuffers(hDC);
+        if (listingPending() && listingDone()) {
+            if (!installListing()) {
+                refused = true;
+                break;
+            }
+            frameDue = true;
         }
-        trace::framePresented();
-        if (active && !ending) loadNeighbourAhead();
-        if (keys['F'] && !toggleFullscreen()) {
-            endDecoding();
-            return 0;
+        advanceBetweenFrames();
+        if (shownPictureChanged()) frameDue = true;
+        bool escape = keys[VK_ESCAPE] || pressed.escape;
+        if (frameDue || escape) {
+            frameDue = false;
+            {
+                trace::Timer timer(trace::Step::frame);
+                if (active && !drawFrame()) ending = true;
+                if (escape) ending = true;
+                if (!ending) SwapBuffers(hDC);
+            }
+            trace::framePresented();
+            shownPictureChanged();  // what came in while drawing is on this frame
+        }
+        bool loadedAhead = active && !ending && loadNeighbourAhead();
+        if (keys['F'] || pressed.fullscreen) {
+            pressed.fullscreen = false;
+            if (!toggleFullscreen()) {
+                endListing();
+                endDecoding();
+                return 0;
+            }
+            frameDue = true;
         }
         if (ending) break;
+        if (!frameDue && !loadedAhead) waitForMessageOrDecode();
     }
+    endListing();
     endDecoding();
     closeViewerWindow();
-    return static_cast<int>(message.wParam);
+    return refused ? refusedStartStatus : static_cast<int>(message.wParam);
 }

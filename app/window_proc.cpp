@@ -13,6 +13,7 @@
 
 bool keys[256];
 bool active = true;
+bool frameDue = true;
 
 namespace {
 
@@ -144,6 +145,13 @@ void setKey(WPARAM key, bool down) {
 
 }  // namespace
 
+bool keyNeedsList(WPARAM key) {
+    for (const KeyCommand& command : keyCommands) {
+        if (command.key == key) return command.needsList;
+    }
+    return false;
+}
+
 void* infoBoxThread(void* block) {
     {
         // Whole title and text, at any length.
@@ -161,6 +169,7 @@ LRESULT CALLBACK viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
     switch (message) {
         case WM_ACTIVATE:
             active = HIWORD(wParam) == 0;
+            frameDue = true;
             return 0;
         case WM_SYSCOMMAND:
             if (wParam == SC_SCREENSAVE || wParam == SC_MONITORPOWER) return 0;
@@ -170,6 +179,7 @@ LRESULT CALLBACK viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_KEYDOWN:
             setKey(wParam, true);
+            frameDue = true;  // also after a box the command showed
             runKeyCommand(wParam);
             return 0;
         case WM_KEYUP:
@@ -177,7 +187,11 @@ LRESULT CALLBACK viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_SIZE:
             setupProjection(LOWORD(lParam), HIWORD(lParam));
+            frameDue = true;
             return 0;
+        case WM_PAINT:
+            frameDue = true;
+            break;  // the default procedure validates the window
         default:
             break;
     }

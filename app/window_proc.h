@@ -9,6 +9,13 @@ extern bool keys[256];
 // False while the window is minimised.
 extern bool active;
 
+// Something on screen may have changed (a key, an expose, a resize, the
+// focus): the main loop draws one frame and clears it.
+extern bool frameDue;
+
+// True when the key's command acts on the list of entries.
+bool keyNeedsList(WPARAM key);
+
 LRESULT CALLBACK viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Shows one info box and frees its block: the title, a zero byte, the text

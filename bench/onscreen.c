@@ -2,19 +2,27 @@
  * is on screen. Works the same for every viewer: it watches the X server,
  * never the viewer's own output.
  *
- *   onscreen [--key KEYSYM] [--idle SECONDS] [--timeout SECONDS] -- command args...
+ *   onscreen [--key KEYSYM [--keys N --gap MS]] [--hold KEYSYM [--hold-s S] [--repeat-ms MS]]
+ *            [--idle SECONDS] [--timeout SECONDS] -- command args...
  *
  * "On screen" means the 9x9 block around the centre of the viewer's largest
  * mapped top-level window averages to a bright colour (some channel >= 120):
  * the bench's pictures are all bright, and every viewer's background is dark.
  * With --key, once the first picture shows, the key is pressed through XTest
  * and the time until the centre shows a clearly different bright colour is
- * measured. With --idle, the viewer's CPU use (with its children) is sampled
- * over that many seconds while the picture stands still.
+ * measured. With --keys N the key is pressed N times, one press every --gap
+ * ms (or at once when the picture came later than that), and key_ms is the
+ * median of the N times. With --idle, the viewer's CPU use (with its
+ * children) is sampled over that many seconds while the picture stands
+ * still. With --hold, the key is held for --hold-s seconds (default 3) with
+ * a key press every --repeat-ms ms (default 40, the X server's own repeat is
+ * switched off), as auto-repeat sends them: hold_ms is the longest time one
+ * picture stayed on screen while the key was held, release_ms the time from
+ * the release to the last new picture (0 when it was already there).
  *
- * Prints "first_ms=.. key_ms=.. idle_pct=.. hwm_kb=.." on one line; a figure
- * that could not be taken is "-". The exit status is 0 when the first picture
- * showed, 1 otherwise.
+ * Prints "first_ms=.. key_ms=.. idle_pct=.. hwm_kb=.. hold_ms=.. release_ms=.."
+ * on one line; a figure that could not be taken is "-". The exit status is 0
+ * when the first picture showed, 1 otherwise.
  */
 #define _GNU_SOURCE
 #include <X11/Xlib.h>
@@ -183,25 +191,113 @@ static int ignore_x_error(Display* d, XErrorEvent* e) {
     return 0;
 }
 
-static void press(Display* d, Window w, int cx, int cy, const char* keysym) {
-    KeyCode code = XKeysymToKeycode(d, XStringToKeysym(keysym));
+static void focus(Display* d, Window w, int cx, int cy) {
     XTestFakeMotionEvent(d, -1, cx, cy, CurrentTime);
     XSetInputFocus(d, w, RevertToPointerRoot, CurrentTime);
+}
+
+static void press(Display* d, Window w, int cx, int cy, const char* keysym) {
+    KeyCode code = XKeysymToKeycode(d, XStringToKeysym(keysym));
+    focus(d, w, cx, cy);
     XTestFakeKeyEvent(d, code, True, CurrentTime);
     XTestFakeKeyEvent(d, code, False, CurrentTime);
     XFlush(d);
 }
 
+static int by_value(const void* a, const void* b) {
+    double x = *(const double*)a, y = *(const double*)b;
+    return (x > y) - (x < y);
+}
+
+/* Presses the key `count` times, `gap_ms` apart from press to press; the
+ * median time until a new picture showed, or -1. */
+static double key_series(Display* d, pid_t child, const char* key, int count, double gap_ms, double timeout_s,
+                         struct rgb* shown) {
+    double times[256];
+    int taken = 0;
+    if (count > 256) count = 256;
+    for (int i = 0; i < count; ++i) {
+        int cx, cy;
+        Window w = viewer_window(d, &cx, &cy), seen_in;
+        if (!w) break;
+        double t0 = now_ms();
+        press(d, w, cx, cy, key);
+        double t1 = wait_picture(d, child, t0 + timeout_s * 1e3, shown, shown, &seen_in);
+        if (t1 < 0) break;
+        times[taken++] = t1 - t0;
+        double next = t0 + gap_ms;
+        if (now_ms() < next) sleep_ms(next - now_ms());
+    }
+    if (taken < count) return -1;
+    qsort(times, (size_t)taken, sizeof times[0], by_value);
+    return taken % 2 ? times[taken / 2] : (times[taken / 2 - 1] + times[taken / 2]) / 2;
+}
+
+/* Holds the key as auto-repeat does and watches the pictures go by. */
+static void hold_key(Display* d, const char* key, double hold_s, double repeat_ms, struct rgb last, double* hold_ms,
+                     double* release_ms) {
+    int cx, cy;
+    Window w = viewer_window(d, &cx, &cy);
+    *hold_ms = *release_ms = -1;
+    if (!w) return;
+    KeyCode code = XKeysymToKeycode(d, XStringToKeysym(key));
+    XAutoRepeatOff(d);
+    focus(d, w, cx, cy);
+    double start = now_ms(), next_press = start, end = start + hold_s * 1e3;
+    double changed = start, longest = 0;
+    while (now_ms() < end) {
+        if (now_ms() >= next_press) {
+            XTestFakeKeyEvent(d, code, True, CurrentTime);
+            XFlush(d);
+            next_press += repeat_ms;
+        }
+        struct rgb c;
+        if (centre_colour(d, cx, cy, &c) && bright(c) && differs(c, last)) {
+            double t = now_ms();
+            if (t - changed > longest) longest = t - changed;
+            changed = t;
+            last = c;
+        }
+        sleep_ms(1);
+    }
+    double released = now_ms();
+    if (released - changed > longest) longest = released - changed;
+    XTestFakeKeyEvent(d, code, False, CurrentTime);
+    XFlush(d);
+    /* The last new picture is the final one once a second passes without another. */
+    double last_change = changed;
+    while (now_ms() - (last_change > released ? last_change : released) < 1000) {
+        struct rgb c;
+        if (centre_colour(d, cx, cy, &c) && bright(c) && differs(c, last)) {
+            last_change = now_ms();
+            last = c;
+        }
+        sleep_ms(1);
+    }
+    XAutoRepeatOn(d);
+    XFlush(d);
+    *hold_ms = longest;
+    *release_ms = last_change > released ? last_change - released : 0;
+}
+
 int main(int argc, char** argv) {
     const char* key = NULL;
-    double idle_s = 0, timeout_s = 20;
+    const char* hold = NULL;
+    double idle_s = 0, timeout_s = 20, gap_ms = 0, hold_s = 3, repeat_ms = 40;
+    int keys = 1;
     int i = 1;
     for (; i < argc && strcmp(argv[i], "--") != 0; ++i) {
         if (!strcmp(argv[i], "--key") && i + 1 < argc) key = argv[++i];
+        else if (!strcmp(argv[i], "--keys") && i + 1 < argc) keys = atoi(argv[++i]);
+        else if (!strcmp(argv[i], "--gap") && i + 1 < argc) gap_ms = atof(argv[++i]);
+        else if (!strcmp(argv[i], "--hold") && i + 1 < argc) hold = argv[++i];
+        else if (!strcmp(argv[i], "--hold-s") && i + 1 < argc) hold_s = atof(argv[++i]);
+        else if (!strcmp(argv[i], "--repeat-ms") && i + 1 < argc) repeat_ms = atof(argv[++i]);
         else if (!strcmp(argv[i], "--idle") && i + 1 < argc) idle_s = atof(argv[++i]);
         else if (!strcmp(argv[i], "--timeout") && i + 1 < argc) timeout_s = atof(argv[++i]);
         else {
-            fprintf(stderr, "usage: onscreen [--key KEYSYM] [--idle S] [--timeout S] -- command...\n");
+            fprintf(stderr, "usage: onscreen [--key KEYSYM [--keys N --gap MS]] [--hold KEYSYM [--hold-s S] "
+                            "[--repeat-ms MS]] [--idle S] [--timeout S] -- command...\n");
             return 2;
         }
     }
@@ -227,7 +323,7 @@ int main(int argc, char** argv) {
     struct rgb first, next;
     Window w = 0;
     double shown = wait_picture(d, child, start + timeout_s * 1e3, NULL, &first, &w);
-    double first_ms = shown < 0 ? -1 : shown - start, key_ms = -1, idle_pct = -1;
+    double first_ms = shown < 0 ? -1 : shown - start, key_ms = -1, idle_pct = -1, hold_ms = -1, release_ms = -1;
     long hwm = -1;
     if (shown >= 0) {
         /* Let the first picture settle (a viewer may still be drawing it,
@@ -243,13 +339,17 @@ int main(int argc, char** argv) {
             idle_pct = (double)(after - before) / sysconf(_SC_CLK_TCK) * 1e5 / (now_ms() - t0);
         }
         hwm = hwm_kb(child);
-        if (key) {
+        if (key && keys > 1) {
+            next = first;
+            key_ms = key_series(d, child, key, keys, gap_ms, timeout_s, &next);
+        } else if (key) {
             Window kw = viewer_window(d, &cx, &cy);
             double t0 = now_ms();
             press(d, kw, cx, cy, key);
             double t1 = wait_picture(d, child, t0 + timeout_s * 1e3, &first, &next, &w);
             if (t1 >= 0) key_ms = t1 - t0;
         }
+        if (hold) hold_key(d, hold, hold_s, repeat_ms, first, &hold_ms, &release_ms);
     }
     /* The whole group: a viewer's helpers end with it. */
     kill(-child, SIGTERM);
@@ -260,11 +360,13 @@ int main(int argc, char** argv) {
     waitpid(child, NULL, 0);
     XCloseDisplay(d);
 
-    char f[32], k[32], c[32], m[32];
+    char f[32], k[32], c[32], m[32], h[32], r[32];
+    snprintf(h, sizeof h, hold_ms < 0 ? "-" : "%.1f", hold_ms);
+    snprintf(r, sizeof r, release_ms < 0 ? "-" : "%.1f", release_ms);
     snprintf(f, sizeof f, first_ms < 0 ? "-" : "%.1f", first_ms);
     snprintf(k, sizeof k, key_ms < 0 ? "-" : "%.1f", key_ms);
     snprintf(c, sizeof c, idle_pct < 0 ? "-" : "%.2f", idle_pct);
     snprintf(m, sizeof m, hwm < 0 ? "-" : "%ld", hwm);
-    printf("first_ms=%s key_ms=%s idle_pct=%s hwm_kb=%s\n", f, k, c, m);
+    printf("first_ms=%s key_ms=%s idle_pct=%s hwm_kb=%s hold_ms=%s release_ms=%s\n", f, k, c, m, h, r);
     return shown >= 0 ? 0 : 1;
 }

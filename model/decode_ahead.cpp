@@ -34,6 +34,8 @@ const uint32_t pollSliceMs = 50;
 
 std::vector<Ready> ready;
 Job job;
+// Set when pixels the screen waits for came in, or a reload was carried out.
+bool shownChanged = false;
 // The path of the entry whose reload waits for its job; empty when none.
 std::string pendingReload;
 // The path of the reload being carried out: its unload must not forget the
@@ -77,6 +79,7 @@ bool collect(uint32_t waitMs) {
     if (state == DECODE_RUNNING) return false;
     job.running = false;
     if (!job.speculative) {
+        shownChanged = true;
         double waited = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - job.started).count();
         trace::decodeWaited(job.path, job.early ? 0.0 : waited);
     }
@@ -173,8 +176,11 @@ bool prepareShown(FileInfoImg* shown) {
         drop(shown->path);
     }
     if (job.running && job.path == shown->path && job.stamp == stamp) {
-        if (job.early) {
+        // A job started ahead (or before the window) is now the one the
+        // screen waits for; the trace counts from here.
+        if (job.early || job.speculative) {
             job.early = false;
+            job.speculative = false;
             job.started = std::chrono::steady_clock::now();
         }
         return false;
@@ -244,17 +250,24 @@ void settlePendingReload(int64_t current) {
         if (start(path, now, false)) return;
     }
     pendingReload.clear();
+    shownChanged = true;
     CarryingOut guard(path);
     reload(shown);
 }
 
+// A job for a picture that is neither shown nor next to it will not be
+// shown: a step away ends it, so no stale work holds the helper.
+void cancelFarJob(int64_t current) {
+    if (job.running && job.speculative && !isNear(job.path, current)) cancelJob();
+}
+
 }  // namespace
 
-void loadNeighbourAhead() {
-    if (!fileList) return;
+bool loadNeighbourAhead() {
+    if (!fileList) return false;
     int64_t current = fileList->current;
     FileInfoImg* shown = imageAt(current);
-    if (shown && !shown->loaded) return;
+    if (shown && !shown->loaded) return false;
     for (int64_t index : {current + 1, current - 1}) {
         FileInfoImg* entry = imageAt(index);
         if (!entry || entry->loaded) continue;
@@ -270,8 +283,9 @@ void loadNeighbourAhead() {
             failed.path = path;
             ready.push_back(std::move(failed));
         }
-        return;
+        return true;
     }
+    return false;
 }
 
 void decodeStartFile(const std::string& path) {
@@ -292,10 +306,19 @@ bool advanceDecoding() {
     int64_t current = fileList->current;
     settlePendingReload(current);
     dropFar(current);
+    cancelFarJob(current);
     FileInfoImg* shown = imageAt(current);
-    if (shown && !shown->loaded) return prepareShown(shown);
-    decodeNeighbours(current);
-    return true;
+    bool shownReady = !(shown && !shown->loaded) || prepareShown(shown);
+    // The helper is free as soon as the shown entry's pixels are in: the
+    // next neighbour decodes while this one is uploaded and drawn.
+    if (shownReady) decodeNeighbours(current);
+    return shownReady;
+}
+
+bool shownPictureChanged() {
+    bool changed = shownChanged;
+    shownChanged = false;
+    return changed;
 }
 
 bool takeDecoded(const std::string& path, DecodedImage* image) {

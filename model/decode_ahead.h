@@ -5,10 +5,10 @@
 // loop asks advanceDecoding() on every pass, which starts the shown entry's
 // decode and answers "not yet" until its pixels (or its failure) are in, so
 // the loop keeps handling keys while a file decodes, crashes or hangs. Once
-// the shown entry is loaded, the next entry and then the previous one are
-// decoded ahead into spare buffers (at most two, together below 512 MiB).
-// A speculative job never delays the shown entry: a step elsewhere cancels
-// it. Ready pixels are used only while the file keeps its stamp (size,
+// the shown entry's pixels are in, the next entry and then the previous one
+// are decoded ahead into spare buffers (at most two, together below 512 MiB).
+// A speculative job never delays the shown entry: a step elsewhere, or one
+// that leaves it no neighbour of the shown entry, cancels it. Ready pixels are used only while the file keeps its stamp (size,
 // modification time, inode); R, F5 and E forget them first (via unload).
 // R and F5 do not wait either: requestReload() decodes the file afresh while
 // the old picture stays on screen, and advanceDecoding() carries the reload
@@ -42,8 +42,14 @@ void decodeStartFile(const std::string& path);
 
 // Loads one neighbour of the shown entry whose pixels are in (next first)
 // into its texture, so that a step to it only draws. For an idle moment
-// after a frame; does nothing while the shown entry itself waits.
-void loadNeighbourAhead();
+// after a frame; does nothing while the shown entry itself waits. True when
+// it loaded one (the other neighbour may be ready too).
+bool loadNeighbourAhead();
+
+// True once after pixels the screen waited for came in (the shown entry's,
+// or a reload's, which is then carried out): the next frame shows something
+// new. A decode ahead of need does not count.
+bool shownPictureChanged();
 
 // Tells a decode started before the window opened how large the screen is,
 // so its pixels come back no larger than the screen can show.

@@ -34,6 +34,17 @@ FileList::FileList(std::string dir) : dir(std::move(dir)), current(0) {
     }
 }
 
+FileList::FileList(std::string dir, const std::string& imagePath) : dir(std::move(dir)), current(0) {
+    FileInfo* entry = new FileInfoImg(imagePath);
+    try {
+        items[0] = entry;
+    } catch (...) {
+        delete entry;
+        throw;
+    }
+    items.count = 1;
+}
+
 // The program never destroys its list; a destroyed list deletes its entries
 // so that nothing outlives it.
 FileList::~FileList() { deleteEntries(items); }

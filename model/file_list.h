@@ -20,6 +20,10 @@ public:
 
     // Lists the directory. Raises the reader's errors; then no list is made.
     explicit FileList(std::string dir);
+    // A list of the one image file `imagePath` in `dir`, shown while the
+    // whole directory is read elsewhere; the directory is not read. Raises
+    // "can not read file" when the file does not open.
+    FileList(std::string dir, const std::string& imagePath);
     virtual ~FileList();
     FileList(const FileList&) = delete;
     FileList& operator=(const FileList&) = delete;

@@ -50,6 +50,14 @@ bool fileOpensForReading(const char* path);
 // denied", ...), or "Not a picture or folder" for a FIFO, a device and the
 // like. Empty when nothing is found wrong with it.
 std::string pathProblem(const char* path);
+// Sleeps until a message is queued for the thread (PeekMessageA would return
+// one), or until the decode job in flight answers or reaches its time limit.
+// With no job in flight only a message ends it: there is no timeout. Returns
+// at once when something is already waiting.
+void waitForMessageOrDecode();
+// Ends the viewer thread's waitForMessageOrDecode, now or, when it is not
+// waiting, its next one. Callable from any thread.
+void wakeMessageWait();
 
 // ---- decode service --------------------------------------------------------
 // Image files are decoded by a helper: a process of our own, started on

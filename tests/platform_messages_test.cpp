@@ -3,8 +3,7 @@
 // The layer's header comes first: it defines APIENTRY as GL expects.
 #include "platform_test_support.h"
 
-#include <chrono>
-#include <thread>
+#include <GL/gl.h>
 
 using namespace platform_test;
 
@@ -211,68 +210,4 @@ TEST_F(PlatformMessages, RealKeyPressFromTheXServer) {
             if (msg.message == WM_KEYDOWN && msg.wParam == VK_END) seen = true;
     }
     EXPECT_TRUE(seen) << "End pressed through XTEST never arrived as WM_KEYDOWN VK_END";
-}
-
-class PlatformIdleWait : public PlatformDisplayTest {
-protected:
-    // Leaves the queue empty with nothing done since the last frame.
-    void presentAFrame(LayerWindow& window) {
-        drainMessages();
-        SwapBuffers(window.hDC);
-    }
-};
-
-TEST_F(PlatformIdleWait, AStillPictureWaitsOncePerFrame) {
-    LayerWindow window;
-    ASSERT_TRUE(window.makeGLCurrent());
-    presentAFrame(window);
-    MSG msg;
-    unsigned waits = olvlinux::layer().idleWaits;
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(olvlinux::layer().idleWaits, waits + 1) << "nothing happened, so the empty queue should wait";
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(olvlinux::layer().idleWaits, waits + 1) << "one wait per frame";
-}
-
-TEST_F(PlatformIdleWait, NoWaitAfterAMessageOrANewWindow) {
-    LayerWindow window;
-    ASSERT_TRUE(window.makeGLCurrent());
-    presentAFrame(window);
-    pushKey(window.sdlId(), SDL_KEYDOWN, SDLK_l);
-    MSG msg;
-    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    DispatchMessageA(&msg);
-    unsigned waits = olvlinux::layer().idleWaits;
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(olvlinux::layer().idleWaits, waits) << "the key's frame must be drawn without a wait";
-
-    presentAFrame(window);
-    LayerWindow other(WS_OVERLAPPEDWINDOW, "PlatformIdleOtherClass");
-    waits = olvlinux::layer().idleWaits;
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(olvlinux::layer().idleWaits, waits) << "a new window must get its first frame without a wait";
-}
-
-TEST_F(PlatformIdleWait, AKeyEndsTheWait) {
-    LayerWindow window;
-    ASSERT_TRUE(window.makeGLCurrent());
-    Uint32 id = window.sdlId();
-    // The key is pushed from another thread while the loop waits. On a busy
-    // machine the push may come only after the wait ran out: then again.
-    bool woken = false;
-    for (int attempt = 0; attempt < 20 && !woken; ++attempt) {
-        presentAFrame(window);
-        unsigned before = olvlinux::layer().idleWaitsWoken;
-        std::thread presser([id] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            pushKey(id, SDL_KEYDOWN, SDLK_l);
-        });
-        MSG msg;
-        BOOL got = PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
-        presser.join();
-        if (!got || olvlinux::layer().idleWaitsWoken == before) continue;
-        EXPECT_EQ(msg.wParam, WPARAM('L'));
-        woken = true;
-    }
-    EXPECT_TRUE(woken) << "no wait was ended by the key";
 }

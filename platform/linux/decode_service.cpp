@@ -385,6 +385,13 @@ bool decodeJobPending() {
     return ::poll(&watch, 1, 0) == 0;
 }
 
+std::uint32_t decodeJobMsLeft() {
+    ServiceState& s = service();
+    uint64_t now = nowMs();
+    if (!s.jobRunning || now >= s.jobDeadlineMs) return 0;
+    return uint32_t(s.jobDeadlineMs - now);
+}
+
 }  // namespace olvlinux
 
 bool decodeServiceStart() { return helperAlive() || startHelper(); }
@@ -404,6 +411,7 @@ bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
         if (sendRequest(path, maxSide)) {
             s.jobRunning = true;
             s.jobDeadlineMs = nowMs() + limitMs;
+            olvlinux::watchDecodeAnswer(s.socket);
             return true;
         }
         reapHelper();
@@ -448,7 +456,10 @@ void decodeServiceCancel() {
     if (service().jobRunning) reapHelper();
 }
 
-void decodeServiceStop() { reapHelper(); }
+void decodeServiceStop() {
+    reapHelper();
+    olvlinux::stopWatchingDecodeAnswers();
+}
 
 void releaseDecodedImage(DecodedImage* image) {
     if (image->handle) ::munmap(image->handle, image->byteCount);

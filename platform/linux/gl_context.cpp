@@ -241,6 +241,5 @@ BOOL SwapBuffers(HDC hdc) {
     // SDL swaps only the window its context is current on.
     if (SDL_GL_GetCurrentWindow() == window->sdl) SDL_GL_SwapWindow(window->sdl);
     paceFrame();
-    layer().activitySinceSwap = false;
     return TRUE;
 }

@@ -65,13 +65,6 @@ struct LayerState {
     std::deque<MSG> queue;  // messages taken from SDL, not yet returned
     bool quitPosted = false;
     int quitCode = 0;
-    // Something was returned, dispatched, created or shown since the last
-    // SwapBuffers: the next empty PeekMessageA must not wait.
-    bool activitySinceSwap = true;
-    // Idle waits taken by PeekMessageA, and how many of them an event ended
-    // (the rest ran out of time); read by tests.
-    unsigned idleWaits = 0;
-    unsigned idleWaitsWoken = 0;
 
     bool fullscreenModeInForce = false;
     SDL_DisplayMode fullscreenMode{};
@@ -110,6 +103,22 @@ bool decodeJobInFlight();
 // True while a decode job is in flight and its answer (or its time limit)
 // has not come yet; false when there is none or it can be collected now.
 bool decodeJobPending();
+
+// Milliseconds until the job in flight reaches its time limit (0 when none
+// runs or the limit has passed).
+std::uint32_t decodeJobMsLeft();
+
+// The SDL event type that wakes the thread waiting for messages when a
+// decode answer arrives; registered on first use.
+Uint32 decodeWakeEventType();
+
+// Watches the helper's socket from a thread of its own and pushes one wake
+// event when it turns readable (an answer, or the helper's end). Called for
+// every job submitted; a later call replaces the descriptor watched.
+void watchDecodeAnswer(int socket);
+
+// Ends the watching thread, if any (the next watch starts it again).
+void stopWatchingDecodeAnswers();
 
 // Monotonic clock in nanoseconds.
 std::uint64_t nowNs();

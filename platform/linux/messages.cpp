@@ -1,7 +1,7 @@
 // The thread's message queue over SDL2 events.
 //
 // Honoured:
-//  - PeekMessageA: never blocks for long; PM_REMOVE and PM_NOREMOVE; the
+//  - PeekMessageA: never waits; PM_REMOVE and PM_NOREMOVE; the
 //    window filter and the message range filter (0, 0 = all). WM_QUIT comes
 //    once nothing else is waiting, with hwnd null and the exit code.
 //  - Messages made from SDL events, for the layer's windows only (key
@@ -20,22 +20,20 @@
 //      focus gained/lost WM_ACTIVATE WA_ACTIVE / WA_INACTIVE, with the
 //                        minimised flag as the window is at that moment.
 //      close button      WM_CLOSE.
+//      exposed           WM_PAINT, one queued at a time per window; the
+//                        default procedure answers 0.
 //    SDL_QUIT is ignored: only WM_CLOSE ends the viewer's loop.
 //  - The screen saver is held off while one of the layer's windows has the
 //    focus and allowed again when it loses it or is minimised.
 //  - TranslateMessage answers TRUE for key messages; DispatchMessageA calls
 //    the window's class procedure; DefWindowProcA destroys the window on
 //    WM_CLOSE and answers 0 to everything else.
-// Not supported: WM_CHAR, mouse messages, WM_PAINT, PostMessageA,
-// SendMessageA, MSG.pt (always 0, 0), lParam scan codes.
-//
-// Idle wait: the viewer's loop redraws whenever the queue is empty, paced by
-// SwapBuffers. When nothing was returned, dispatched, created or shown since
-// the previous SwapBuffers, the picture cannot have changed, so an empty
-// PeekMessageA first waits for the next SDL event, at most idleWaitMs. Any
-// event ends the wait at once (an expose needs a redraw even without a
-// message), so keys still take effect in the next frame; so does the answer
-// of a decode in flight.
+//  - waitForMessageOrDecode: sleeps in SDL's event wait, with no timeout
+//    while no decode job is in flight. The decode service's watcher pushes a
+//    wake event when the helper answers (decode_wakeup.cpp), so an answer
+//    ends the wait as a key does; a job's time limit bounds the wait.
+// Not supported: WM_CHAR, mouse messages, PostMessageA, SendMessageA,
+// MSG.pt (always 0, 0), lParam scan codes.
 #include <algorithm>
 
 #include "platform/linux/layer_state.h"
@@ -43,23 +41,6 @@
 using namespace olvlinux;
 
 namespace {
-
-const int idleWaitMs = 250;
-
-// While a decode is in flight its answer is a reason to draw as well, so the
-// wait looks at it between short waits for events.
-const int decodeSliceMs = 4;
-
-bool waitForEvent(SDL_Event& event) {
-    if (!decodeJobInFlight()) return SDL_WaitEventTimeout(&event, idleWaitMs) != 0;
-    // An answer already in (a small picture decodes in a millisecond) ends
-    // the wait before it starts.
-    for (int waited = 0; waited < idleWaitMs; waited += decodeSliceMs) {
-        if (!decodeJobPending()) return false;
-        if (SDL_WaitEventTimeout(&event, decodeSliceMs)) return true;
-    }
-    return false;
-}
 
 // Win32 codes of messages the viewer never handles itself.
 const UINT wmSysKeyDown = 0x0104;
@@ -73,6 +54,13 @@ void enqueue(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     msg.lParam = lParam;
     msg.time = SDL_GetTicks();
     layer().queue.push_back(msg);
+}
+
+// Like Windows, one WM_PAINT stands for any number of exposes.
+bool paintQueued(HWND hWnd) {
+    auto& queue = layer().queue;
+    return std::any_of(queue.begin(), queue.end(),
+                       [&](const MSG& msg) { return msg.hwnd == hWnd && msg.message == WM_PAINT; });
 }
 
 bool isMinimised(const Window& window) {
@@ -158,6 +146,9 @@ void translateWindowEvent(const SDL_WindowEvent& event) {
         case SDL_WINDOWEVENT_CLOSE:
             enqueue(hWnd, WM_CLOSE, 0, 0);
             break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            if (!paintQueued(hWnd)) enqueue(hWnd, WM_PAINT, 0, 0);
+            break;
         default:
             break;
     }
@@ -224,13 +215,11 @@ void dropQueuedMessages(HWND hWnd) {
 
 BOOL PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg) {
     if (!lpMsg) return FALSE;
-    LayerState& state = layer();
     bool remove = (wRemoveMsg & PM_REMOVE) != 0;
-    bool video = SDL_WasInit(SDL_INIT_VIDEO) != 0;
-
-    if (video) pumpEvents();
+    if (SDL_WasInit(SDL_INIT_VIDEO)) pumpEvents();
     bool found = takeQueued(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, remove) ||
                  takeQuit(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, remove);
+<<<<<<< HEAD
     if (!found && video && !state.activitySinceSwap && !state.windows.empty()) {
         SDL_Event event;
         ++state.idleWaits;
@@ -244,7 +233,28 @@ BOOL PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax
         state.activitySinceSwap = true;
     }
     if (found) state.activitySinceSwap = true;
+=======
+>>>>>>> issue-14
     return found ? TRUE : FALSE;
+}
+
+void waitForMessageOrDecode() {
+    LayerState& state = layer();
+    if (!SDL_WasInit(SDL_INIT_VIDEO) || state.windows.empty()) return;
+    pumpEvents();
+    if (!state.queue.empty() || state.quitPosted) return;
+    SDL_Event event;
+    int got = 0;
+    if (decodeJobInFlight()) {
+        // An answer that came before SDL could take the watcher's event (a
+        // job started before the window) is seen here.
+        if (!decodeJobPending()) return;
+        decodeWakeEventType();
+        got = SDL_WaitEventTimeout(&event, int(std::max<std::uint32_t>(decodeJobMsLeft(), 1)));
+    } else {
+        got = SDL_WaitEvent(&event);
+    }
+    if (got) translate(event);
 }
 
 BOOL TranslateMessage(const MSG* lpMsg) {
@@ -262,7 +272,6 @@ BOOL TranslateMessage(const MSG* lpMsg) {
 
 LRESULT DispatchMessageA(const MSG* lpMsg) {
     if (!lpMsg) return 0;
-    layer().activitySinceSwap = true;
     Window* window = findWindow(lpMsg->hwnd);
     if (!window || !window->proc) return 0;
     WNDPROC proc = window->proc;  // the procedure may destroy its window

@@ -241,6 +241,7 @@ int ShowCursor(BOOL bShow);
 #define WM_NULL 0x0000
 #define WM_SIZE 0x0005
 #define WM_ACTIVATE 0x0006
+#define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_KEYDOWN 0x0100

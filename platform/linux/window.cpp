@@ -272,7 +272,6 @@ HWND CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwSty
     window->style = dwStyle;
     HWND handle = window->handle;
     layer().windows[handle] = std::move(window);
-    layer().activitySinceSwap = true;
     if (dwStyle & WS_VISIBLE) ShowWindow(handle, SW_SHOW);
     return handle;
 }
@@ -285,7 +284,6 @@ BOOL ShowWindow(HWND hWnd, int nCmdShow) {
         SDL_HideWindow(window->sdl);
     else
         SDL_ShowWindow(window->sdl);
-    layer().activitySinceSwap = true;
     return wasVisible ? TRUE : FALSE;
 }
 

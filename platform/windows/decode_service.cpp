@@ -485,6 +485,36 @@ void decodeServiceCancel() {
 
 void decodeServiceStop() { reapHelper(); }
 
+// Set by wakeMessageWait; resets itself when the wait takes it.
+HANDLE messageWaitWake() {
+    static HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    return wake;
+}
+
+// The helper's event and process wake the loop as a message does. The
+// helper's event resets itself when the wait takes it, so it is set again
+// for the poll that collects the answer.
+void waitForMessageOrDecode() {
+    ServiceState& s = service();
+    HANDLE watched[3];
+    DWORD count = 0;
+    if (HANDLE wake = messageWaitWake()) watched[count++] = wake;
+    DWORD answeredAt = count;
+    DWORD timeout = INFINITE;
+    if (s.jobRunning) {
+        watched[count++] = s.answered;
+        watched[count++] = s.process;
+        uint64_t now = nowMs();
+        timeout = s.jobDeadlineMs > now ? DWORD(s.jobDeadlineMs - now) : 0;
+    }
+    DWORD woken = MsgWaitForMultipleObjects(count, count ? watched : nullptr, FALSE, timeout, QS_ALLINPUT);
+    if (s.jobRunning && woken == WAIT_OBJECT_0 + answeredAt) SetEvent(s.answered);
+}
+
+void wakeMessageWait() {
+    if (HANDLE wake = messageWaitWake()) SetEvent(wake);
+}
+
 void releaseDecodedImage(DecodedImage* image) {
     if (image->handle) UnmapViewOfFile(image->handle);
     *image = DecodedImage{};

@@ -1,0 +1,126 @@
+#include "app/start_listing.h"
+
+#include <atomic>
+#include <new>
+#include <thread>
+
+#include "app/entry_errors.h"
+#include "model/file_info.h"
+#include "model/file_list.h"
+#include "platform/win32.h"
+#include "util/path_rules.h"
+#include "util/text.h"
+#include "util/trace.h"
+
+namespace {
+
+struct Listing {
+    std::thread thread;
+    std::atomic<bool> done{false};
+    std::string startPath;
+    FileList* list = nullptr;  // written by the thread, read after join
+    std::string error;         // empty when the list was made
+};
+
+Listing listing;
+
+// Runs on the listing thread: touches nothing but the new list and the
+// listing's own fields until `done` is set.
+void makeList(const std::string& startPath) {
+    try {
+        FileList* list = nullptr;
+        if (fileOpensForReading(startPath.c_str())) {
+            list = new FileList(dirnameOf(startPath));
+            for (uint32_t i = 0; i < list->items.count; ++i) {
+                if (list->items[i]->path == startPath) {
+                    list->current = i;
+                    break;
+                }
+            }
+        } else {
+            list = new FileList(startFolderOf(startPath));
+        }
+        listing.list = list;
+    } catch (const std::string& error) {
+        listing.error = error;
+    } catch (const std::bad_alloc&) {
+        listing.error = "Out of memory.";
+    }
+    listing.done = true;
+    wakeMessageWait();
+}
+
+// Moves the entry shown ahead into the whole list, in place of the entry
+// with the same path; an entry the whole list lacks is dropped.
+void takeOverShown(FileList* ahead, FileList* whole) {
+    if (!ahead || ahead->items.count == 0) return;
+    FileInfo* shown = ahead->items[0];
+    ahead->items.count = 0;  // the ahead list must not delete it
+    for (uint32_t i = 0; i < whole->items.count; ++i) {
+        if (whole->items[i]->path != shown->path) continue;
+        delete whole->items[i];
+        whole->items[i] = shown;
+        return;
+    }
+    if (shown->loaded) {
+        shown->unload();
+        shown->loaded = false;
+    }
+    delete shown;
+}
+
+}  // namespace
+
+std::string startFolderOf(const std::string& startPath) {
+    std::string dir = startPath;
+    if (dir.empty() || (dir.back() != '\\' && dir.back() != '/')) dir += directorySeparator(hostPathStyle());
+    return dir;
+}
+
+void startListing(const std::string& startPath) {
+    listing.startPath = startPath;
+    listing.thread = std::thread(makeList, startPath);
+}
+
+bool showFirstPictureAhead(const std::string& firstPicture) {
+    if (firstPicture.empty() || !isImageName(firstPicture)) return false;
+    try {
+        fileList = new FileList(dirnameOf(firstPicture), firstPicture);
+    } catch (...) {
+        return false;  // the whole list reports what is wrong
+    }
+    return true;
+}
+
+bool listingPending() { return listing.thread.joinable(); }
+
+bool listingDone() { return listing.done; }
+
+bool installListing() {
+    if (!listing.thread.joinable()) return true;
+    {
+        trace::Timer timer(trace::Step::list);  // what the viewer waited for
+        listing.thread.join();
+    }
+    if (!listing.list) {
+        // The error's own text stays the first line; the system says why.
+        std::string reason = pathProblem(listing.startPath.c_str());
+        std::string text = listing.error + "\n" + listing.startPath + (reason.empty() ? "" : "\n" + reason);
+        MessageBoxA(nullptr, text.c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
+        return false;
+    }
+    FileList* ahead = fileList;
+    takeOverShown(ahead, listing.list);
+    fileList = listing.list;
+    listing.list = nullptr;
+    delete ahead;
+    forgetEntryError();
+    return true;
+}
+
+void endListing() {
+    if (!listing.thread.joinable()) return;
+    listing.thread.join();
+    delete listing.list;
+    listing.list = nullptr;
+}

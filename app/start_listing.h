@@ -1,0 +1,38 @@
+// The start path's list, made on a thread of its own while the window opens
+// and the first picture is shown, so that the size of the folder does not
+// delay the first frame.
+//
+// Until the whole list is in, fileList is a list of that one first picture
+// (its folder's first entry, or the start file). A key that acts on the list
+// waits for the whole list first, so every key behaves as with it, and the
+// entries keep the reader's order. The whole list takes the shown entry over
+// (its texture and pixels stay); when the whole list shows another entry
+// (a start path whose text no entry has), that one is shown instead.
+#pragma once
+
+#include <string>
+
+// The folder a start path names when it is no file, ending in a separator.
+std::string startFolderOf(const std::string& startPath);
+
+// Starts listing the start path: a start file's directory, with the file
+// selected, or the start folder itself.
+void startListing(const std::string& startPath);
+
+// Makes fileList a list of the one picture `firstPicture` while the whole
+// list is being made; false (and nothing done) when there is none to show.
+bool showFirstPictureAhead(const std::string& firstPicture);
+
+// True while a listing runs or waits to be installed.
+bool listingPending();
+
+// True when the listing thread has ended.
+bool listingDone();
+
+// Waits for the listing and makes its list fileList. False after telling the
+// user that the start path cannot be listed (then fileList is left as it
+// was). True when there was nothing pending.
+bool installListing();
+
+// Waits for a listing nobody will use and drops it.
+void endListing();
