@@ -219,22 +219,6 @@ BOOL PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax
     if (SDL_WasInit(SDL_INIT_VIDEO)) pumpEvents();
     bool found = takeQueued(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, remove) ||
                  takeQuit(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, remove);
-<<<<<<< HEAD
-    if (!found && video && !state.activitySinceSwap && !state.windows.empty()) {
-        SDL_Event event;
-        ++state.idleWaits;
-        if (waitForEvent(event)) {
-            ++state.idleWaitsWoken;
-            translate(event);
-            pumpEvents();
-            found = takeQueued(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, remove);
-        }
-        // Waited once: the caller draws a frame before the next wait.
-        state.activitySinceSwap = true;
-    }
-    if (found) state.activitySinceSwap = true;
-=======
->>>>>>> issue-14
     return found ? TRUE : FALSE;
 }
 
