@@ -2,7 +2,7 @@
 
 #include <atomic>
 #include <new>
-#include <thread>
+#include <pthread.h>
 
 #include "app/entry_errors.h"
 #include "model/file_info.h"
@@ -14,8 +14,12 @@
 
 namespace {
 
+// A POSIX thread, as the info boxes use: the Windows toolchain's C++
+// library has no std::thread.
 struct Listing {
-    std::thread thread;
+    pthread_t thread{};
+    bool threaded = false;  // a thread runs or ran and is not joined yet
+    bool pending = false;   // started and not installed (or ended) yet
     std::atomic<bool> done{false};
     std::string startPath;
     FileList* list = nullptr;  // written by the thread, read after join
@@ -26,6 +30,13 @@ Listing listing;
 
 // Runs on the listing thread: touches nothing but the new list and the
 // listing's own fields until `done` is set.
+void makeList(const std::string& startPath);
+
+void* listingThread(void*) {
+    makeList(listing.startPath);
+    return nullptr;
+}
+
 void makeList(const std::string& startPath) {
     try {
         FileList* list = nullptr;
@@ -69,6 +80,12 @@ void takeOverShown(FileList* ahead, FileList* whole) {
     delete shown;
 }
 
+void joinListing() {
+    if (listing.threaded) pthread_join(listing.thread, nullptr);
+    listing.threaded = false;
+    listing.pending = false;
+}
+
 }  // namespace
 
 std::string startFolderOf(const std::string& startPath) {
@@ -79,7 +96,9 @@ std::string startFolderOf(const std::string& startPath) {
 
 void startListing(const std::string& startPath) {
     listing.startPath = startPath;
-    listing.thread = std::thread(makeList, startPath);
+    listing.pending = true;
+    listing.threaded = pthread_create(&listing.thread, nullptr, listingThread, nullptr) == 0;
+    if (!listing.threaded) makeList(startPath);  // no thread to be had: list here
 }
 
 bool showFirstPictureAhead(const std::string& firstPicture) {
@@ -92,15 +111,15 @@ bool showFirstPictureAhead(const std::string& firstPicture) {
     return true;
 }
 
-bool listingPending() { return listing.thread.joinable(); }
+bool listingPending() { return listing.pending; }
 
 bool listingDone() { return listing.done; }
 
 bool installListing() {
-    if (!listing.thread.joinable()) return true;
+    if (!listing.pending) return true;
     {
         trace::Timer timer(trace::Step::list);  // what the viewer waited for
-        listing.thread.join();
+        joinListing();
     }
     if (!listing.list) {
         // The error's own text stays the first line; the system says why.
@@ -119,8 +138,8 @@ bool installListing() {
 }
 
 void endListing() {
-    if (!listing.thread.joinable()) return;
-    listing.thread.join();
+    if (!listing.pending) return;
+    joinListing();
     delete listing.list;
     listing.list = nullptr;
 }
