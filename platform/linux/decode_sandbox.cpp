@@ -69,7 +69,9 @@ void allowReadOnlyOpen(std::vector<sock_filter>& program, long call, int flagsAr
 }
 
 // The low and high words of a call's argument.
-unsigned argumentLow(int argument) { return unsigned(offsetof(seccomp_data, args) + sizeof(uint64_t) * unsigned(argument)); }
+unsigned argumentLow(int argument) {
+    return unsigned(offsetof(seccomp_data, args) + sizeof(uint64_t) * unsigned(argument));
+}
 unsigned argumentHigh(int argument) { return argumentLow(argument) + sizeof(uint32_t); }
 
 // Memory may be mapped or protected writable or executable, never both at

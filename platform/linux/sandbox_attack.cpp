@@ -74,7 +74,8 @@ int tryConnect(int socket) {
     address.sun_family = AF_UNIX;
     std::string name = std::string(1, '\0') + "olvistra-attack";
     name.copy(address.sun_path, name.size());
-    return outcome(::connect(socket, reinterpret_cast<sockaddr*>(&address), socklen_t(sizeof(sa_family_t) + name.size())));
+    socklen_t length = socklen_t(sizeof(sa_family_t) + name.size());
+    return outcome(::connect(socket, reinterpret_cast<sockaddr*>(&address), length));
 }
 
 int tryReadViewerMemory() {
