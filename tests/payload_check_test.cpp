@@ -81,6 +81,15 @@ std::string dicom() {
            std::string(side * side, '\x80');
 }
 
+// 8-bit, one plane, each row two runs of half the row.
+std::string pcx() {
+    std::string out = {10, 5, 1, 8};
+    out += le16(0) + le16(0) + le16(side - 1) + le16(side - 1) + std::string(48 + 4 + 1, '\0');
+    out += char(1) + le16(side) + std::string(128 - 68, '\0');
+    for (uint32_t row = 0; row < side; ++row) out += std::string{char(0xC0 | side / 2), 7, char(0xC0 | side / 2), 9};
+    return out + char(12) + std::string(768, '\x40');
+}
+
 struct Fixture {
     const char* name;
     PayloadFormat format;
@@ -91,7 +100,7 @@ std::vector<Fixture> fixtures() {
     return {{"dxt5.dds", PayloadFormat::dds, dds(side * side)},   {"plain.bmp", PayloadFormat::bmp, bmp()},
             {"runs.tga", PayloadFormat::tga, rleTga()},           {"runs.psd", PayloadFormat::psd, psd(true)},
             {"plain.psd", PayloadFormat::psd, psd(false)},        {"image.raw", PayloadFormat::raw, raw()},
-            {"image.dcm", PayloadFormat::dicom, dicom()}};
+            {"image.dcm", PayloadFormat::dicom, dicom()},         {"really-a-pcx.png", PayloadFormat::pcx, pcx()}};
 }
 
 // The file cut at 10 %, 50 %, 90 % and one byte
