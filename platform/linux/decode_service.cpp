@@ -472,6 +472,7 @@ DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {
     int ready = ::poll(&watch, 1, int(left < waitMs ? left : waitMs));
     if (ready < 0 && errno == EINTR) return DECODE_RUNNING;
     if (ready == 0) {
+        holdDeadlineWhileHelperStarts();  // the helper may have been starting all the while
         if (nowMs() < s.jobDeadlineMs) return DECODE_RUNNING;
         reapHelper();  // over the time limit: the helper hangs
         return DECODE_FAILED;
