@@ -4,14 +4,20 @@
 // allowance per megapixel its header claims and one per megabyte it holds.
 // A 64-byte PNG that makes DevIL spin fails after about a second; a real
 // 100-megapixel picture still decodes on a busy machine. The claim counts
-// only up to the largest picture the helper can decode at all, so a header
-// that claims more buys no extra time.
+// only up to the largest picture the helper can decode at all, and for a PNG
+// only up to what its bytes can hold, so a header that claims more buys no
+// extra time.
 //
-// Allowances, from the slowest real pictures measured in the decode helper
-// (decode, shrink and copy) on a 2-core machine under a load of 10:
-// 6000 x 4000 JPEG (7.8 MB) 3.2 s, 16-bit 3840 x 2160 PNG (43 MB) 3.8 s,
-// 12000 x 8400 JPEG MEASURE100. Each limit is more than twice the time
-// measured under that load, and some 20 times the time on an idle machine.
+// The allowances (decode_time_limit.cpp: 1 s + 0.3 s a claimed megapixel
+// + 0.15 s a megabyte) come from the slowest real pictures measured in the
+// decode helper's code (decode, shrink, copy; release build) on a 2-core
+// machine under a load of 10 to 14, against the limits they earn:
+//   6000 x 4000 JPEG, 7.8 MB:           1.3 - 3.2 s, limit  9.4 s
+//   3840 x 2160 16-bit PNG, 43 MB:      1.9 - 3.8 s, limit 10.0 s
+//   12000 x 8400 JPEG, 14.9 MB:         4.2 - 6.9 s, limit 33.5 s
+//   12000 x 8400 PNG, 98 MB:           12.0 - 13.2 s, limit 45.9 s
+// so each limit is at least 2.5 times the slowest time seen under that load
+// (and the JPEG's some 50 times its time on an idle machine).
 #pragma once
 
 #include <cstdint>

@@ -216,6 +216,33 @@ bool psdFits(Reader& in) {
     return in.ok && in.holds(offset + rows * 2, packed);
 }
 
+// ---- PCX --------------------------------------------------------------------
+
+// Every row of every plane is packed in pairs (a count byte of 0xC0 plus
+// the count, then the value) or single bytes below 0xC0; the packets must
+// give all of them. A 256-colour picture then has its palette (768 bytes,
+// after a byte 12) or nothing, for grey.
+bool pcxFits(Reader& in) {
+    uint32_t maker = in.le(0, 1), version = in.le(1, 1), encoding = in.le(2, 1), bits = in.le(3, 1);
+    uint64_t left = in.le(4, 2), top = in.le(6, 2), right = in.le(8, 2), bottom = in.le(10, 2);
+    uint64_t planes = in.le(65, 1), rowBytes = in.le(66, 2);
+    if (!in.ok) return false;
+    if (maker != 10 || encoding != 1 || right < left || bottom < top) return true;
+    uint64_t needed = (bottom - top + 1) * planes * rowBytes;
+    uint64_t offset = 128;
+    for (uint64_t decoded = 0; decoded < needed;) {
+        uint32_t packet = in.le(offset, 1);
+        if (!in.ok) return false;
+        bool run = (packet & 0xC0) == 0xC0;
+        decoded += run ? packet & 0x3F : 1;
+        offset += run ? 2 : 1;
+    }
+    if (offset > in.bytes.size) return false;
+    if (version != 5 || planes != 1 || bits != 8 || offset == in.bytes.size) return true;
+    uint64_t palette = in.le(offset, 1) == 12 ? 769 : 768;
+    return in.ok && in.holds(offset, palette);
+}
+
 // ---- DevIL raw --------------------------------------------------------------
 
 // Width, height and depth (32-bit each), bytes per pixel and per channel,
@@ -285,6 +312,7 @@ bool judge(PayloadFormat format, Bytes& bytes) {
         case PayloadFormat::psd: return psdFits(in);
         case PayloadFormat::raw: return rawFits(in);
         case PayloadFormat::dicom: return dicomFits(in);
+        case PayloadFormat::pcx: return pcxFits(in);
         case PayloadFormat::other: return true;
     }
     return true;
@@ -318,6 +346,7 @@ bool devilPayloadFits(unsigned devilType, const std::string& path) {
         case IL_PSD: return payloadFits(PayloadFormat::psd, path);
         case IL_RAW: return payloadFits(PayloadFormat::raw, path);
         case IL_DICOM: return payloadFits(PayloadFormat::dicom, path);
+        case IL_PCX: return payloadFits(PayloadFormat::pcx, path);
         default: return true;
     }
 }

@@ -9,8 +9,9 @@
 //
 // Checked: DDS (block-compressed and plain, and its size field), BMP
 // without compression, Targa (plain, and RLE by walking its packets),
-// Photoshop (plain, and RLE by its row-length table), DevIL raw, and DICOM
-// with uncompressed data. Other formats (JPEG and PNG among them, which
+// Photoshop (plain, and RLE by its row-length table), DevIL raw, DICOM with
+// uncompressed data, and PCX (by walking its packets; a PCX reaches DevIL
+// under another picture's name, or inside a DCX). Other formats (JPEG and PNG among them, which
 // show a partial picture as other viewers do) are not judged here.
 #pragma once
 
@@ -18,7 +19,7 @@
 #include <string>
 
 // The formats judged here.
-enum class PayloadFormat { other, dds, bmp, tga, psd, raw, dicom };
+enum class PayloadFormat { other, dds, bmp, tga, psd, raw, dicom, pcx };
 
 // False only when the file is certainly too short for the picture its
 // header describes to the decoder of `format`, or when that header is

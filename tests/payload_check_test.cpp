@@ -65,7 +65,9 @@ std::string psd(bool runLength) {
     return out;
 }
 
-std::string raw() { return le32(side) + le32(side) + le32(1) + char(3) + char(1) + std::string(side * side * 3, '\x80'); }
+std::string raw() {
+    return le32(side) + le32(side) + le32(1) + char(3) + char(1) + std::string(side * side * 3, '\x80');
+}
 
 std::string dicom() {
     auto element = [](uint32_t group, uint32_t number, const char* vr, const std::string& value) {
@@ -79,6 +81,15 @@ std::string dicom() {
            std::string(side * side, '\x80');
 }
 
+// 8-bit, one plane, each row two runs of half the row.
+std::string pcx() {
+    std::string out = {10, 5, 1, 8};
+    out += le16(0) + le16(0) + le16(side - 1) + le16(side - 1) + std::string(48 + 4 + 1, '\0');
+    out += char(1) + le16(side) + std::string(128 - 68, '\0');
+    for (uint32_t row = 0; row < side; ++row) out += std::string{char(0xC0 | side / 2), 7, char(0xC0 | side / 2), 9};
+    return out + char(12) + std::string(768, '\x40');
+}
+
 struct Fixture {
     const char* name;
     PayloadFormat format;
@@ -89,10 +100,10 @@ std::vector<Fixture> fixtures() {
     return {{"dxt5.dds", PayloadFormat::dds, dds(side * side)},   {"plain.bmp", PayloadFormat::bmp, bmp()},
             {"runs.tga", PayloadFormat::tga, rleTga()},           {"runs.psd", PayloadFormat::psd, psd(true)},
             {"plain.psd", PayloadFormat::psd, psd(false)},        {"image.raw", PayloadFormat::raw, raw()},
-            {"image.dcm", PayloadFormat::dicom, dicom()}};
+            {"image.dcm", PayloadFormat::dicom, dicom()},         {"really-a-pcx.png", PayloadFormat::pcx, pcx()}};
 }
 
-// The whole file, and the same file cut at 10 %, 50 %, 90 % and one byte
+// The file cut at 10 %, 50 %, 90 % and one byte
 // short of its end.
 std::vector<std::string> cuts(const std::string& whole) {
     size_t size = whole.size();
@@ -119,8 +130,8 @@ TEST(PayloadCheck, WhatItCannotJudgeItLetsThrough) {
     runLengthBmp[30] = 1;  // BI_RLE8 may end early with an end-of-bitmap code
     std::string unknownDds = dds(side * side);
     unknownDds.replace(84, 4, "ABCD");
-    for (const std::string& bytes : {runLengthBmp.substr(0, 100), unknownDds.substr(0, 130)})
-        EXPECT_TRUE(payloadFitsBytes(bytes[0] == 'B' ? PayloadFormat::bmp : PayloadFormat::dds, bytes));
+    EXPECT_TRUE(payloadFitsBytes(PayloadFormat::bmp, runLengthBmp.substr(0, 100)));
+    EXPECT_TRUE(payloadFitsBytes(PayloadFormat::dds, unknownDds.substr(0, 130)));
     EXPECT_TRUE(payloadFitsBytes(PayloadFormat::other, "short"));
     EXPECT_TRUE(payloadFitsBytes(PayloadFormat::dds, "not a dds at all")) << "judged by its own decoder";
 }
@@ -149,7 +160,8 @@ TEST(PayloadCheck, CutFilesAreFailedDecodes) {
             EXPECT_EQ(whole->width, side);
             EXPECT_NE(whole->texture, 0u);
         }
-        for (size_t cut : {f.bytes.size() * 9 / 10, f.bytes.size() - 1}) expectFailed(*open(f.name, f.bytes.substr(0, cut)));
+        for (size_t cut : {f.bytes.size() * 9 / 10, f.bytes.size() - 1})
+            expectFailed(*open(f.name, f.bytes.substr(0, cut)));
     }
     expectFailed(*open("size-field.dds", dds(side * side / 2)));
 }

@@ -2,13 +2,17 @@
 // fail with EPERM instead of killing the helper, so a library that probes
 // something harmless (or the sanitizer's crash report) does not turn a good
 // decode into a crash, while opening files for writing, starting programs,
-// sockets and signals to other processes all stay out of reach.
+// sockets, signals to other processes and tracing all stay out of reach.
+// Of the calls it allows, open only reads, mmap and mprotect never make
+// memory writable and executable at once, and prlimit64 only reads limits.
+// A test-build helper attacks all of this (sandbox_attack.cpp).
 #include "platform/linux/decode_sandbox.h"
 
 #include <fcntl.h>
 #include <linux/audit.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -32,13 +36,13 @@ const unsigned filterArch = 0;  // no filter on other machines
 
 const long allowedCalls[] = {
     SYS_read,         SYS_pread64,       SYS_readv,        SYS_write,         SYS_writev,
-    SYS_close,        SYS_fstat,         SYS_newfstatat,   SYS_lseek,         SYS_mmap,
-    SYS_munmap,       SYS_mremap,        SYS_mprotect,     SYS_madvise,       SYS_brk,
+    SYS_close,        SYS_fstat,         SYS_newfstatat,   SYS_lseek,
+    SYS_munmap,       SYS_mremap,        SYS_madvise,      SYS_brk,
     SYS_futex,        SYS_exit,          SYS_exit_group,   SYS_rt_sigreturn,  SYS_rt_sigaction,
     SYS_rt_sigprocmask, SYS_sigaltstack, SYS_getpid,       SYS_gettid,        SYS_getppid,
     SYS_clock_gettime, SYS_clock_nanosleep, SYS_nanosleep, SYS_sched_yield,   SYS_getrandom,
     SYS_memfd_create, SYS_ftruncate,     SYS_fcntl,        SYS_sendmsg,       SYS_recvmsg,
-    SYS_recvfrom,     SYS_sendto,        SYS_prlimit64,    SYS_readlinkat,    SYS_getdents64,
+    SYS_recvfrom,     SYS_sendto,        SYS_readlinkat,   SYS_getdents64,
 #ifdef SYS_statx
     SYS_statx,
 #endif
@@ -64,6 +68,36 @@ void allowReadOnlyOpen(std::vector<sock_filter>& program, long call, int flagsAr
     program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
 }
 
+// The low and high words of a call's argument.
+unsigned argumentLow(int argument) {
+    return unsigned(offsetof(seccomp_data, args) + sizeof(uint64_t) * unsigned(argument));
+}
+unsigned argumentHigh(int argument) { return argumentLow(argument) + sizeof(uint32_t); }
+
+// Memory may be mapped or protected writable or executable, never both at
+// once: no page the decoder can write is ever run.
+void allowWithoutWritableExecutable(std::vector<sock_filter>& program, long call) {
+    const unsigned writableExecutable = PROT_WRITE | PROT_EXEC;
+    program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, unsigned(call), 0, 5));
+    program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, argumentLow(2)));
+    program.push_back(BPF_STMT(BPF_ALU | BPF_AND | BPF_K, writableExecutable));
+    program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, writableExecutable, 0, 1));
+    program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EACCES));
+    program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+}
+
+// prlimit64 may read limits (a null new limit), never set them: a limit
+// once given up stays given up, also for a helper running as root.
+void allowReadingLimits(std::vector<sock_filter>& program) {
+    program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, unsigned(SYS_prlimit64), 0, 6));
+    program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, argumentLow(2)));
+    program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 0, 2));
+    program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, argumentHigh(2)));
+    program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 1, 0));
+    program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM));
+    program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+}
+
 bool installFilter() {
     if (filterArch == 0) return false;
     std::vector<sock_filter> program;
@@ -72,6 +106,9 @@ bool installFilter() {
     program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS));
     program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, unsigned(offsetof(seccomp_data, nr))));
     for (long call : allowedCalls) allowCall(program, call);
+    allowWithoutWritableExecutable(program, SYS_mmap);
+    allowWithoutWritableExecutable(program, SYS_mprotect);
+    allowReadingLimits(program);
     allowReadOnlyOpen(program, SYS_openat, 2);
 #ifdef SYS_open
     allowReadOnlyOpen(program, SYS_open, 1);

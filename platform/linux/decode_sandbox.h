@@ -9,3 +9,11 @@ void closeDescriptorsAbove(int lowest);
 // cannot be applied is skipped; the helper still runs.
 void restrictDecodeHelper();
 
+
+#ifdef OLVISTRA_TEST_HOOKS
+// Test build only: run by a helper started with OLVISTRA_SANDBOX_ATTACK set
+// to a writable folder, after restrictDecodeHelper. Tries what the sandbox
+// must refuse, sends a line "<attempt> <errno>" for each over the socket
+// (0 when it succeeded) and ends the process.
+[[noreturn]] void attackDecodeSandbox(int socket, const char* folder);
+#endif

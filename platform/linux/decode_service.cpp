@@ -61,6 +61,8 @@ const int helperSocketFd = 3;
 const size_t maxPathBytes = 8192;
 const char* const tunablesName = "GLIBC_TUNABLES";
 const char* const hugePagesTunable = "glibc.malloc.hugetlb=1";
+// How long a helper's own start may stop the clock of its first job.
+const uint64_t helperStartAllowanceMs = 30000;
 
 struct ResultHeader {
     uint32_t ok;
@@ -78,7 +80,10 @@ struct ServiceState {
     int socket = -1;
     bool jobRunning = false;
     uint64_t jobDeadlineMs = 0;
+    uint32_t jobLimitMs = 0;
     uint32_t timeLimitMs = 0;  // 0: the limit the file earns
+    uint64_t helperStartedMs = 0;
+    bool helperReady = false;  // it has given up its rights: its start is over
 };
 
 ServiceState& service() {
@@ -210,6 +215,9 @@ __attribute__((constructor)) void decodeHelperEntry() {
     closeDescriptorsAbove(helperSocketFd);
     startDecoder();
     restrictDecodeHelper();
+#ifdef OLVISTRA_TEST_HOOKS
+    if (const char* folder = std::getenv("OLVISTRA_SANDBOX_ATTACK")) attackDecodeSandbox(helperSocketFd, folder);
+#endif
     helperLoop();
 }
 
@@ -292,7 +300,39 @@ bool startHelper() {
     }
     s.pid = child;
     s.socket = pair[0];
+    s.helperStartedMs = nowMs();
+    s.helperReady = false;
     return true;
+}
+
+// True once the helper has set no-new-privileges, the step before its
+// filter and its first job.
+bool helperRestricted(pid_t pid) {
+    std::string path = "/proc/" + std::to_string(pid) + "/status";
+    std::FILE* status = std::fopen(path.c_str(), "re");
+    if (!status) return false;
+    char line[256];
+    bool restricted = false;
+    while (!restricted && std::fgets(line, sizeof line, status)) {
+        restricted = std::strncmp(line, "NoNewPrivs:", 11) == 0 && std::strchr(line + 11, '1') != nullptr;
+    }
+    std::fclose(status);
+    return restricted;
+}
+
+// The time limit is the decode's: while a new helper still starts (loading
+// a sanitized build on a busy machine takes seconds) the job's clock stands
+// still, and it starts when the helper is ready.
+void holdDeadlineWhileHelperStarts() {
+    ServiceState& s = service();
+    if (!s.jobRunning || s.helperReady || s.pid <= 0) return;
+    uint64_t now = nowMs();
+    if (helperRestricted(s.pid)) {
+        s.helperReady = true;
+        s.jobDeadlineMs = now + s.jobLimitMs;
+    } else if (now - s.helperStartedMs < helperStartAllowanceMs) {
+        s.jobDeadlineMs = now + s.jobLimitMs;
+    }
 }
 
 bool sendRequest(const char* path, uint32_t maxSide) {
@@ -380,6 +420,7 @@ bool decodeJobInFlight() { return service().jobRunning; }
 bool decodeJobPending() {
     ServiceState& s = service();
     if (!s.jobRunning) return false;
+    holdDeadlineWhileHelperStarts();
     if (nowMs() >= s.jobDeadlineMs) return false;
     pollfd watch = {s.socket, POLLIN, 0};
     return ::poll(&watch, 1, 0) == 0;
@@ -410,7 +451,9 @@ bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
         if (!helperAlive() && !startHelper()) return false;
         if (sendRequest(path, maxSide)) {
             s.jobRunning = true;
+            s.jobLimitMs = limitMs;
             s.jobDeadlineMs = nowMs() + limitMs;
+            holdDeadlineWhileHelperStarts();
             olvlinux::watchDecodeAnswer(s.socket);
             return true;
         }
@@ -430,12 +473,14 @@ void decodeServiceNarrow(uint32_t maxSide) {
 DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {
     ServiceState& s = service();
     if (!s.jobRunning) return DECODE_IDLE;
+    holdDeadlineWhileHelperStarts();
     uint64_t now = nowMs();
     uint64_t left = s.jobDeadlineMs > now ? s.jobDeadlineMs - now : 0;
     pollfd watch = {s.socket, POLLIN, 0};
     int ready = ::poll(&watch, 1, int(left < waitMs ? left : waitMs));
     if (ready < 0 && errno == EINTR) return DECODE_RUNNING;
     if (ready == 0) {
+        holdDeadlineWhileHelperStarts();  // the helper may have been starting all the while
         if (nowMs() < s.jobDeadlineMs) return DECODE_RUNNING;
         reapHelper();  // over the time limit: the helper hangs
         return DECODE_FAILED;
