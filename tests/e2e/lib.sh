@@ -83,11 +83,13 @@ start_viewer() {
   viewer_pid=$!
 }
 
-# Waits (up to 60 s) for a window whose title matches the pattern; sets $wid.
+# Waits (up to 60 s) for a window whose title matches the pattern, other
+# than the window given second (one being replaced, which can stay findable
+# for a moment); sets $wid.
 wait_window() {
   wid=""
   for _ in $(seq 600); do
-    wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+    wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -vx "${2:-none}" | head -n1 || true)
     [ -n "$wid" ] && return 0
     kill -0 "$viewer_pid" 2>/dev/null || break
     sleep 0.1
@@ -157,7 +159,7 @@ current_entry() {
 pixel() {  # x y
   # Without a window, import would wait for a click on one.
   [ -n "${wid:-}" ] || return 0
-  timeout 60 import -silent -window "$wid" -crop "1x1+$1+$2" +repage -depth 8 txt:- 2>/dev/null |
+  timeout 20 import -silent -window "$wid" -crop "1x1+$1+$2" +repage -depth 8 txt:- 2>/dev/null |
     tail -n1 | grep -o '#[0-9A-Fa-f]\{6\}' | head -n1
 }
 

@@ -13,15 +13,17 @@ screen_size() { xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p'; }
 start_display 1024x768
 start_viewer "$work/pics/$second"
 wait_window "Olvistra - "
+old=$wid
 press f
-wait_window "^Olvistra$"
+wait_window "^Olvistra$" "$old"
 expect_eq "full-screen title" "Olvistra" "$(window_title)"
 expect_eq "full-screen size" "1024x768" "$(screen_size)"
 expect_eq "current entry kept" "$work/pics/$second" "$(current_entry)"
 colour=$([ "$second" == alpha.png ] && echo "#FF0000" || echo "#0000FF")
 expect_pixel "current entry drawn again" 512 384 "$colour"
+old=$wid
 press f
-wait_window "^Olvistra$"
+wait_window "^Olvistra$" "$old"
 expect_eq "title after second F" "Olvistra" "$(window_title)"
 expect_pixel "drawn again after second F" 512 384 "$colour"
 expect_eq "no question on a capable display" 0 "$(count_lines 'Use Windowed Mode Instead?')"
@@ -33,8 +35,9 @@ kill "$xvfb_pid"; xvfb_pid=""
 start_display 1280x1024
 start_viewer "$work/pics"
 wait_window "Olvistra - "
+old=$wid
 press f
-wait_window "^Olvistra$"
+wait_window "^Olvistra$" "$old"
 expect_eq "question asked" 1 "$(count_lines 'message box "Olvistra": The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?')"
 expect_eq "windowed after Yes" "1024x768" "$(screen_size)"
 press Escape
