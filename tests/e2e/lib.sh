@@ -4,6 +4,11 @@ set -uo pipefail
 
 : "${OLVISTRA_BIN:?OLVISTRA_BIN names the viewer binary}"
 export LIBGL_ALWAYS_SOFTWARE=1
+# No session bus here: without an address libdbus (reached through SDL's
+# video start) forks a launcher, and in the sanitizer build a child forked
+# while another thread holds the allocator's lock never gets further, so
+# the viewer would wait for it forever. An address that fails at once.
+export DBUS_SESSION_BUS_ADDRESS="${DBUS_SESSION_BUS_ADDRESS:-unix:path=/nonexistent/olvistra-test-bus}"
 export OLVISTRA_DIALOG_ANSWER="${OLVISTRA_DIALOG_ANSWER:-yes}"
 # Leaks are checked by the unit tests; here the viewer's children (message
 # boxes, which SDL forks again) must be free to exit as they do.
@@ -111,7 +116,7 @@ wait_exit() {
     fi
     sleep 0.1
   done
-  fail "viewer did not end"
+  fail "viewer did not end (state $(sed -n 's/^State:[[:space:]]*//p' "/proc/$viewer_pid/status" 2>/dev/null); its last words: $(tail -n 3 "$work/stderr" | tr '\n' '|'))"
   return 1
 }
 
