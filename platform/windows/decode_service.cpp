@@ -188,6 +188,11 @@ void answer(const char* path, uint32_t maxSide) {
     }
 }
 
+LONG WINAPI endOnCrash(EXCEPTION_POINTERS*) {
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 // Runs before WinMain in every start of the executable; only a start made
 // by startHelper() carries the marker. MinGW runs constructors last-linked
 // object first, and this file is linked first (cmake/windows.cmake), so the
@@ -201,7 +206,10 @@ __attribute__((constructor)) void decodeHelperEntry() {
     if (std::sscanf(marker, "%llu %llu %llu", &values[0], &values[1], &values[2]) != 3) std::_Exit(0);
     helperPipes = {HANDLE(uintptr_t(values[0])), HANDLE(uintptr_t(values[1])), HANDLE(uintptr_t(values[2]))};
     // A crash ends the helper quietly; the viewer reports the failed decode.
+    // The filter ends it at once also where the error mode is not honoured
+    // (Wine starts its debugger, with a crash window, whatever the mode).
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    SetUnhandledExceptionFilter(endOnCrash);
     startDecoder();
     helperLoop();
 }

@@ -15,6 +15,7 @@
 : "${OLVISTRA_WINDOWS_BUILD:?OLVISTRA_WINDOWS_BUILD names the Windows build folder}"
 
 wine_cleanup() {
+  [ -n "${KEEP:-}" ] && { mkdir -p /tmp/w13/dbg; cp "$work"/*.png "$work"/stderr /tmp/w13/dbg/ 2>/dev/null; import -window root /tmp/w13/dbg/root.png; }
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
@@ -32,8 +33,9 @@ start_wine() {
   command -v wine >/dev/null || skip "wine is not installed (scripts/deps installs it)"
   export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
   export WINEDEBUG="-all,err+all,+msgbox"
-  timeout 300 wine wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; skip "wine cannot make a prefix"; }
+  mkdir -p "$WINEPREFIX"
   wineserver -p
+  timeout 300 wine wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; skip "wine cannot make a prefix"; }
 }
 
 # The Windows name of a path under / (Wine's drive Z:).
