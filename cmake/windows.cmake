@@ -107,6 +107,9 @@ target_link_libraries(olvistra PRIVATE
 install(TARGETS olvistra RUNTIME DESTINATION .)
 if(OLVISTRA_WINDOWS_DEPS_FROM_SOURCE)
   install(FILES ${OLVISTRA_WINDOWS_DLLS} DESTINATION .)
+  install(DIRECTORY "${OLVISTRA_WINDOWS_DEPS_PREFIX}/share/licenses" DESTINATION .)
 endif()
 install(FILES resources/olvistra-windows.reg DESTINATION . RENAME olvistra.reg)
 install(DIRECTORY resources/samples DESTINATION . OPTIONAL)
+
+include(cmake/windows-package.cmake)

@@ -28,16 +28,17 @@ quarters -rotate -90 -strip -quality 100 "jpg:$work/stored.jpg"
 pictures=(a_quarters.png b_quarters.jpg c_quarters.bmp d_photo.jpg)
 # An SGI file (found through its content) whose run-length rows overrun their
 # buffer: DevIL 1.8's reader writes past its heap block and crashes.
-python3 - "$images/e_damaged.psd" <<'EOF'
-import struct, sys
-rows, planes = 8, 4
-row = bytes([0xff]) + b'\x41' * 127 + b'\x00'
-header = struct.pack('>HBBHHHHII', 474, 1, 1, 3, 1, rows, planes, 0, 255).ljust(512, b'\0')
-first = 512 + 8 * rows * planes
-starts = [first + i * len(row) for i in range(rows * planes)]
-tables = struct.pack('>%dI' % len(starts), *starts) + struct.pack('>%dI' % len(starts), *[len(row)] * len(starts))
-open(sys.argv[1], 'wb').write(header + tables + row * len(starts))
-EOF
+be() { local b; for b in "$@"; do printf "\\x$(printf %02x "$b")"; done; }  # bytes, given in decimal
+be32() { be $(($1 >> 24 & 255)) $(($1 >> 16 & 255)) $(($1 >> 8 & 255)) $(($1 & 255)); }
+{
+  rows=32  # 8 rows of 4 channels, each row 1 pixel wide
+  be 1 218 1 1 0 3 0 1 0 8 0 4 0 0 0 0 0 0 0 255  # magic, RLE, 1 byte, 3D, 1 x 8 x 4, 0..255
+  head -c $((512 - 20)) /dev/zero
+  for i in $(seq 0 $((rows - 1))); do be32 $((512 + 8 * rows + 129 * i)); done
+  for i in $(seq $rows); do be32 129; done
+  # Each row: one packet of 127 literal bytes, then the end of the row.
+  for i in $(seq $rows); do be 255; head -c 127 /dev/zero | tr '\0' A; be 0; done
+} >"$images/e_damaged.psd"
 solid_image "$images/f_after.png" 64x48 magenta
 solid_image "$images/g_Ωmega.png" 64x48 cyan
 

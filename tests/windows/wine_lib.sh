@@ -15,7 +15,6 @@
 : "${OLVISTRA_WINDOWS_BUILD:?OLVISTRA_WINDOWS_BUILD names the Windows build folder}"
 
 wine_cleanup() {
-  [ -n "${KEEP:-}" ] && { mkdir -p /tmp/w13/dbg; cp "$work"/*.png "$work"/stderr /tmp/w13/dbg/ 2>/dev/null; import -window root /tmp/w13/dbg/root.png; }
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
