@@ -34,6 +34,7 @@ add_custom_command(
 
 file(GLOB PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/linux/*.cpp)
 list(REMOVE_ITEM PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/linux/entry.cpp)
+list(APPEND PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/exif_orientation.cpp)
 
 add_library(olvistra_core STATIC ${APP_SOURCES} ${DECODER_LIBRARY_SOURCES} ${PLATFORM_SOURCES} ${ICON_SOURCE})
 target_include_directories(olvistra_core PUBLIC ${CMAKE_SOURCE_DIR} ${IL_INCLUDE_DIR})

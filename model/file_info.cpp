@@ -15,6 +15,31 @@
 #include <IL/il.h>
 #include <IL/ilut.h>
 
+// GL 1.2's edge clamp. Windows' GL headers stop at 1.1, but its drivers
+// take the value.
+#ifndef GL_CLAMP_TO_EDGE
+#define GL_CLAMP_TO_EDGE 0x812F
+#endif
+
+namespace {
+
+// ILUT makes textures that repeat, so linear filtering mixes a picture's
+// outermost texels with the opposite edge's (a faint line of the far side's
+// colour). Clamped to the edge they mix with themselves. A GL that knows no
+// edge clamp (Windows' own GL 1.1 renderer) gets GL_CLAMP, which mixes with
+// the black border, as black as the background around the picture.
+void clampBoundTextureToEdge() {
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    if (glGetError() == GL_NO_ERROR) return;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+}
+
+}  // namespace
+
 
 FileInfo::FileInfo(std::string path) : path(std::move(path)), loaded(false) {}
 
@@ -101,6 +126,7 @@ void FileInfoImg::load() {
         if (made != 0) glDeleteTextures(1, &made);
         return;
     }
+    clampBoundTextureToEdge();
     texture = made;
     textureGeneration = currentGLContextGeneration;
     width = decodedWidth;

@@ -199,6 +199,26 @@ TEST_F(RenderScene, ImageTopRowIsAtTheTopAndLeftColumnAtTheLeft) {
     }
 }
 
+// Linear filtering at the quad's edges must not reach round to the opposite
+// edge of the picture: every outermost pixel has its own quadrant's colour.
+TEST_F(RenderScene, EdgePixelsKeepTheirOwnColourNotTheOppositeEdges) {
+    writeQuadrantBmp(dir.path() + "quarters.bmp", 64, 64, quadrants);
+    listDirectory(dir.path());
+    Frame frame = show(dir.path() + "quarters.bmp");
+    Box box = frame.extent();
+    ASSERT_TRUE(box.any) << "nothing drawn";
+    int lowX = box.minX + int(box.width() / 4), highX = box.maxX - int(box.width() / 4);
+    int lowY = box.minY + int(box.height() / 4), highY = box.maxY - int(box.height() / 4);
+    EXPECT_TRUE(near(frame.at(box.minX, highY), rgbOf(quadrants.topLeft))) << "left edge, top half";
+    EXPECT_TRUE(near(frame.at(box.minX, lowY), rgbOf(quadrants.bottomLeft))) << "left edge, bottom half";
+    EXPECT_TRUE(near(frame.at(box.maxX, highY), rgbOf(quadrants.topRight))) << "right edge, top half";
+    EXPECT_TRUE(near(frame.at(box.maxX, lowY), rgbOf(quadrants.bottomRight))) << "right edge, bottom half";
+    EXPECT_TRUE(near(frame.at(lowX, box.maxY), rgbOf(quadrants.topLeft))) << "top edge, left half";
+    EXPECT_TRUE(near(frame.at(highX, box.maxY), rgbOf(quadrants.topRight))) << "top edge, right half";
+    EXPECT_TRUE(near(frame.at(lowX, box.minY), rgbOf(quadrants.bottomLeft))) << "bottom edge, left half";
+    EXPECT_TRUE(near(frame.at(highX, box.minY), rgbOf(quadrants.bottomRight))) << "bottom edge, right half";
+}
+
 TEST_F(RenderScene, DirectoryMarkerIsBlueWithItsTopRightCornerPulledIn) {
     dir.makeDir("pictures");  // names under 5 bytes are not listed
     writeTestImage(dir.path() + "after.bmp", "bmp", 32, 32, amber);

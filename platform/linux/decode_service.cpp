@@ -44,7 +44,7 @@
 #include <string>
 
 #include "platform/linux/decode_sandbox.h"
-#include "platform/linux/exif_orientation.h"
+#include "platform/exif_orientation.h"
 #include "platform/linux/layer_state.h"
 #include "platform/decode_wire.h"
 #include "platform/testing.h"

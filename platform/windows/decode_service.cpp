@@ -20,9 +20,10 @@
 // is taken the moment it is written and a helper that dies is noticed at
 // once; the answer must then lie complete in the pipe.
 //
-// Orientation is not read on Windows: the pixels are returned as stored. A
-// picture larger than textureSideCap is shrunk in the helper, and the header
-// gives both the pixels' size and the picture's.
+// A JPEG's pixels are turned upright by its EXIF Orientation tag in the
+// helper (exif_orientation.h), and the header gives the upright size. A
+// picture larger than textureSideCap is shrunk in the same step, and the
+// header gives both the pixels' size and the picture's.
 //
 // The helper runs in a job object that caps its memory at 2 GiB, ends it on
 // an unhandled exception without an error report, and kills it when the
@@ -36,9 +37,11 @@
 #include <string>
 
 #include "platform/decode_wire.h"
+#include "platform/exif_orientation.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
 #include "util/downscale.h"
+#include "util/orientation.h"
 
 namespace {
 
@@ -134,7 +137,7 @@ uint32_t narrowedSide(uint32_t maxSide) {
 
 // A file mapping holding the decoded pixels, or null. The helper's writable
 // view is gone before the mapping leaves it.
-HANDLE pixelMapping(uint64_t size, uint32_t width, uint32_t height) {
+HANDLE pixelMapping(uint64_t size, int orientation, uint32_t width, uint32_t height) {
     HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, DWORD(size >> 32),
                                         DWORD(size & 0xFFFFFFFFu), nullptr);
     if (!mapping) return nullptr;
@@ -143,7 +146,7 @@ HANDLE pixelMapping(uint64_t size, uint32_t width, uint32_t height) {
         CloseHandle(mapping);
         return nullptr;
     }
-    copyDecodedRgba(static_cast<unsigned char*>(target), 1, width, height);
+    copyDecodedRgba(static_cast<unsigned char*>(target), orientation, width, height);
     UnmapViewOfFile(target);
     return mapping;
 }
@@ -152,12 +155,14 @@ void answer(const char* path, uint32_t maxSide) {
     ResultHeader result = {};
     uint32_t width = 0, height = 0;
     if (decodeToRgba(path, &width, &height)) {
-        result.pictureWidth = width;
-        result.pictureHeight = height;
+        int orientation = jpegOrientation(path);
+        bool swapped = orientationSwapsSides(orientation);
+        result.pictureWidth = swapped ? height : width;
+        result.pictureHeight = swapped ? width : height;
         maxSide = narrowedSide(maxSide);
-        cappedSize(width, height, pixelSideCap(maxSide), &result.width, &result.height);
+        cappedSize(result.pictureWidth, result.pictureHeight, pixelSideCap(maxSide), &result.width, &result.height);
         result.byteCount = uint64_t(result.width) * result.height * 4;
-        HANDLE mapping = pixelMapping(result.byteCount, result.width, result.height);
+        HANDLE mapping = pixelMapping(result.byteCount, orientation, result.width, result.height);
         // Not closed here: the viewer takes it over with DUPLICATE_CLOSE_SOURCE.
         result.mapping = uint64_t(uintptr_t(mapping));
         result.ok = mapping ? 1 : 0;
@@ -183,6 +188,11 @@ void answer(const char* path, uint32_t maxSide) {
     }
 }
 
+LONG WINAPI endOnCrash(EXCEPTION_POINTERS*) {
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 // Runs before WinMain in every start of the executable; only a start made
 // by startHelper() carries the marker. MinGW runs constructors last-linked
 // object first, and this file is linked first (cmake/windows.cmake), so the
@@ -196,7 +206,10 @@ __attribute__((constructor)) void decodeHelperEntry() {
     if (std::sscanf(marker, "%llu %llu %llu", &values[0], &values[1], &values[2]) != 3) std::_Exit(0);
     helperPipes = {HANDLE(uintptr_t(values[0])), HANDLE(uintptr_t(values[1])), HANDLE(uintptr_t(values[2]))};
     // A crash ends the helper quietly; the viewer reports the failed decode.
+    // The filter ends it at once also where the error mode is not honoured
+    // (Wine starts its debugger, with a crash window, whatever the mode).
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    SetUnhandledExceptionFilter(endOnCrash);
     startDecoder();
     helperLoop();
 }

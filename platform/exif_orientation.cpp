@@ -1,4 +1,4 @@
-#include "platform/linux/exif_orientation.h"
+#include "platform/exif_orientation.h"
 
 #include <libexif/exif-data.h>
 #include <libexif/exif-loader.h>
