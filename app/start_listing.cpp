@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <new>
-#include <thread>
 
 #include "app/entry_errors.h"
 #include "model/file_info.h"
@@ -14,8 +13,11 @@
 
 namespace {
 
+// The listing thread is a POSIX thread: the Windows toolchain's C++ library
+// has no std::thread.
 struct Listing {
-    std::thread thread;
+    pthread_t thread{};
+    bool running = false;  // started and not joined yet
     std::atomic<bool> done{false};
     std::string startPath;
     FileList* list = nullptr;  // written by the thread, read after join
@@ -26,7 +28,8 @@ Listing listing;
 
 // Runs on the listing thread: touches nothing but the new list and the
 // listing's own fields until `done` is set.
-void makeList(const std::string& startPath) {
+void* makeList(void*) {
+    const std::string& startPath = listing.startPath;
     try {
         FileList* list = nullptr;
         if (fileOpensForReading(startPath.c_str())) {
@@ -48,6 +51,12 @@ void makeList(const std::string& startPath) {
     }
     listing.done = true;
     wakeMessageWait();
+    return nullptr;
+}
+
+void joinListing() {
+    pthread_join(listing.thread, nullptr);
+    listing.running = false;
 }
 
 // Moves the entry shown ahead into the whole list, in place of the entry
@@ -79,7 +88,9 @@ std::string startFolderOf(const std::string& startPath) {
 
 void startListing(const std::string& startPath) {
     listing.startPath = startPath;
-    listing.thread = std::thread(makeList, startPath);
+    listing.done = false;
+    listing.running = pthread_create(&listing.thread, nullptr, makeList, nullptr) == 0;
+    if (!listing.running) makeList(nullptr);  // no thread: list here, as before
 }
 
 bool showFirstPictureAhead(const std::string& firstPicture) {
@@ -92,18 +103,19 @@ bool showFirstPictureAhead(const std::string& firstPicture) {
     return true;
 }
 
-bool listingPending() { return listing.thread.joinable(); }
+bool listingPending() { return listing.running || listing.list || !listing.error.empty(); }
 
 bool listingDone() { return listing.done; }
 
 bool installListing() {
-    if (!listing.thread.joinable()) return true;
-    {
+    if (!listingPending()) return true;
+    if (listing.running) {
         trace::Timer timer(trace::Step::list);  // what the viewer waited for
-        listing.thread.join();
+        joinListing();
     }
     if (!listing.list) {
         std::string text = listing.error + "\n" + listing.startPath;
+        listing.error.clear();
         MessageBoxA(nullptr, text.c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
         return false;
     }
@@ -117,8 +129,8 @@ bool installListing() {
 }
 
 void endListing() {
-    if (!listing.thread.joinable()) return;
-    listing.thread.join();
+    if (listing.running) joinListing();
     delete listing.list;
     listing.list = nullptr;
+    listing.error.clear();
 }
