@@ -53,10 +53,11 @@ bool drawFrame() {
 }
 
 // Advances the decode helper's work when no frame is drawn: collects an
-// answer, starts the next job. A reload carried out here reports its error
-// like a frame's, and the frame after it shows what is left.
+// answer, starts the next job. It runs on every pass, also while the shown
+// entry is unopenable: an answer left uncollected would end every wait at
+// once. A reload carried out here reports its error like a frame's, and the
+// frame after it shows what is left.
 void advanceBetweenFrames() {
-    if (currentEntryUnopenable()) return;
     try {
         advanceDecoding();
     } catch (const std::string& error) {

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <new>
-#include <pthread.h>
 
 #include "app/entry_errors.h"
 #include "model/file_info.h"
@@ -14,12 +13,11 @@
 
 namespace {
 
-// A POSIX thread, as the info boxes use: the Windows toolchain's C++
-// library has no std::thread.
+// The listing thread is a POSIX thread: the Windows toolchain's C++ library
+// has no std::thread.
 struct Listing {
     pthread_t thread{};
-    bool threaded = false;  // a thread runs or ran and is not joined yet
-    bool pending = false;   // started and not installed (or ended) yet
+    bool running = false;  // started and not joined yet
     std::atomic<bool> done{false};
     std::string startPath;
     FileList* list = nullptr;  // written by the thread, read after join
@@ -30,14 +28,8 @@ Listing listing;
 
 // Runs on the listing thread: touches nothing but the new list and the
 // listing's own fields until `done` is set.
-void makeList(const std::string& startPath);
-
-void* listingThread(void*) {
-    makeList(listing.startPath);
-    return nullptr;
-}
-
-void makeList(const std::string& startPath) {
+void* makeList(void*) {
+    const std::string& startPath = listing.startPath;
     try {
         FileList* list = nullptr;
         if (fileOpensForReading(startPath.c_str())) {
@@ -59,6 +51,12 @@ void makeList(const std::string& startPath) {
     }
     listing.done = true;
     wakeMessageWait();
+    return nullptr;
+}
+
+void joinListing() {
+    pthread_join(listing.thread, nullptr);
+    listing.running = false;
 }
 
 // Moves the entry shown ahead into the whole list, in place of the entry
@@ -80,12 +78,6 @@ void takeOverShown(FileList* ahead, FileList* whole) {
     delete shown;
 }
 
-void joinListing() {
-    if (listing.threaded) pthread_join(listing.thread, nullptr);
-    listing.threaded = false;
-    listing.pending = false;
-}
-
 }  // namespace
 
 std::string startFolderOf(const std::string& startPath) {
@@ -96,9 +88,9 @@ std::string startFolderOf(const std::string& startPath) {
 
 void startListing(const std::string& startPath) {
     listing.startPath = startPath;
-    listing.pending = true;
-    listing.threaded = pthread_create(&listing.thread, nullptr, listingThread, nullptr) == 0;
-    if (!listing.threaded) makeList(startPath);  // no thread to be had: list here
+    listing.done = false;
+    listing.running = pthread_create(&listing.thread, nullptr, makeList, nullptr) == 0;
+    if (!listing.running) makeList(nullptr);  // no thread: list here, as before
 }
 
 bool showFirstPictureAhead(const std::string& firstPicture) {
@@ -111,13 +103,13 @@ bool showFirstPictureAhead(const std::string& firstPicture) {
     return true;
 }
 
-bool listingPending() { return listing.pending; }
+bool listingPending() { return listing.running || listing.list || !listing.error.empty(); }
 
 bool listingDone() { return listing.done; }
 
 bool installListing() {
-    if (!listing.pending) return true;
-    {
+    if (!listingPending()) return true;
+    if (listing.running) {
         trace::Timer timer(trace::Step::list);  // what the viewer waited for
         joinListing();
     }
@@ -125,6 +117,7 @@ bool installListing() {
         // The error's own text stays the first line; the system says why.
         std::string reason = pathProblem(listing.startPath.c_str());
         std::string text = listing.error + "\n" + listing.startPath + (reason.empty() ? "" : "\n" + reason);
+        listing.error.clear();
         MessageBoxA(nullptr, text.c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
         return false;
     }
@@ -138,8 +131,8 @@ bool installListing() {
 }
 
 void endListing() {
-    if (!listing.pending) return;
-    joinListing();
+    if (listing.running) joinListing();
     delete listing.list;
     listing.list = nullptr;
+    listing.error.clear();
 }

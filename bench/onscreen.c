@@ -15,8 +15,8 @@
  * median of the N times. With --idle, the viewer's CPU use (with its
  * children) is sampled over that many seconds while the picture stands
  * still. With --hold, the key is held for --hold-s seconds (default 3) with
- * a key press every --repeat-ms ms (default 40, the X server's own repeat is
- * switched off), as auto-repeat sends them: hold_ms is the longest time one
+ * a release and a press every --repeat-ms ms (default 40, the X server's own
+ * repeat is switched off), as auto-repeat sends them: hold_ms is the longest time one
  * picture stayed on screen while the key was held, release_ms the time from
  * the release to the last new picture (0 when it was already there).
  *
@@ -223,7 +223,10 @@ static double key_series(Display* d, pid_t child, const char* key, int count, do
         double t0 = now_ms();
         press(d, w, cx, cy, key);
         double t1 = wait_picture(d, child, t0 + timeout_s * 1e3, shown, shown, &seen_in);
-        if (t1 < 0) break;
+        if (t1 < 0) {
+            fprintf(stderr, "onscreen: key %d of %d: no new picture\n", i + 1, count);
+            break;
+        }
         times[taken++] = t1 - t0;
         double next = t0 + gap_ms;
         if (now_ms() < next) sleep_ms(next - now_ms());
@@ -247,6 +250,10 @@ static void hold_key(Display* d, const char* key, double hold_s, double repeat_m
     double changed = start, longest = 0;
     while (now_ms() < end) {
         if (now_ms() >= next_press) {
+            /* The server drops a second press of a key that is down, so each
+             * repeat is sent as X's own auto-repeat sends it: a release and
+             * a press. */
+            if (next_press > start) XTestFakeKeyEvent(d, code, False, CurrentTime);
             XTestFakeKeyEvent(d, code, True, CurrentTime);
             XFlush(d);
             next_press += repeat_ms;

@@ -8,8 +8,9 @@
 //
 //   olvistra: trace <path>: decoded ahead
 //
-// list is the time spent building the file list (reported with the first
-// entry shown after it, 0 afterwards); decode is the image decode (for a
+// list is the time the viewer waited for the file list, which is made on a
+// thread of its own (reported with the first entry shown after it, 0
+// afterwards); decode is the image decode (for a
 // picture decoded ahead by the helper, only what was still waited for); upload is
 // the rest of the entry's load (scaling, texture creation); present is the
 // rest of that frame (drawing and the buffer swap).
