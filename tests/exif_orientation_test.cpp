@@ -95,8 +95,7 @@ Decoded decodeThroughHelper(const std::string& path) {
     Decoded result;
     EXPECT_TRUE(decodeServiceSubmit(path.c_str()));
     DecodedImage image;
-    DecodeJobState state = DECODE_RUNNING;
-    while (state == DECODE_RUNNING) state = decodeServicePoll(100, &image);
+    DecodeJobState state = finishDecoding(&image);
     if (state != DECODE_DONE) return result;
     result.ok = true;
     result.width = image.width;

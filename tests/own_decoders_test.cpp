@@ -15,6 +15,7 @@
 #include <jpeglib.h>
 
 #include "platform/win32.h"
+#include "support/decode_waits.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
 
@@ -39,8 +40,7 @@ Shown decodeInHelper(const std::string& path) {
     Shown shown;
     EXPECT_TRUE(decodeServiceSubmit(path.c_str()));
     DecodedImage image;
-    DecodeJobState state = DECODE_RUNNING;
-    while (state == DECODE_RUNNING) state = decodeServicePoll(100, &image);
+    DecodeJobState state = finishDecoding(&image);
     if (state != DECODE_DONE) return shown;
     shown.ok = true;
     shown.width = image.pictureWidth;
