@@ -79,40 +79,15 @@ std::string quadrantJpeg(const TempDir& dir) {
     return bytes;
 }
 
-struct Decoded {
-    bool ok = false;
-    uint32_t width = 0, height = 0;
-    std::vector<unsigned char> pixels;  // bottom row first
-
-    // The colour at (x, y) counted from the top-left of the picture as shown.
-    Rgb at(uint32_t x, uint32_t y) const {
-        const unsigned char* p = &pixels[(size_t(height - 1 - y) * width + x) * 4];
-        return {p[0], p[1], p[2]};
-    }
-};
-
-Decoded decodeThroughHelper(const std::string& path) {
-    Decoded result;
-    EXPECT_TRUE(decodeServiceSubmit(path.c_str()));
-    DecodedImage image;
-    DecodeJobState state = finishDecoding(&image);
-    if (state != DECODE_DONE) return result;
-    result.ok = true;
-    result.width = image.width;
-    result.height = image.height;
-    result.pixels.assign(image.pixels, image.pixels + image.byteCount);
-    releaseDecodedImage(&image);
-    return result;
-}
-
 // Compares the centres of the four quarters of the shown picture with the
 // colours expected at top-left, top-right, bottom-left and bottom-right.
-void expectQuarters(const Decoded& shown, const std::array<Colour, 4>& expected) {
+void expectQuarters(const HelperPicture& shown, const std::array<Colour, 4>& expected) {
     ASSERT_TRUE(shown.ok);
     const uint32_t xs[] = {shown.width / 4, shown.width * 3 / 4};
     const uint32_t ys[] = {shown.height / 4, shown.height * 3 / 4};
     for (int i = 0; i < 4; ++i) {
-        Rgb seen = shown.at(xs[i % 2], ys[i / 2]);
+        std::array<int, 4> at = shown.at(xs[i % 2], ys[i / 2]);
+        Rgb seen = {uint8_t(at[0]), uint8_t(at[1]), uint8_t(at[2])};
         Rgb want = expected[i].rgb;
         bool close = std::abs(seen.r - want.r) < 40 && std::abs(seen.g - want.g) < 40 && std::abs(seen.b - want.b) < 40;
         EXPECT_TRUE(close) << "quarter " << i << " should be " << expected[i].name << ", is " << int(seen.r) << ","
@@ -144,7 +119,7 @@ TEST(ExifOrientation, EachOfTheEightTagsShowsThePictureUpright) {
         SCOPED_TRACE("orientation " + std::to_string(value));
         std::string path = dir.path() + "photo" + std::to_string(value) + (value % 3 ? ".jpg" : ".JPEG");
         writeBytes(path, withExif(jpeg, orientationTiff(value, value % 2 == 0)));
-        Decoded shown = decodeThroughHelper(path);
+        HelperPicture shown = decodeWithHelper(path);
         bool turned = value >= 5;
         EXPECT_EQ(shown.width, turned ? storedHeight : storedWidth);
         EXPECT_EQ(shown.height, turned ? storedWidth : storedHeight);
@@ -174,14 +149,14 @@ TEST(ExifOrientation, DamagedOrUnknownTagsShowThePictureAsStored) {
         SCOPED_TRACE(name);
         std::string path = dir.path() + "damaged" + std::to_string(index++) + ".jpg";
         writeBytes(path, withExif(jpeg, tiff));
-        Decoded shown = decodeThroughHelper(path);
+        HelperPicture shown = decodeWithHelper(path);
         EXPECT_EQ(shown.width, storedWidth);
         EXPECT_EQ(shown.height, storedHeight);
         expectQuarters(shown, asStored);
     }
     // Only JPEG names are read for the tag.
     writeBytes(dir.path() + "photo.png", withExif(jpeg, turned));
-    expectQuarters(decodeThroughHelper(dir.path() + "photo.png"), asStored);
+    expectQuarters(decodeWithHelper(dir.path() + "photo.png"), asStored);
 }
 
 // Every pixel lands somewhere once, and the turns undo each other: a shift

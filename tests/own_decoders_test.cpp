@@ -25,35 +25,10 @@ using Rgba = std::array<int, 4>;
 const uint32_t sampleWidth = 40, sampleHeight = 30;
 const Rgba red = {255, 0, 0, 255}, green = {0, 255, 0, 255}, blue = {0, 0, 255, 255}, white = {255, 255, 255, 255};
 
-struct Shown {
-    bool ok = false;
-    uint32_t width = 0, height = 0;
-    std::vector<unsigned char> pixels;  // bottom row first
-
-    Rgba at(uint32_t x, uint32_t y) const {
-        const unsigned char* p = &pixels[(size_t(height - 1 - y) * width + x) * 4];
-        return {p[0], p[1], p[2], p[3]};
-    }
-};
-
-Shown decodeInHelper(const std::string& path) {
-    Shown shown;
-    EXPECT_TRUE(decodeServiceSubmit(path.c_str()));
-    DecodedImage image;
-    DecodeJobState state = finishDecoding(&image);
-    if (state != DECODE_DONE) return shown;
-    shown.ok = true;
-    shown.width = image.pictureWidth;
-    shown.height = image.pictureHeight;
-    shown.pixels.assign(image.pixels, image.pixels + image.byteCount);
-    releaseDecodedImage(&image);
-    return shown;
-}
-
-void expectPicture(const Shown& shown, uint32_t width, uint32_t height, const std::array<Rgba, 4>& quarters, int tolerance) {
+void expectPicture(const HelperPicture& shown, uint32_t width, uint32_t height, const std::array<Rgba, 4>& quarters, int tolerance) {
     ASSERT_TRUE(shown.ok);
-    ASSERT_EQ(shown.width, width);
-    ASSERT_EQ(shown.height, height);
+    ASSERT_EQ(shown.pictureWidth, width);
+    ASSERT_EQ(shown.pictureHeight, height);
     for (int i = 0; i < 4; ++i) {
         Rgba seen = shown.at(i % 2 ? width * 3 / 4 : width / 4, i / 2 ? height * 3 / 4 : height / 4);
         for (int c = 0; c < 4; ++c)
@@ -154,7 +129,7 @@ TEST(OwnDecoders, EveryListedFormatShowsItsQuartersAtItsSize) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        expectPicture(decodeInHelper(samples + c.name), sampleWidth, sampleHeight, c.expected, c.tolerance);
+        expectPicture(decodeWithHelper(samples + c.name), sampleWidth, sampleHeight, c.expected, c.tolerance);
     }
     decodeServiceStop();
 }
@@ -173,7 +148,7 @@ TEST(OwnDecoders, FourChannelJpegsAreReadByTheirAdobeMarker) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         writeFourChannelJpeg(dir.path() + c.name, c.stored, c.adobe, ink);
-        expectPicture(decodeInHelper(dir.path() + c.name), 32, 16, {expected, expected, expected, expected}, 3);
+        expectPicture(decodeWithHelper(dir.path() + c.name), 32, 16, {expected, expected, expected, expected}, 3);
     }
     decodeServiceStop();
 }
@@ -205,17 +180,17 @@ TEST(OwnDecoders, DamagedFilesFailOrShowTheFilesOwnSize) {
                     bytes[from + random() % (bytes.size() - from)] = char(random());
             }
             writeBytes(damagedPath, bytes);
-            Shown result = decodeInHelper(damagedPath);
+            HelperPicture result = decodeWithHelper(damagedPath);
             if (kind == 0) {
                 EXPECT_FALSE(result.ok) << "cut to " << bytes.size() << " bytes";
             } else if (kind == 1 && result.ok) {
-                EXPECT_TRUE(result.width == sampleWidth && result.height == sampleHeight);
+                EXPECT_TRUE(result.pictureWidth == sampleWidth && result.pictureHeight == sampleHeight);
             }
             if (result.ok) ++shown;
         }
         RecordProperty(std::string("shown_") + name, shown);
-        Shown after = decodeInHelper(samples + name);
-        EXPECT_TRUE(after.ok && after.width == sampleWidth && after.height == sampleHeight);
+        HelperPicture after = decodeWithHelper(samples + name);
+        EXPECT_TRUE(after.ok && after.pictureWidth == sampleWidth && after.pictureHeight == sampleHeight);
     }
     decodeServiceStop();
 }

@@ -22,13 +22,11 @@ weston --backend=x11-backend.so --width=1200 --height=960 --socket=olvistra-e2e 
   >"$work/weston.log" 2>&1 &
 weston_pid=$!
 # Ready once its socket is there and its output window, which takes the keys.
+weston_ready() {
+  [ -S "$XDG_RUNTIME_DIR/olvistra-e2e" ] && wid=$(xdotool search --class "Weston Compositor" 2>/dev/null | head -n1) && [ -n "$wid" ]
+}
 wid=""
-for _ in $(seq 300); do
-  [ -S "$XDG_RUNTIME_DIR/olvistra-e2e" ] && wid=$(xdotool search --class "Weston Compositor" 2>/dev/null | head -n1)
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
-[ -n "$wid" ] || fail "weston did not start: $(tail -n 3 "$work/weston.log" | tr '\n' '|')"
+wait_for 30 weston_ready || fail "weston did not start: $(tail -n 3 "$work/weston.log" | tr '\n' '|')"
 
 make_registry
 # Two pictures: the one listed first red and blue, the other green. The names
@@ -75,8 +73,7 @@ wait_box() {  # description #RRGGBB W H
 }
 
 expected_title="Olvistra - $work/pics/$first"
-for _ in $(seq 400); do grep -qF "set_title(\"$expected_title\")" "$work/stderr" && break; sleep 0.1; done
-grep -qF "set_title(\"$expected_title\")" "$work/stderr" && pass ||
+wait_for 40 grep -qF "set_title(\"$expected_title\")" "$work/stderr" && pass ||
   fail "the compositor was not given the title [$expected_title]; viewer said: $(tail -n 3 "$work/stderr" | tr '\n' '|')"
 
 # The application id names the desktop entry, whose icon the desktop shows.

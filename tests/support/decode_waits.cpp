@@ -8,6 +8,8 @@
 #include "model/file_list.h"
 #include "platform/testing.h"
 
+#include <gtest/gtest.h>
+
 namespace {
 
 const auto deadline = std::chrono::seconds(60);
@@ -45,4 +47,24 @@ bool helperGone(long id) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return false;
+}
+
+std::array<int, 4> HelperPicture::at(uint32_t x, uint32_t y) const {
+    const unsigned char* p = &pixels[(size_t(height - 1 - y) * width + x) * 4];
+    return {p[0], p[1], p[2], p[3]};
+}
+
+HelperPicture decodeWithHelper(const std::string& path) {
+    HelperPicture picture;
+    EXPECT_TRUE(decodeServiceSubmit(path.c_str()));
+    DecodedImage image;
+    if (finishDecoding(&image) != DECODE_DONE) return picture;
+    picture.ok = true;
+    picture.width = image.width;
+    picture.height = image.height;
+    picture.pictureWidth = image.pictureWidth;
+    picture.pictureHeight = image.pictureHeight;
+    picture.pixels.assign(image.pixels, image.pixels + image.byteCount);
+    releaseDecodedImage(&image);
+    return picture;
 }

@@ -3,7 +3,10 @@
 // busy machine only makes a test slower.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/win32.h"
 
@@ -17,3 +20,17 @@ DecodeJobState finishDecoding(DecodedImage* image);
 
 // Waits until the helper that had this id has ended and the service noticed.
 bool helperGone(long id);
+
+// A picture decoded by the helper, copied out of its buffer.
+struct HelperPicture {
+    bool ok = false;
+    uint32_t width = 0, height = 0;                // the pixels handed back
+    uint32_t pictureWidth = 0, pictureHeight = 0;  // the file's own size
+    std::vector<unsigned char> pixels;             // bottom row first
+
+    // The RGBA colour at (x, y) counted from the top-left of the picture as shown.
+    std::array<int, 4> at(uint32_t x, uint32_t y) const;
+};
+
+// Decodes the file in the helper and waits for the outcome.
+HelperPicture decodeWithHelper(const std::string& path);
