@@ -8,17 +8,19 @@
  * "On screen" means the 9x9 block around the centre of the viewer's largest
  * mapped top-level window averages to a bright colour (some channel >= 120):
  * the bench's pictures are all bright, and every viewer's background is dark.
- * With --key, once the first picture shows, the key is pressed through XTest
- * and the time until the centre shows a clearly different bright colour is
- * measured. With --keys N the key is pressed N times, one press every --gap
- * ms (or at once when the picture came later than that), and key_ms is the
- * median of the N times. With --idle, the viewer's CPU use (with its
- * children) is sampled over that many seconds while the picture stands
- * still. With --hold, the key is held for --hold-s seconds (default 3) with
- * a release and a press every --repeat-ms ms (default 40, the X server's own
- * repeat is switched off), as auto-repeat sends them: hold_ms is the longest time one
- * picture stayed on screen while the key was held, release_ms the time from
- * the release to the last new picture (0 when it was already there).
+ * With --key, once the first picture shows, the viewer's window is given the
+ * keyboard once (a focus change wakes a viewer, so it never comes with a key)
+ * and the key is pressed through XTest; the time until the centre shows a
+ * clearly different bright colour is measured. With --keys N the key is
+ * pressed N times, one press every --gap ms (or at once when the picture came
+ * later than that), and key_ms is the median of the N times. With --idle, the
+ * viewer's CPU use (with its children) is sampled over that many seconds while
+ * the picture stands still. With --hold, the key is held for --hold-s seconds
+ * (default 3) with a release and a press every --repeat-ms ms (default 40, the
+ * X server's own repeat is switched off), as auto-repeat sends them: hold_ms
+ * is the longest time one picture stayed on screen while the key was held,
+ * release_ms the time from the release to the last new picture (0 when it was
+ * already there).
  *
  * Prints "first_ms=.. key_ms=.. idle_pct=.. hwm_kb=.. hold_ms=.. release_ms=.."
  * on one line; a figure that could not be taken is "-". The exit status is 0
@@ -196,9 +198,16 @@ static void focus(Display* d, Window w, int cx, int cy) {
     XSetInputFocus(d, w, RevertToPointerRoot, CurrentTime);
 }
 
-static void press(Display* d, Window w, int cx, int cy, const char* keysym) {
-    KeyCode code = XKeysymToKeycode(d, XStringToKeysym(keysym));
+/* Gives the viewer's window the keyboard once, before a series of keys: a
+ * focus change wakes a viewer's loop, so it must not come with each key. */
+static void focus_for_keys(Display* d, Window w, int cx, int cy) {
     focus(d, w, cx, cy);
+    XSync(d, False);
+    sleep_ms(100);
+}
+
+static void press(Display* d, const char* keysym) {
+    KeyCode code = XKeysymToKeycode(d, XStringToKeysym(keysym));
     XTestFakeKeyEvent(d, code, True, CurrentTime);
     XTestFakeKeyEvent(d, code, False, CurrentTime);
     XFlush(d);
@@ -216,12 +225,15 @@ static double key_series(Display* d, pid_t child, const char* key, int count, do
     double times[256];
     int taken = 0;
     if (count > 256) count = 256;
+    int fx, fy;
+    Window fw = viewer_window(d, &fx, &fy);
+    if (fw) focus_for_keys(d, fw, fx, fy);
     for (int i = 0; i < count; ++i) {
         int cx, cy;
         Window w = viewer_window(d, &cx, &cy), seen_in;
         if (!w) break;
         double t0 = now_ms();
-        press(d, w, cx, cy, key);
+        press(d, key);
         double t1 = wait_picture(d, child, t0 + timeout_s * 1e3, shown, shown, &seen_in);
         if (t1 < 0) {
             fprintf(stderr, "onscreen: key %d of %d: no new picture\n", i + 1, count);
@@ -351,8 +363,9 @@ int main(int argc, char** argv) {
             key_ms = key_series(d, child, key, keys, gap_ms, timeout_s, &next);
         } else if (key) {
             Window kw = viewer_window(d, &cx, &cy);
+            if (kw) focus_for_keys(d, kw, cx, cy);
             double t0 = now_ms();
-            press(d, kw, cx, cy, key);
+            press(d, key);
             double t1 = wait_picture(d, child, t0 + timeout_s * 1e3, &first, &next, &w);
             if (t1 >= 0) key_ms = t1 - t0;
         }
