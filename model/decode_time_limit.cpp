@@ -1,11 +1,11 @@
 #include "model/decode_time_limit.h"
 
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "model/devil_load.h"
 #include "platform/win32.h"
+#include "util/byte_reader.h"
 #include "util/text.h"
 
 namespace {
@@ -28,70 +28,31 @@ const char pngSignature[] = "\x89PNG\r\n\x1a\n";
 // even three bytes for each of them.
 const uint64_t largestDecodablePixels = devilMaxAllocation / 3;
 
-class Head {
-public:
-    explicit Head(const std::string& bytes) : bytes(bytes) {}
-    bool has(size_t offset, size_t n) const { return offset <= bytes.size() && n <= bytes.size() - offset; }
-    bool startsWith(size_t offset, const char* tag, size_t n) const {
-        return has(offset, n) && std::memcmp(bytes.data() + offset, tag, n) == 0;
-    }
-    uint32_t le(size_t offset, int width) const {
-        uint32_t value = 0;
-        for (int i = width - 1; i >= 0; --i) value = value << 8 | byte(offset + size_t(i));
-        return value;
-    }
-    uint32_t be(size_t offset, int width) const {
-        uint32_t value = 0;
-        for (int i = 0; i < width; ++i) value = value << 8 | byte(offset + size_t(i));
-        return value;
-    }
-    size_t find(const char* tag, size_t n) const {
-        std::string::size_type at = bytes.find(std::string(tag, n));
-        return at == std::string::npos ? 0 : at;
-    }
-    size_t size() const { return bytes.size(); }
-
-private:
-    uint32_t byte(size_t offset) const { return offset < bytes.size() ? uint8_t(bytes[offset]) : 0; }
-    const std::string& bytes;
-};
+// The offset of the n-byte tag in the head, 0 when it is not there.
+size_t find(const std::string& head, const char* tag, size_t n) {
+    std::string::size_type at = head.find(std::string(tag, n));
+    return at == std::string::npos ? 0 : at;
+}
 
 uint64_t area(uint64_t width, uint64_t height) { return width * height; }
 
-// The frame header (SOFn) after the segments that precede it.
-uint64_t jpegPixels(const Head& head) {
-    size_t offset = 2;
-    while (head.has(offset, 4)) {
-        if (head.be(offset, 1) != 0xFF) return 0;
-        uint32_t marker = head.be(offset + 1, 1);
-        if (marker == 0xFF) {  // fill byte
-            ++offset;
-            continue;
-        }
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length
-            offset += 2;
-            continue;
-        }
-        bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame) return head.has(offset, 9) ? area(head.be(offset + 7, 2), head.be(offset + 5, 2)) : 0;
-        if (marker == 0xDA || marker == 0xD9) return 0;  // scan or end before any frame
-        offset += 2 + head.be(offset + 2, 2);
-    }
-    return 0;
+uint64_t jpegPixels(ByteReader& head) {
+    uint64_t frame = jpegFrameHeaderOffset(head);
+    return frame && head.holds(frame, 9) ? area(head.be(frame + 7, 2), head.be(frame + 5, 2)) : 0;
 }
 
-uint64_t jpeg2000Pixels(const Head& head) {
-    if (head.startsWith(0, "\xFF\x4F\xFF\x51", 4)) {
+uint64_t jpeg2000Pixels(ByteReader& head, const std::string& bytes) {
+    if (head.tagIs(0, "\xFF\x4F\xFF\x51", 4)) {
         uint64_t width = head.be(8, 4), height = head.be(12, 4), left = head.be(16, 4), top = head.be(20, 4);
         return width > left && height > top ? area(width - left, height - top) : 0;
     }
-    size_t header = head.find("ihdr", 4);
+    size_t header = find(bytes, "ihdr", 4);
     return header ? area(head.be(header + 8, 4), head.be(header + 4, 4)) : 0;
 }
 
-uint64_t exrPixels(const Head& head) {
+uint64_t exrPixels(ByteReader& head, const std::string& bytes) {
     const char tag[] = "dataWindow\0box2i\0";
-    size_t at = head.find(tag, sizeof tag - 1);
+    size_t at = find(bytes, tag, sizeof tag - 1);
     if (!at) return 0;
     size_t box = at + sizeof tag - 1 + 4;
     int64_t xMin = int32_t(head.le(box, 4)), yMin = int32_t(head.le(box + 4, 4));
@@ -100,15 +61,15 @@ uint64_t exrPixels(const Head& head) {
 }
 
 // The first page's PCX header.
-uint64_t dcxPixels(const Head& head) {
+uint64_t dcxPixels(ByteReader& head) {
     size_t page = head.le(4, 4);
-    if (!head.has(page, 12)) return 0;
+    if (!head.holds(page, 12)) return 0;
     uint32_t left = head.le(page + 4, 2), top = head.le(page + 6, 2);
     uint32_t right = head.le(page + 8, 2), bottom = head.le(page + 10, 2);
     return right >= left && bottom >= top ? area(right - left + 1, bottom - top + 1) : 0;
 }
 
-uint64_t bmpPixels(const Head& head) {
+uint64_t bmpPixels(ByteReader& head) {
     if (head.le(14, 4) == 12) return area(head.le(18, 2), head.le(20, 2));
     int64_t width = int32_t(head.le(18, 4)), height = int32_t(head.le(22, 4));
     return area(uint64_t(width < 0 ? -width : width), uint64_t(height < 0 ? -height : height));
@@ -117,20 +78,21 @@ uint64_t bmpPixels(const Head& head) {
 }  // namespace
 
 uint64_t claimedPixelCount(const std::string& bytes, const std::string& extension) {
-    Head head(bytes);
-    if (head.startsWith(0, pngSignature, 8)) return area(head.be(16, 4), head.be(20, 4));
-    if (head.startsWith(0, "\xFF\xD8", 2)) return jpegPixels(head);
-    if (head.startsWith(0, "GIF8", 4)) return area(head.le(6, 2), head.le(8, 2));
-    if (head.startsWith(0, "BM", 2)) return bmpPixels(head);
-    if (head.startsWith(0, "8BPS", 4)) return area(head.be(18, 4), head.be(14, 4));
-    if (head.startsWith(0, "DDS ", 4)) return area(head.le(16, 4), head.le(12, 4));
-    if (head.startsWith(0, "\xFF\x4F\xFF\x51", 4) || head.startsWith(4, "jP  ", 4)) return jpeg2000Pixels(head);
-    if (head.startsWith(0, "\x76\x2F\x31\x01", 4)) return exrPixels(head);
-    if (head.startsWith(0, "\xB1\x68\xDE\x3A", 4)) return dcxPixels(head);
+    ByteSource source(bytes);
+    ByteReader head{source};
+    if (head.tagIs(0, pngSignature, 8)) return area(head.be(16, 4), head.be(20, 4));
+    if (head.tagIs(0, "\xFF\xD8", 2)) return jpegPixels(head);
+    if (head.tagIs(0, "GIF8", 4)) return area(head.le(6, 2), head.le(8, 2));
+    if (head.tagIs(0, "BM", 2)) return bmpPixels(head);
+    if (head.tagIs(0, "8BPS", 4)) return area(head.be(18, 4), head.be(14, 4));
+    if (head.tagIs(0, "DDS ", 4)) return area(head.le(16, 4), head.le(12, 4));
+    if (head.tagIs(0, "\xFF\x4F\xFF\x51", 4) || head.tagIs(4, "jP  ", 4)) return jpeg2000Pixels(head, bytes);
+    if (head.tagIs(0, "\x76\x2F\x31\x01", 4)) return exrPixels(head, bytes);
+    if (head.tagIs(0, "\xB1\x68\xDE\x3A", 4)) return dcxPixels(head);
     std::string type = toLower(extension);
-    if (type == "tga" && head.has(0, 18)) return area(head.le(12, 2), head.le(14, 2));
-    if (type == "cut" && head.has(0, 6)) return area(head.le(0, 2), head.le(2, 2));
-    if (type == "raw" && head.has(0, 14)) return area(head.le(0, 4), head.le(4, 4));
+    if (type == "tga" && head.holds(0, 18)) return area(head.le(12, 2), head.le(14, 2));
+    if (type == "cut" && head.holds(0, 6)) return area(head.le(0, 2), head.le(2, 2));
+    if (type == "raw" && head.holds(0, 14)) return area(head.le(0, 4), head.le(4, 4));
     return 0;
 }
 

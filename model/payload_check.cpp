@@ -1,85 +1,19 @@
 #include "model/payload_check.h"
 
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include <IL/il.h>
 
+#include "util/byte_reader.h"
+
 namespace {
-
-// Random access to a file's bytes (or to bytes in memory) through one
-// window, so that the byte-at-a-time walks below do not cost a read call each.
-class Bytes {
-public:
-    explicit Bytes(const std::string& bytes) : memory(&bytes) { size = bytes.size(); }
-    explicit Bytes(std::FILE* file) : file(file), window(new unsigned char[windowBytes]) {
-        if (std::fseek(file, 0, SEEK_END) == 0) {
-            long end = std::ftell(file);
-            size = end > 0 ? uint64_t(end) : 0;
-        }
-    }
-
-    uint64_t size = 0;
-
-    // Copies n bytes from offset; false when they lie beyond the end.
-    bool read(uint64_t offset, size_t n, unsigned char* out) {
-        if (offset > size || n > size - offset) return false;
-        if (memory) {
-            std::memcpy(out, memory->data() + offset, n);
-            return true;
-        }
-        if (n > windowBytes) return false;
-        if (offset < windowStart || offset + n > windowStart + windowLength) {
-            if (offset > uint64_t(LONG_MAX) || std::fseek(file, long(offset), SEEK_SET) != 0) return false;
-            windowStart = offset;
-            windowLength = std::fread(window.get(), 1, windowBytes, file);
-            if (windowLength < n) return false;
-        }
-        std::memcpy(out, window.get() + (offset - windowStart), n);
-        return true;
-    }
-
-private:
-    static const size_t windowBytes = 64 * 1024;
-    const std::string* memory = nullptr;
-    std::FILE* file = nullptr;
-    std::unique_ptr<unsigned char[]> window;
-    uint64_t windowStart = 0;
-    size_t windowLength = 0;
-};
 
 // a x b, or the largest value when that does not fit: no file holds it.
 uint64_t times(uint64_t a, uint64_t b) { return b != 0 && a > UINT64_MAX / b ? UINT64_MAX : a * b; }
 
-struct Reader {
-    Bytes& bytes;
-    bool ok = true;
-
-    uint32_t le(uint64_t offset, int width) {
-        unsigned char b[4] = {};
-        if (!bytes.read(offset, size_t(width), b)) ok = false;
-        uint32_t value = 0;
-        for (int i = width - 1; i >= 0; --i) value = value << 8 | b[i];
-        return value;
-    }
-    uint32_t be(uint64_t offset, int width) {
-        unsigned char b[4] = {};
-        if (!bytes.read(offset, size_t(width), b)) ok = false;
-        uint32_t value = 0;
-        for (int i = 0; i < width; ++i) value = value << 8 | b[i];
-        return value;
-    }
-    bool holds(uint64_t start, uint64_t length) const { return start <= bytes.size && length <= bytes.size - start; }
-};
-
-bool tagIs(Reader& in, uint64_t offset, const char* tag) {
-    size_t length = std::strlen(tag);
-    unsigned char b[8] = {};
-    return in.bytes.read(offset, length, b) && std::memcmp(b, tag, length) == 0;
-}
+bool tagIs(ByteReader& in, uint64_t offset, const char* tag) { return in.tagIs(offset, tag, std::strlen(tag)); }
 
 // ---- DDS --------------------------------------------------------------------
 
@@ -111,7 +45,7 @@ uint64_t ddsSurfaceBytes(uint32_t width, uint32_t height, uint32_t formatFlags, 
 
 // A size field smaller than the surface makes DevIL read that many bytes
 // and decompress the whole surface from them, past the end of its buffer.
-bool ddsFits(Reader& in) {
+bool ddsFits(ByteReader& in) {
     if (!tagIs(in, 0, "DDS ")) return true;
     uint32_t flags = in.le(8, 4), height = in.le(12, 4), width = in.le(16, 4), linearSize = in.le(20, 4);
     uint32_t formatFlags = in.le(80, 4), code = in.le(84, 4), bitCount = in.le(88, 4);
@@ -126,7 +60,7 @@ bool ddsFits(Reader& in) {
 
 // Rows of an uncompressed bitmap follow its headers, each padded to 4 bytes.
 // Run-length and embedded JPEG/PNG data have no fixed size.
-bool bmpFits(Reader& in) {
+bool bmpFits(ByteReader& in) {
     if (!tagIs(in, 0, "BM")) return true;
     uint32_t headerSize = in.le(14, 4);
     uint64_t width = 0, height = 0, bitCount = 0, compression = 0;
@@ -154,7 +88,7 @@ bool bmpFits(Reader& in) {
 
 // Where the pixels start and how many bytes one takes; false for a header
 // that names no picture type judged here.
-bool tgaLayout(Reader& in, uint64_t* start, uint64_t* pixelBytes, uint64_t* pixels, bool* runLength) {
+bool tgaLayout(ByteReader& in, uint64_t* start, uint64_t* pixelBytes, uint64_t* pixels, bool* runLength) {
     uint32_t idLength = in.le(0, 1), mapType = in.le(1, 1), imageType = in.le(2, 1);
     uint32_t mapLength = in.le(5, 2), mapBits = in.le(7, 1);
     uint32_t width = in.le(12, 2), height = in.le(14, 2), bits = in.le(16, 1);
@@ -171,7 +105,7 @@ bool tgaLayout(Reader& in, uint64_t* start, uint64_t* pixelBytes, uint64_t* pixe
 
 // Walks the packets (a count byte, then one pixel repeated or that many
 // literal pixels) until every pixel is accounted for.
-bool tgaRunsFit(Reader& in, uint64_t offset, uint64_t pixelBytes, uint64_t pixels) {
+bool tgaRunsFit(ByteReader& in, uint64_t offset, uint64_t pixelBytes, uint64_t pixels) {
     uint64_t counted = 0;
     while (counted < pixels) {
         uint32_t packet = in.le(offset, 1);
@@ -185,7 +119,7 @@ bool tgaRunsFit(Reader& in, uint64_t offset, uint64_t pixelBytes, uint64_t pixel
 }
 
 // Targa has no signature; it is judged when its decoder is chosen.
-bool tgaFits(Reader& in) {
+bool tgaFits(ByteReader& in) {
     uint64_t start = 0, pixelBytes = 0, pixels = 0;
     bool runLength = false;
     if (!tgaLayout(in, &start, &pixelBytes, &pixels, &runLength)) return in.ok;
@@ -198,7 +132,7 @@ bool tgaFits(Reader& in) {
 // The merged picture follows three length-prefixed sections. Plain data
 // holds every channel in full; RLE data starts with a table of each row's
 // packed length, whose sum it must hold.
-bool psdFits(Reader& in) {
+bool psdFits(ByteReader& in) {
     if (!tagIs(in, 0, "8BPS") || in.be(4, 2) != 1) return true;
     uint64_t channels = in.be(12, 2), height = in.be(14, 4), width = in.be(18, 4), depth = in.be(22, 2);
     uint64_t offset = 26;
@@ -222,7 +156,7 @@ bool psdFits(Reader& in) {
 // the count, then the value) or single bytes below 0xC0; the packets must
 // give all of them. A 256-colour picture then has its palette (768 bytes,
 // after a byte 12) or nothing, for grey.
-bool pcxFits(Reader& in) {
+bool pcxFits(ByteReader& in) {
     uint32_t maker = in.le(0, 1), version = in.le(1, 1), encoding = in.le(2, 1), bits = in.le(3, 1);
     uint64_t left = in.le(4, 2), top = in.le(6, 2), right = in.le(8, 2), bottom = in.le(10, 2);
     uint64_t planes = in.le(65, 1), rowBytes = in.le(66, 2);
@@ -247,7 +181,7 @@ bool pcxFits(Reader& in) {
 
 // Width, height and depth (32-bit each), bytes per pixel and per channel,
 // then the samples.
-bool rawFits(Reader& in) {
+bool rawFits(ByteReader& in) {
     uint64_t width = in.le(0, 4), height = in.le(4, 4), depth = in.le(8, 4);
     uint64_t pixelBytes = in.le(12, 1), channelBytes = in.le(13, 1);
     if (!in.ok) return false;
@@ -260,7 +194,7 @@ bool rawFits(Reader& in) {
 // keeping the picture's size; only uncompressed transfer syntaxes are read
 // by the decoder, so the element must hold rows x columns x frames samples.
 // A walk that goes astray gives no verdict: the decoder judges that file.
-bool dicomFits(Reader& in) {
+bool dicomFits(ByteReader& in) {
     if (!tagIs(in, 128, "DICM")) return in.bytes.size >= 132;  // too short for the signature the decoder needs
     bool bigEndian = false;
     uint64_t samples = 1, frames = 1, rows = 0, columns = 0, bits = 0;
@@ -303,8 +237,8 @@ bool dicomFits(Reader& in) {
     return true;
 }
 
-bool judge(PayloadFormat format, Bytes& bytes) {
-    Reader in{bytes};
+bool judge(PayloadFormat format, ByteSource& bytes) {
+    ByteReader in{bytes};
     switch (format) {
         case PayloadFormat::dds: return ddsFits(in);
         case PayloadFormat::bmp: return bmpFits(in);
@@ -324,14 +258,14 @@ bool payloadFits(PayloadFormat format, const std::string& path) {
     if (format == PayloadFormat::other) return true;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return true;  // the decoder reports what it cannot open
-    Bytes bytes(file);
+    ByteSource bytes(file);
     bool fits = judge(format, bytes);
     std::fclose(file);
     return fits;
 }
 
 bool payloadFitsBytes(PayloadFormat format, const std::string& bytes) {
-    Bytes source(bytes);
+    ByteSource source(bytes);
     return judge(format, source);
 }
 
