@@ -69,6 +69,17 @@ void advanceBetweenFrames() {
     }
 }
 
+// A step key held down, repeated by the keyboard while the picture its last
+// step went to is still being decoded. Such a repeat is let go: a step
+// cancels the decode of the picture left behind, so steps coming faster than
+// pictures decode would leave the screen empty until the key is released;
+// this way a held key moves on as fast as pictures reach the screen.
+bool isRepeatAheadOfScreen(const MSG& message) {
+    const LPARAM wasDown = LPARAM(1) << 30;
+    return message.message == WM_KEYDOWN && (message.lParam & wasDown) && keySteps(message.wParam) &&
+           shownPictureAwaited();
+}
+
 // The keys the loop acts on itself. A press counts even when its key-up
 // was queued with it (automation tools and key rollover deliver both at
 // once) and so was handled before the loop looked at `keys`.
@@ -126,6 +137,7 @@ int runViewer(const std::string& startPath, const std::string& title) {
     for (;;) {
         if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) break;
+            if (isRepeatAheadOfScreen(message)) continue;
             // A key that acts on the list waits for the whole of it.
             bool needsList = message.message == WM_KEYDOWN && keyNeedsList(message.wParam);
             if (needsList && listingPending() && !installListing()) {

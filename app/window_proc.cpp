@@ -152,6 +152,13 @@ bool keyNeedsList(WPARAM key) {
     return false;
 }
 
+bool keySteps(WPARAM key) {
+    for (const KeyCommand& command : keyCommands) {
+        if (command.key == key) return command.run == nextEntry || command.run == previousEntry;
+    }
+    return false;
+}
+
 void* infoBoxThread(void* block) {
     {
         // Whole title and text, at any length.

@@ -16,6 +16,9 @@ extern bool frameDue;
 // True when the key's command acts on the list of entries.
 bool keyNeedsList(WPARAM key);
 
+// True when the key's command steps to the next or the previous entry.
+bool keySteps(WPARAM key);
+
 LRESULT CALLBACK viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Shows one info box and frees its block: the title, a zero byte, the text

@@ -321,6 +321,12 @@ bool shownPictureChanged() {
     return changed;
 }
 
+bool shownPictureAwaited() {
+    if (!fileList) return false;
+    FileInfoImg* shown = imageAt(fileList->current);
+    return shown && !shown->loaded && job.running && job.path == shown->path;
+}
+
 bool takeDecoded(const std::string& path, DecodedImage* image) {
     collect(0);
     FileStamp now;

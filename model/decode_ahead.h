@@ -51,6 +51,10 @@ bool loadNeighbourAhead();
 // new. A decode ahead of need does not count.
 bool shownPictureChanged();
 
+// True while the helper decodes the shown picture and the screen waits for
+// it; false once its pixels (or its failure) are in.
+bool shownPictureAwaited();
+
 // Tells a decode started before the window opened how large the screen is,
 // so its pixels come back no larger than the screen can show.
 void decodeFitToScreen();

@@ -232,6 +232,7 @@ TEST_F(DecodeHelper, NeighboursDecodedAheadAreUsedOnlyWhileUnchanged) {
 
 // A step away from an entry whose decode hangs never waits for it: the
 // other picture shows while the hanging decode still has minutes to run.
+// Held step keys wait while the shown picture is being decoded, not after.
 TEST_F(DecodeHelper, SteppingAwayOutrunsAHangingDecode) {
     writeTestImage(dir.path() + "aa.png", "png", 10, 10, green);
     writeBytes(dir.path() + "bb.png", truncatedPng());
@@ -240,12 +241,14 @@ TEST_F(DecodeHelper, SteppingAwayOutrunsAHangingDecode) {
     uint32_t hanging = indexOf("bb.png"), good = indexOf("cc.png");
     fileList->current = hanging;
     for (int i = 0; i < 10; ++i) EXPECT_FALSE(advanceDecoding());
+    EXPECT_TRUE(shownPictureAwaited()) << "a held step key waits for this picture";
     fileList->current = good;
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!advanceDecoding() && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     fileList->get(good);
     expectShows(*image(good), 12, 10, orange);
+    EXPECT_FALSE(shownPictureAwaited());
     EXPECT_FALSE(image(hanging)->loaded);
 }
 
