@@ -32,24 +32,22 @@ std::string firstPictureOf(const std::string& startPath) {
 // the loop goes on handling keys; the entry is opened once its pixels (or
 // its failure) are in, so opening it never waits. A reload carried out
 // here reports its error like any other opening.
-bool drawFrame() {
+void drawFrame() {
     try {
         if (currentEntryUnopenable()) {
             clearFrame();
-            return true;
-        }
-        if (!advanceDecoding()) {
+        } else if (!advanceDecoding()) {
             clearFrameWarmingUp();
-            return true;
+        } else {
+            renderScene();
         }
-        return renderScene();
+        return;
     } catch (const std::string& error) {
         reportEntryError(error);
     } catch (const std::bad_alloc&) {
         reportEntryError("Out of memory.");
     }
     clearFrame();
-    return true;
 }
 
 // Advances the decode helper's work when no frame is drawn: collects an
@@ -121,7 +119,6 @@ int runViewer(const std::string& startPath, const std::string& title) {
     // the decode helper's answer comes.
     MSG message = {};
     LoopKeys pressed;
-    bool ending = false;
     bool refused = false;
     for (;;) {
         if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -146,13 +143,12 @@ int runViewer(const std::string& startPath, const std::string& title) {
         }
         advanceBetweenFrames();
         if (shownPictureChanged()) frameDue = true;
-        bool escape = keys[VK_ESCAPE] || pressed.escape;
-        if (frameDue || escape) {
+        bool ending = keys[VK_ESCAPE] || pressed.escape;
+        if (frameDue || ending) {
             frameDue = false;
             {
                 trace::Timer timer(trace::Step::frame);
-                if (active && !drawFrame()) ending = true;
-                if (escape) ending = true;
+                if (active) drawFrame();
                 if (!ending) SwapBuffers(hDC);
             }
             trace::framePresented();

@@ -289,7 +289,7 @@ bool loadNeighbourAhead() {
 }
 
 void decodeStartFile(const std::string& path) {
-    if (job.running || !decodeServiceRunsApart() || !isImageName(path)) return;
+    if (job.running || !isImageName(path)) return;
     FileStamp stamp;
     // No display is open yet to size the pixels by: decodeFitToScreen()
     // tells the helper once the window is there.

@@ -35,8 +35,7 @@ class FileInfo;
 bool advanceDecoding();
 
 // Starts decoding the file the viewer was started on, when it names an
-// image and the helper runs apart, so that its pixels may be in by the first
-// frame; the window opens meanwhile. When the list's shown entry turns out
+// image, so that the helper's pixels may be in by the first frame; the window opens meanwhile. When the list's shown entry turns out
 // to be another file, the job is cancelled like any other.
 void decodeStartFile(const std::string& path);
 

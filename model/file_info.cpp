@@ -47,13 +47,8 @@ FileInfo::~FileInfo() {}
 
 // The edit command is a program name, one blank, and the one argument the
 // program gets. It is started directly, never through a command processor,
-// so no character of the path is interpreted. Whether the program ran or
-// not, the entry is decoded again afterwards.
-void FileInfo::edit() {
-    runEditCommand();
-    reload(this);
-}
-
+// so no character of the path is interpreted. A command without a blank (a
+// directory's, which is empty) runs nothing.
 void FileInfo::runEditCommand() {
     std::string command = editCommand();
     std::string::size_type blank = command.find(' ');
@@ -153,8 +148,6 @@ void FileInfoImg::releaseTexture() {
 }
 
 FileInfoDir::FileInfoDir(std::string path) : FileInfo(std::move(path)) {}
-
-void FileInfoDir::edit() {}
 
 std::string FileInfoDir::editCommand() { return std::string(); }
 

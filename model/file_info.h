@@ -16,8 +16,6 @@ public:
     explicit FileInfo(std::string path);
     virtual ~FileInfo();
 
-    // Runs the edit command, then reloads the entry.
-    virtual void edit();
     // Runs the edit command and waits for it to end; no reload.
     void runEditCommand();
     // The command line that edits the entry.
@@ -61,7 +59,6 @@ class FileInfoDir : public FileInfo {
 public:
     explicit FileInfoDir(std::string path);
 
-    void edit() override;
     std::string editCommand() override;
     void draw() override;
 };

@@ -102,9 +102,6 @@ uint32_t decodeTimeLimitMsFor(const char* path);
 // Starts the helper ahead of the first job, so that its start overlaps
 // other work; submit starts it too when needed.
 bool decodeServiceStart();
-// True when a submitted job runs beside the caller (a helper process), so a
-// job submitted early costs the caller nothing while it does other work.
-bool decodeServiceRunsApart();
 // Starts decoding the file; the pixels come back with their longer side no
 // larger than maxSide (0, or more than the built-in cap: that cap). False
 // when a job is already in flight or no helper could be started (then

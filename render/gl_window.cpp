@@ -135,8 +135,7 @@ bool openViewerWindow(const char* title, bool fullscreenRequested) {
     SetFocus(hWnd);
     setupProjection(clientWidth, clientHeight);
     startImageLibrary();
-
-    if (!setupRenderState()) return failOpen("Initialization Failed.");
+    setupRenderState();
     return true;
 }
 

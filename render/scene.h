@@ -5,8 +5,8 @@
 // Fits the viewport and the 45-degree perspective to a client size.
 void setupProjection(int width, int height);
 
-// Sets the GL state once for a new rendering context. Always true.
-bool setupRenderState();
+// Sets the GL state once for a new rendering context.
+void setupRenderState();
 
 // Clears the colour and depth buffers: a frame that shows nothing.
 void clearFrame();
@@ -18,6 +18,6 @@ void clearFrame();
 // picture then shows that much sooner.
 void clearFrameWarmingUp();
 
-// Clears and draws the current entry of the file list. Always true; errors
-// raised while the entry is opened pass on to the caller.
-bool renderScene();
+// Clears and draws the current entry of the file list; errors raised while
+// the entry is opened pass on to the caller.
+void renderScene();

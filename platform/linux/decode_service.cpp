@@ -437,8 +437,6 @@ std::uint32_t decodeJobMsLeft() {
 
 bool decodeServiceStart() { return helperAlive() || startHelper(); }
 
-bool decodeServiceRunsApart() { return true; }
-
 bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
     ServiceState& s = service();
     if (s.jobRunning) return false;

@@ -428,8 +428,6 @@ bool receiveResult(DecodedImage* image, bool* decoded) {
 
 bool decodeServiceStart() { return helperAlive() || startHelper(); }
 
-bool decodeServiceRunsApart() { return true; }
-
 bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
     ServiceState& s = service();
     if (s.jobRunning) return false;

@@ -349,7 +349,6 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "orphan") == 0) return orphanChild();
     HANDLE reached = CreateEventW(nullptr, FALSE, FALSE, reachedEventName);
     HANDLE proceed = CreateEventW(nullptr, FALSE, FALSE, proceedEventName);
-    CHECK(decodeServiceRunsApart());
     CHECK(decodeServiceStart());
     struct {
         const char* name;
