@@ -8,6 +8,7 @@
 #include "app/window_proc.h"
 #include "model/decode_ahead.h"
 #include "model/file_info.h"
+#include "model/file_info_factory.h"
 #include "model/file_list.h"
 #include "platform/win32.h"
 #include "render/gl_window.h"
@@ -36,7 +37,7 @@ void drawFrame() {
     try {
         if (currentEntryUnopenable()) {
             clearFrame();
-        } else if (!advanceDecoding()) {
+        } else if (!advanceDecoding(fileList)) {
             clearFrameWarmingUp();
         } else {
             renderScene();
@@ -57,7 +58,7 @@ void drawFrame() {
 // frame after it shows what is left.
 void advanceBetweenFrames() {
     try {
-        advanceDecoding();
+        advanceDecoding(fileList);
     } catch (const std::string& error) {
         reportEntryError(error);
         frameDue = true;
@@ -154,7 +155,7 @@ int runViewer(const std::string& startPath, const std::string& title) {
             trace::framePresented();
             shownPictureChanged();  // what came in while drawing is on this frame
         }
-        bool loadedAhead = active && !ending && loadNeighbourAhead();
+        bool loadedAhead = active && !ending && loadNeighbourAhead(fileList);
         if (keys['F'] || pressed.fullscreen) {
             pressed.fullscreen = false;
             if (!toggleFullscreen()) {

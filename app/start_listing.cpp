@@ -5,6 +5,7 @@
 
 #include "app/entry_errors.h"
 #include "model/file_info.h"
+#include "model/file_info_factory.h"
 #include "model/file_list.h"
 #include "platform/win32.h"
 #include "util/path_rules.h"

@@ -72,12 +72,12 @@ double throughHelperMs(const std::string& path, bool warm) {
 double steppedToAheadMs(const std::string& dir) {
     fileList = new FileList(dir);
     for (int i = 0; i < 300; ++i) {  // shown entry loaded, neighbour ready
-        if (advanceDecoding()) fileList->get(fileList->current);
+        if (advanceDecoding(fileList)) fileList->get(fileList->current);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     Clock::time_point begin = Clock::now();
     fileList->current = 1;
-    EXPECT_TRUE(advanceDecoding());
+    EXPECT_TRUE(advanceDecoding(fileList));
     setupProjection(1024, 768);
     renderScene();
     glFinish();

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "model/decode_ahead.h"
+#include "model/decoded_pixels.h"
 #include "model/devil_load.h"
 #include "model/gl_context_generation.h"
 #include "model/handdir.h"
@@ -92,7 +92,7 @@ std::string FileInfoImg::infoText() {
            "\nradio:\t" + formatted;
 }
 
-// Takes the file's pixels from the decode helper (model/decode_ahead.h),
+// Takes the file's pixels from the decode helper (model/decoded_pixels.h),
 // puts them into DevIL's bound image and makes the texture in the current GL
 // context. Any failure (the helper's checks, a crash, a hang, a refusal)
 // leaves no texture and the size 0 x 0, so nothing of an earlier image is

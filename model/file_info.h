@@ -65,22 +65,3 @@ public:
 
 // Unloads the entry if it is loaded, then opens it again.
 void reload(FileInfo* entry);
-
-// Classifies a full path into an image entry, a directory entry or nothing.
-// True when the factory makes an image entry of this path: a name of 5
-// bytes or more, not beginning with '.', with one of the image extensions.
-bool isImageName(const std::string& fullPath);
-
-// The path of the first entry a list of `dir` (ending in a separator) would
-// hold, when that entry is an image; empty when it is a folder, when there
-// is none, or when the folder cannot be read. Never raises.
-std::string firstImageIn(const std::string& dir);
-
-class FileInfoFactory {
-public:
-    // A new entry owned by the caller, or null. May raise "can not read file".
-    FileInfo* create(std::string fullPath);
-
-    // The one factory, made on first use and never destroyed.
-    static FileInfoFactory* instance();
-};

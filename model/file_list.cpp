@@ -3,6 +3,7 @@
 #include <new>
 #include <utility>
 
+#include "model/file_info_factory.h"
 #include "model/handdir.h"
 #include "util/trace.h"
 

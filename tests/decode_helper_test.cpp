@@ -239,10 +239,10 @@ TEST_F(DecodeHelper, SteppingAwayOutrunsAHangingDecode) {
     fileList = new FileList(dir.path());
     uint32_t hanging = indexOf("bb.png"), good = indexOf("cc.png");
     fileList->current = hanging;
-    for (int i = 0; i < 10; ++i) EXPECT_FALSE(advanceDecoding());
+    for (int i = 0; i < 10; ++i) EXPECT_FALSE(advanceDecoding(fileList));
     fileList->current = good;
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!advanceDecoding() && std::chrono::steady_clock::now() < end)
+    while (!advanceDecoding(fileList) && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     fileList->get(good);
     expectShows(*image(good), 12, 10, orange);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "model/file_info.h"
+#include "model/file_info_factory.h"
 #include "support/raised.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/file_info.h"
+#include "model/file_info_factory.h"
 #include "model/file_list.h"
 #include "model/handdir.h"
 #include "render/gl.h"

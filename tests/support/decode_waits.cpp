@@ -24,7 +24,7 @@ bool waitsForHelper(int64_t index) {
 void settleDecoding() {
     auto end = std::chrono::steady_clock::now() + deadline;
     while (std::chrono::steady_clock::now() < end) {
-        if (advanceDecoding() && fileList) {
+        if (advanceDecoding(fileList) && fileList) {
             int64_t current = fileList->current;
             fileList->get(fileList->current);
             if (!waitsForHelper(current + 1) && !waitsForHelper(current - 1)) return;
