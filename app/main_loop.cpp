@@ -89,7 +89,7 @@ bool toggleFullscreen() {
     closeViewerWindow();
     fullscreen = !fullscreen;
     unloadAll();
-    return openViewerWindow("Olvistra", fullscreen);
+    return openViewerWindow("Olvistra", fullscreen, viewerWindowProc);
 }
 
 }  // namespace
@@ -102,7 +102,7 @@ int runViewer(const std::string& startPath, const std::string& title) {
     std::string firstPicture = firstPictureOf(startPath);
     decodeStartFile(firstPicture);
     startListing(startPath);
-    if (!openViewerWindow(title.c_str(), fullscreen)) {
+    if (!openViewerWindow(title.c_str(), fullscreen, viewerWindowProc)) {
         endListing();
         endDecoding();
         return 0;

@@ -4,7 +4,6 @@
 #include <IL/ilu.h>
 #include <IL/ilut.h>
 
-#include "app/window_proc.h"
 #include "model/devil_load.h"
 #include "model/gl_context_generation.h"
 #include "render/scene.h"
@@ -50,11 +49,11 @@ bool failOpen(const char* text) {
     return false;
 }
 
-bool registerWindowClass() {
+bool registerWindowClass(WNDPROC windowProc) {
     hInstance = GetModuleHandleA(nullptr);
     WNDCLASSA windowClass = {};
     windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
-    windowClass.lpfnWndProc = viewerWindowProc;
+    windowClass.lpfnWndProc = windowProc;
     windowClass.hInstance = hInstance;
     windowClass.hIcon = LoadIconA(hInstance, MAKEINTRESOURCEA(107));
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
@@ -100,11 +99,11 @@ void startImageLibrary() {
 
 }  // namespace
 
-bool openViewerWindow(const char* title, bool fullscreenRequested) {
+bool openViewerWindow(const char* title, bool fullscreenRequested, WNDPROC windowProc) {
     RECT rect = {0, 0, clientWidth, clientHeight};
     fullscreen = fullscreenRequested;
 
-    if (!registerWindowClass()) {
+    if (!registerWindowClass(windowProc)) {
         MessageBoxA(nullptr, "Failed To Register The Window Class.", "ERROR", MB_OK | MB_ICONEXCLAMATION);
         return false;
     }

@@ -14,10 +14,11 @@ extern HGLRC hRC;
 extern bool fullscreen;
 
 // Builds the window in the requested mode with its GL context current, the
-// projection and render state set and the image library started. On failure
-// the user has been told and nothing but (after a declined full-screen
-// fall-back) the window class is left behind.
-bool openViewerWindow(const char* title, bool fullscreenRequested);
+// projection and render state set and the image library started; its
+// messages go to `windowProc` (the app's). On failure the user has been told
+// and nothing but (after a declined full-screen fall-back) the window class
+// is left behind.
+bool openViewerWindow(const char* title, bool fullscreenRequested, WNDPROC windowProc);
 
 // Restores the display mode when full-screen and releases whatever is held,
 // reporting each failed step and carrying on with the next.

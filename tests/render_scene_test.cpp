@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/window_proc.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
 #include "platform/testing.h"
@@ -108,7 +109,7 @@ protected:
         platformClearCallFailures();
         fullscreen = false;
         bool opened = false;
-        std::vector<std::string> lines = boxLinesOf([&] { opened = openViewerWindow("Olvistra - scene", false); });
+        std::vector<std::string> lines = boxLinesOf([&] { opened = openViewerWindow("Olvistra - scene", false, viewerWindowProc); });
         ASSERT_TRUE(opened) << ::testing::PrintToString(lines);
     }
 

@@ -17,6 +17,7 @@
 #include <IL/il.h>
 #include <gtest/gtest.h>
 
+#include "app/window_proc.h"
 #include "model/gl_context_generation.h"
 #include "platform/linux/layer_state.h"
 #include "platform/testing.h"
@@ -47,7 +48,7 @@ bool desktopIs1024x768() {
 }
 
 std::vector<std::string> openWindow(bool requestFullscreen, bool& opened) {
-    return boxLinesOf([&] { opened = openViewerWindow(title, requestFullscreen); });
+    return boxLinesOf([&] { opened = openViewerWindow(title, requestFullscreen, viewerWindowProc); });
 }
 
 std::vector<std::string> closeWindow() { return boxLinesOf([] { closeViewerWindow(); }); }
@@ -333,7 +334,7 @@ TEST(RenderWindowOnLargerScreen, ChildDeclinesThenAccepts) {
     int cursorBefore = olvlinux::layer().cursorCount;
     {
         DialogAnswer no("no");
-        EXPECT_FALSE(openViewerWindow(title, true));
+        EXPECT_FALSE(openViewerWindow(title, true, viewerWindowProc));
         EXPECT_EQ(hWnd, nullptr);
         EXPECT_EQ(hRC, nullptr);
         EXPECT_TRUE(olvlinux::layer().windows.empty());
@@ -343,7 +344,7 @@ TEST(RenderWindowOnLargerScreen, ChildDeclinesThenAccepts) {
     }
     {
         DialogAnswer yes("yes");
-        ASSERT_TRUE(openViewerWindow(title, true));
+        ASSERT_TRUE(openViewerWindow(title, true, viewerWindowProc));
         EXPECT_FALSE(fullscreen);
         olvlinux::Window* window = olvlinux::findWindow(hWnd);
         ASSERT_NE(window, nullptr);
