@@ -8,6 +8,7 @@
 #include "model/file_info_factory.h"
 #include "model/file_list.h"
 #include "platform/win32.h"
+#include "app/startup.h"
 #include "util/path_rules.h"
 #include "util/text.h"
 #include "util/trace.h"

@@ -9,6 +9,8 @@
 
 char installDir[260] = "D:\\";
 
+PathStyle hostPathStyle() { return platformUsesPosixPaths ? PathStyle::posix : PathStyle::windows; }
+
 bool loadInstallDir() {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Quenmark\\Olvistra", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
