@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "app/main_loop.h"
 #include "app/startup.h"
+#include "platform/services.h"
 #include "platform/win32.h"
 #include "render/gl_window.h"
 

@@ -10,6 +10,7 @@
 #include "model/file_info.h"
 #include "model/file_info_factory.h"
 #include "model/file_list.h"
+#include "platform/services.h"
 #include "platform/win32.h"
 #include "render/gl_window.h"
 #include "render/scene.h"

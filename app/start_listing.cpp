@@ -7,6 +7,7 @@
 #include "model/file_info.h"
 #include "model/file_info_factory.h"
 #include "model/file_list.h"
+#include "platform/services.h"
 #include "platform/win32.h"
 #include "app/startup.h"
 #include "util/path_rules.h"

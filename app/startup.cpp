@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/services.h"
 #include "platform/win32.h"
 #include "util/text.h"
 

@@ -13,9 +13,11 @@
 #include <thread>
 
 #include "model/decode_ahead.h"
+#include "model/decode_time_limit.h"
 #include "model/devil_load.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
+#include "platform/services.h"
 #include "render/gl.h"
 #include "render/scene.h"
 #include "support/gl_test_context.h"
@@ -93,12 +95,12 @@ double helperDecodeMs(const std::string& path) {
     decodeServiceStart();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     Clock::time_point begin = Clock::now();
-    EXPECT_TRUE(decodeServiceSubmit(path.c_str()));
+    EXPECT_TRUE(decodeServiceSubmit(path.c_str(), 0, decodeTimeLimitMsFor(path.c_str())));
     DecodedImage image;
-    DecodeJobState state = DECODE_RUNNING;
-    while (state == DECODE_RUNNING) state = decodeServicePoll(1000, &image);
+    DecodeJobState state = DecodeJobState::running;
+    while (state == DecodeJobState::running) state = decodeServicePoll(1000, &image);
     double ms = msSince(begin);
-    EXPECT_EQ(state, DECODE_DONE);
+    EXPECT_EQ(state, DecodeJobState::done);
     releaseDecodedImage(&image);
     return ms;
 }

@@ -86,7 +86,9 @@ else()
 endif()
 
 file(GLOB PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/windows/*.cpp)
-list(APPEND PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/exif_orientation.cpp)
+# The files of platform/ itself serve both platforms.
+file(GLOB PLATFORM_SHARED_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/*.cpp)
+list(APPEND PLATFORM_SOURCES ${PLATFORM_SHARED_SOURCES})
 # The decode helper runs from a static constructor (decode_service.cpp).
 # MinGW runs the constructors of linked objects last-linked first, so the
 # helper's file goes first: the app's own namespace-scope objects are then

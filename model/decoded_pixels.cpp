@@ -3,6 +3,8 @@
 #include <utility>
 #include <vector>
 
+#include "model/decode_time_limit.h"
+#include "platform/win32.h"
 #include "util/trace.h"
 
 namespace {
@@ -57,7 +59,7 @@ uint32_t screenSide() {
 }
 
 bool submit(const std::string& path, const FileStamp& stamp, bool speculative, uint32_t maxSide) {
-    if (!decodeServiceSubmit(path.c_str(), maxSide)) return false;
+    if (!decodeServiceSubmit(path.c_str(), maxSide, decodeTimeLimitMsFor(path.c_str()))) return false;
     job.running = true;
     job.path = path;
     job.stamp = stamp;
@@ -85,15 +87,15 @@ bool collectDecoded(uint32_t waitMs) {
     if (!job.running) return true;
     DecodedImage image;
     DecodeJobState state = decodeServicePoll(waitMs, &image);
-    if (state == DECODE_RUNNING) return false;
+    if (state == DecodeJobState::running) return false;
     job.running = false;
     if (!job.speculative) {
         shownChanged = true;
         double waited = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - job.started).count();
         trace::decodeWaited(job.path, job.early ? 0.0 : waited);
     }
-    if (state == DECODE_DONE && job.speculative) trace::decodedAhead(job.path);
-    if (state == DECODE_DONE || state == DECODE_FAILED) keep(job, state == DECODE_DONE, image);
+    if (state == DecodeJobState::done && job.speculative) trace::decodedAhead(job.path);
+    if (state == DecodeJobState::done || state == DecodeJobState::failed) keep(job, state == DecodeJobState::done, image);
     return true;
 }
 

@@ -15,7 +15,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/win32.h"
+#include "platform/services.h"
 
 // The bound on the pixels decoded ahead of need, together.
 constexpr uint64_t decodeAheadMaxBytes = uint64_t(512) << 20;

@@ -7,6 +7,7 @@
 #include "model/devil_load.h"
 #include "model/gl_context_generation.h"
 #include "model/handdir.h"
+#include "platform/services.h"
 #include "platform/win32.h"
 #include "util/text.h"
 #ifndef ILUT_USE_OPENGL

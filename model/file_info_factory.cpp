@@ -3,6 +3,7 @@
 #include <string>
 
 #include "model/handdir.h"
+#include "platform/services.h"
 #include "platform/win32.h"
 #include "util/text.h"
 

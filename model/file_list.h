@@ -9,7 +9,7 @@
 #include "model/array.h"
 #include "model/file_info.h"
 #include "model/texture_budget.h"
-#include "platform/win32.h"
+#include "platform/services.h"
 
 class FileList {
 public:

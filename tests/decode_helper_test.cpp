@@ -17,8 +17,10 @@
 #include <zlib.h>
 
 #include "model/decode_ahead.h"
+#include "model/decode_time_limit.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
+#include "platform/services.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
 #include "render/gl.h"
@@ -169,10 +171,10 @@ TEST_F(DecodeHelper, HelperKilledFromOutsideIsReplaced) {
     // time limit is far beyond the wait.
     std::string hanging = dir.path() + "hanging.png";
     writeBytes(hanging, truncatedPng());
-    ASSERT_TRUE(decodeServiceSubmit(hanging.c_str()));
+    ASSERT_TRUE(decodeServiceSubmit(hanging.c_str(), 0, decodeTimeLimitMsFor(hanging.c_str())));
     ASSERT_EQ(kill(pid_t(decodeHelperId()), SIGKILL), 0);
     DecodedImage image;
-    EXPECT_EQ(finishDecoding(&image), DECODE_FAILED);
+    EXPECT_EQ(finishDecoding(&image), DecodeJobState::failed);
     reload(&first);
     expectShows(first, 30, 20, green);
 }
@@ -360,9 +362,9 @@ TEST_F(DecodeHelper, NarrowingAJobInFlightShrinksItsPixelsOnly) {
     std::string wide = dir.path() + "wide.bmp";
     writeBytes(wide, quadrantBmp(6000, 2000));
     DecodedImage image;
-    ASSERT_TRUE(decodeServiceSubmit(wide.c_str(), 0));
+    ASSERT_TRUE(decodeServiceSubmit(wide.c_str(), 0, decodeTimeLimitMsFor(wide.c_str())));
     decodeServiceNarrow(900);
-    ASSERT_EQ(finishDecoding(&image), DECODE_DONE);
+    ASSERT_EQ(finishDecoding(&image), DecodeJobState::done);
     EXPECT_EQ(image.width, 900u);
     EXPECT_EQ(image.height, 300u);
     EXPECT_EQ(image.pictureWidth, 6000u);
@@ -370,15 +372,15 @@ TEST_F(DecodeHelper, NarrowingAJobInFlightShrinksItsPixelsOnly) {
 
     std::string small = dir.path() + "small.png";
     writeTestImage(small, "png", 30, 20, green);
-    ASSERT_TRUE(decodeServiceSubmit(small.c_str(), 0));
-    ASSERT_EQ(finishDecoding(&image), DECODE_DONE);
+    ASSERT_TRUE(decodeServiceSubmit(small.c_str(), 0, decodeTimeLimitMsFor(small.c_str())));
+    ASSERT_EQ(finishDecoding(&image), DecodeJobState::done);
     releaseDecodedImage(&image);
     decodeServiceNarrow(700);  // too late: the helper is idle
-    ASSERT_TRUE(decodeServiceSubmit(wide.c_str(), 0));
-    ASSERT_EQ(finishDecoding(&image), DECODE_DONE);
+    ASSERT_TRUE(decodeServiceSubmit(wide.c_str(), 0, decodeTimeLimitMsFor(wide.c_str())));
+    ASSERT_EQ(finishDecoding(&image), DecodeJobState::done);
     EXPECT_EQ(image.width, 2048u) << "the late narrow must not reach the next job";
     releaseDecodedImage(&image);
-    EXPECT_FALSE(decodeServiceSubmit("", 0)) << "an empty path would read as a narrow";
+    EXPECT_FALSE(decodeServiceSubmit("", 0, 1000)) << "an empty path would read as a narrow";
 }
 
 // 16-bit pictures reach the texture as their high bytes, alpha included,

@@ -45,9 +45,11 @@
 
 #include "platform/linux/decode_sandbox.h"
 #include "platform/exif_orientation.h"
+#include "platform/helper_decoder.h"
 #include "platform/linux/layer_state.h"
 #include "platform/decode_wire.h"
 #include "platform/testing.h"
+#include "platform/services.h"
 #include "platform/win32.h"
 #include "util/downscale.h"
 #include "util/orientation.h"
@@ -141,7 +143,7 @@ int sealedPixelBuffer(size_t size, int orientation, uint32_t width, uint32_t hei
         void* target = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
         ok = target != MAP_FAILED;
         if (ok) {
-            copyDecodedRgba(static_cast<unsigned char*>(target), orientation, width, height);
+            registeredHelperDecoder()->copyRgba(static_cast<unsigned char*>(target), orientation, width, height);
             ::munmap(target, size);
         }
     }
@@ -169,7 +171,7 @@ void answer(const char* path, uint32_t maxSide) {
     ResultHeader result = {};
     int fd = -1;
     uint32_t storedWidth = 0, storedHeight = 0;
-    if (decodeToRgba(path, &storedWidth, &storedHeight)) {
+    if (registeredHelperDecoder()->decode(path, &storedWidth, &storedHeight)) {
         int orientation = jpegOrientation(path);
         bool swapped = orientationSwapsSides(orientation);
         result.pictureWidth = swapped ? storedHeight : storedWidth;
@@ -213,7 +215,9 @@ __attribute__((constructor)) void decodeHelperEntry() {
     if (::getppid() != parent) std::_Exit(0);
     ::unsetenv(helperMarker);
     closeDescriptorsAbove(helperSocketFd);
-    startDecoder();
+    const HelperDecoder* decoder = registeredHelperDecoder();
+    if (!decoder) std::_Exit(0);  // nothing to decode with: every job fails
+    decoder->start();
     restrictDecodeHelper();
 #ifdef OLVISTRA_TEST_HOOKS
     if (const char* folder = std::getenv("OLVISTRA_SANDBOX_ATTACK")) attackDecodeSandbox(helperSocketFd, folder);
@@ -437,14 +441,14 @@ std::uint32_t decodeJobMsLeft() {
 
 bool decodeServiceStart() { return helperAlive() || startHelper(); }
 
-bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
+bool decodeServiceSubmit(const char* path, uint32_t maxSide, uint32_t timeLimitMs) {
     ServiceState& s = service();
     if (s.jobRunning) return false;
     // An empty path would read as a narrow packet and get no answer.
     if (path[0] == '\0' || std::strlen(path) > maxPathBytes) return false;
     // A helper that died while idle (or was killed from outside) is
     // replaced; so is one whose socket refuses the request.
-    uint32_t limitMs = s.timeLimitMs ? s.timeLimitMs : decodeTimeLimitMsFor(path);
+    uint32_t limitMs = s.timeLimitMs ? s.timeLimitMs : timeLimitMs;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!helperAlive() && !startHelper()) return false;
         if (sendRequest(path, maxSide)) {
@@ -470,27 +474,27 @@ void decodeServiceNarrow(uint32_t maxSide) {
 
 DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {
     ServiceState& s = service();
-    if (!s.jobRunning) return DECODE_IDLE;
+    if (!s.jobRunning) return DecodeJobState::idle;
     holdDeadlineWhileHelperStarts();
     uint64_t now = nowMs();
     uint64_t left = s.jobDeadlineMs > now ? s.jobDeadlineMs - now : 0;
     pollfd watch = {s.socket, POLLIN, 0};
     int ready = ::poll(&watch, 1, int(left < waitMs ? left : waitMs));
-    if (ready < 0 && errno == EINTR) return DECODE_RUNNING;
+    if (ready < 0 && errno == EINTR) return DecodeJobState::running;
     if (ready == 0) {
         holdDeadlineWhileHelperStarts();  // the helper may have been starting all the while
-        if (nowMs() < s.jobDeadlineMs) return DECODE_RUNNING;
+        if (nowMs() < s.jobDeadlineMs) return DecodeJobState::running;
         reapHelper();  // over the time limit: the helper hangs
-        return DECODE_FAILED;
+        return DecodeJobState::failed;
     }
     bool decoded = false;
     bool wellFormed = (watch.revents & POLLIN) && receiveResult(image, &decoded);
     s.jobRunning = false;
     if (!wellFormed) {
         reapHelper();  // crashed, or speaks nonsense
-        return DECODE_FAILED;
+        return DecodeJobState::failed;
     }
-    return decoded ? DECODE_DONE : DECODE_FAILED;
+    return decoded ? DecodeJobState::done : DecodeJobState::failed;
 }
 
 // The helper cannot be interrupted in the middle of a decode, so it is

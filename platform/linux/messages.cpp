@@ -37,6 +37,7 @@
 #include <algorithm>
 
 #include "platform/linux/layer_state.h"
+#include "platform/services.h"
 
 using namespace olvlinux;
 

@@ -38,7 +38,9 @@
 
 #include "platform/decode_wire.h"
 #include "platform/exif_orientation.h"
+#include "platform/helper_decoder.h"
 #include "platform/testing.h"
+#include "platform/services.h"
 #include "platform/win32.h"
 #include "util/downscale.h"
 #include "util/orientation.h"
@@ -146,7 +148,7 @@ HANDLE pixelMapping(uint64_t size, int orientation, uint32_t width, uint32_t hei
         CloseHandle(mapping);
         return nullptr;
     }
-    copyDecodedRgba(static_cast<unsigned char*>(target), orientation, width, height);
+    registeredHelperDecoder()->copyRgba(static_cast<unsigned char*>(target), orientation, width, height);
     UnmapViewOfFile(target);
     return mapping;
 }
@@ -154,7 +156,7 @@ HANDLE pixelMapping(uint64_t size, int orientation, uint32_t width, uint32_t hei
 void answer(const char* path, uint32_t maxSide) {
     ResultHeader result = {};
     uint32_t width = 0, height = 0;
-    if (decodeToRgba(path, &width, &height)) {
+    if (registeredHelperDecoder()->decode(path, &width, &height)) {
         int orientation = jpegOrientation(path);
         bool swapped = orientationSwapsSides(orientation);
         result.pictureWidth = swapped ? height : width;
@@ -210,7 +212,9 @@ __attribute__((constructor)) void decodeHelperEntry() {
     // (Wine starts its debugger, with a crash window, whatever the mode).
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(endOnCrash);
-    startDecoder();
+    const HelperDecoder* decoder = registeredHelperDecoder();
+    if (!decoder) std::_Exit(0);  // nothing to decode with: every job fails
+    decoder->start();
     helperLoop();
 }
 
@@ -428,14 +432,14 @@ bool receiveResult(DecodedImage* image, bool* decoded) {
 
 bool decodeServiceStart() { return helperAlive() || startHelper(); }
 
-bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
+bool decodeServiceSubmit(const char* path, uint32_t maxSide, uint32_t timeLimitMs) {
     ServiceState& s = service();
     if (s.jobRunning) return false;
     // An empty path would read as a narrow and get no answer.
     if (path[0] == '\0' || std::strlen(path) > maxPathBytes) return false;
     // A helper that died while idle (or was killed from outside) is
     // replaced; so is one whose pipe refuses the request.
-    uint32_t limitMs = s.timeLimitMs ? s.timeLimitMs : decodeTimeLimitMsFor(path);
+    uint32_t limitMs = s.timeLimitMs ? s.timeLimitMs : timeLimitMs;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!helperAlive() && !startHelper()) return false;
         if (sendRequest(path, maxSide)) {
@@ -466,7 +470,7 @@ void decodeServiceNarrow(uint32_t maxSide) {
 
 DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {
     ServiceState& s = service();
-    if (!s.jobRunning) return DECODE_IDLE;
+    if (!s.jobRunning) return DecodeJobState::idle;
     uint64_t now = nowMs();
     uint64_t left = s.jobDeadlineMs > now ? s.jobDeadlineMs - now : 0;
     // The event comes first: a helper that answered and then died still
@@ -474,18 +478,18 @@ DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {
     HANDLE watched[] = {s.answered, s.process};
     DWORD woken = WaitForMultipleObjects(2, watched, FALSE, DWORD(left < waitMs ? left : waitMs));
     if (woken == WAIT_TIMEOUT) {
-        if (nowMs() < s.jobDeadlineMs) return DECODE_RUNNING;
+        if (nowMs() < s.jobDeadlineMs) return DecodeJobState::running;
         reapHelper();  // over the time limit: the helper hangs
-        return DECODE_FAILED;
+        return DecodeJobState::failed;
     }
     bool decoded = false;
     bool wellFormed = woken == WAIT_OBJECT_0 && receiveResult(image, &decoded);
     s.jobRunning = false;
     if (!wellFormed) {
         reapHelper();  // crashed, or speaks nonsense
-        return DECODE_FAILED;
+        return DecodeJobState::failed;
     }
-    return decoded ? DECODE_DONE : DECODE_FAILED;
+    return decoded ? DecodeJobState::done : DecodeJobState::failed;
 }
 
 // The helper cannot be interrupted in the middle of a decode, so it is

@@ -1,6 +1,7 @@
 // Readability test of a file: the C runtime refuses to open directories.
 #include <cstdio>
 
+#include "platform/services.h"
 #include "platform/win32.h"
 
 bool fileOpensForReading(const char* path) {
