@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <string>
 
+// The longest path a request may carry, in bytes.
+constexpr size_t decodeMaxPathBytes = 8192;
+
 inline uint32_t littleEndian32(const unsigned char* bytes) {
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
 }

@@ -97,17 +97,6 @@ void forgetDeviceContext(Window& window);
 void forgetGLDrawable(Window& window);
 void dropQueuedMessages(HWND hWnd);
 
-// True while a decode job is in flight, answered or not.
-bool decodeJobInFlight();
-
-// True while a decode job is in flight and its answer (or its time limit)
-// has not come yet; false when there is none or it can be collected now.
-bool decodeJobPending();
-
-// Milliseconds until the job in flight reaches its time limit (0 when none
-// runs or the limit has passed).
-std::uint32_t decodeJobMsLeft();
-
 // The SDL event type that wakes the thread waiting for messages when a
 // decode answer arrives; registered on first use.
 Uint32 decodeWakeEventType();

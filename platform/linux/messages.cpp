@@ -36,6 +36,7 @@
 // MSG.pt (always 0, 0), lParam scan codes.
 #include <algorithm>
 
+#include "platform/decode_transport.h"
 #include "platform/linux/layer_state.h"
 #include "platform/services.h"
 

@@ -1,4 +1,5 @@
-// The decode service over a helper process.
+// The decode service's transport on Windows: the helper process, the pipes
+// to it, and the helper's own end (platform/decode_transport.h).
 //
 // The helper is this very executable, started again with
 // OLVISTRA_DECODE_HELPER in its environment; a static constructor sees the
@@ -36,11 +37,12 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/decode_transport.h"
 #include "platform/decode_wire.h"
 #include "platform/exif_orientation.h"
 #include "platform/helper_decoder.h"
-#include "platform/testing.h"
 #include "platform/services.h"
+#include "platform/windows/decode_transport.h"
 #include "platform/win32.h"
 #include "util/downscale.h"
 #include "util/orientation.h"
@@ -49,11 +51,11 @@ namespace {
 
 const char* const helperMarker = "OLVISTRA_DECODE_HELPER";
 const wchar_t* const helperMarkerW = L"OLVISTRA_DECODE_HELPER";
-const size_t maxPathBytes = 8192;
+const size_t maxPathBytes = decodeMaxPathBytes;
 // The request pipe holds an idle helper's request and the narrows of one
-// job without the viewer's write ever waiting.
+// job (at most 64, platform/decode_service.cpp) without the viewer's write
+// ever waiting.
 const DWORD pipeBufferBytes = 64 * 1024;
-const unsigned maxNarrowsPerJob = 64;
 const SIZE_T helperMemoryLimit = SIZE_T(2) << 30;
 
 struct ResultHeader {
@@ -69,26 +71,16 @@ struct ResultHeader {
 
 const DWORD answerFrameBytes = sizeof(uint32_t) + sizeof(ResultHeader);
 
-// The viewer's view of its helper and of the one job in flight.
-struct ServiceState {
+// The viewer's hold on its helper.
+struct Helper {
     HANDLE job = nullptr;
     HANDLE process = nullptr;
     HANDLE requests = nullptr;  // write end
     HANDLE answers = nullptr;   // read end
     HANDLE answered = nullptr;  // the event the helper sets
-    bool jobRunning = false;
-    uint64_t jobDeadlineMs = 0;
-    uint32_t lastNarrow = 0;
-    unsigned narrowsSent = 0;
-    uint32_t timeLimitMs = 0;  // 0: the limit the file earns
 };
 
-ServiceState& service() {
-    static ServiceState state;
-    return state;
-}
-
-uint64_t nowMs() { return GetTickCount64(); }
+Helper helper;
 
 std::string framed(const std::string& payload) { return littleEndianBytes(uint32_t(payload.size())) + payload; }
 
@@ -225,32 +217,10 @@ void closeHandle(HANDLE& handle) {
     handle = nullptr;
 }
 
-void reapHelper() {
-    ServiceState& s = service();
-    if (s.process) {
-        TerminateProcess(s.process, 1);
-        WaitForSingleObject(s.process, INFINITE);
-    }
-    closeHandle(s.process);
-    closeHandle(s.requests);
-    closeHandle(s.answers);
-    closeHandle(s.answered);
-    s.jobRunning = false;
-}
-
-bool helperAlive() {
-    ServiceState& s = service();
-    if (!s.process) return false;
-    if (WaitForSingleObject(s.process, 0) == WAIT_TIMEOUT) return true;
-    reapHelper();
-    return false;
-}
-
 // The job every helper runs in: capped memory, no error reports, and death
 // when the viewer closes it or dies.
 HANDLE helperJob() {
-    ServiceState& s = service();
-    if (s.job) return s.job;
+    if (helper.job) return helper.job;
     HANDLE job = CreateJobObjectW(nullptr, nullptr);
     if (!job) return nullptr;
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
@@ -261,7 +231,7 @@ HANDLE helperJob() {
         CloseHandle(job);
         return nullptr;
     }
-    s.job = job;
+    helper.job = job;
     return job;
 }
 
@@ -330,8 +300,7 @@ HANDLE spawnHelper(HANDLE job, HANDLE* inherited, size_t count, const std::strin
     return process;
 }
 
-bool startHelper() {
-    ServiceState& s = service();
+bool startNewHelper() {
     HANDLE job = helperJob();
     if (!job) return false;
     // All made uninheritable; the helper's copies become inheritable only
@@ -362,16 +331,11 @@ bool startHelper() {
         closeHandle(answered);
         return false;
     }
-    s.process = process;
-    s.requests = requestWrite;
-    s.answers = answerRead;
-    s.answered = answered;
+    helper.process = process;
+    helper.requests = requestWrite;
+    helper.answers = answerRead;
+    helper.answered = answered;
     return true;
-}
-
-bool sendRequest(const char* path, uint32_t maxSide) {
-    std::string frame = framed(littleEndianBytes(maxSide) + path);
-    return writeAll(service().requests, frame.data(), frame.size());
 }
 
 // Whether a successful answer's sizes agree with each other.
@@ -386,7 +350,7 @@ bool sizesAgree(const ResultHeader& header) {
 bool mapPixels(const ResultHeader& header, DecodedImage* image) {
     uint64_t expected = header.byteCount;
     HANDLE mapping = nullptr;
-    if (!DuplicateHandle(service().process, HANDLE(uintptr_t(header.mapping)), GetCurrentProcess(), &mapping,
+    if (!DuplicateHandle(helper.process, HANDLE(uintptr_t(header.mapping)), GetCurrentProcess(), &mapping,
                          FILE_MAP_READ, FALSE, DUPLICATE_CLOSE_SOURCE))
         return false;
     void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
@@ -411,7 +375,7 @@ bool mapPixels(const ResultHeader& header, DecodedImage* image) {
 // Reads the helper's answer, which must lie complete and alone in the pipe;
 // false when it is malformed.
 bool receiveResult(DecodedImage* image, bool* decoded) {
-    HANDLE answers = service().answers;
+    HANDLE answers = helper.answers;
     DWORD available = 0;
     *decoded = false;
     if (!PeekNamedPipe(answers, nullptr, 0, nullptr, &available, nullptr) || available != answerFrameBytes)
@@ -430,127 +394,65 @@ bool receiveResult(DecodedImage* image, bool* decoded) {
 
 }  // namespace
 
-bool decodeServiceStart() { return helperAlive() || startHelper(); }
+namespace decode_transport {
 
-bool decodeServiceSubmit(const char* path, uint32_t maxSide, uint32_t timeLimitMs) {
-    ServiceState& s = service();
-    if (s.jobRunning) return false;
-    // An empty path would read as a narrow and get no answer.
-    if (path[0] == '\0' || std::strlen(path) > maxPathBytes) return false;
-    // A helper that died while idle (or was killed from outside) is
-    // replaced; so is one whose pipe refuses the request.
-    uint32_t limitMs = s.timeLimitMs ? s.timeLimitMs : timeLimitMs;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!helperAlive() && !startHelper()) return false;
-        if (sendRequest(path, maxSide)) {
-            s.jobRunning = true;
-            s.jobDeadlineMs = nowMs() + limitMs;
-            s.lastNarrow = 0;
-            s.narrowsSent = 0;
-            return true;
-        }
-        reapHelper();
-    }
+bool helperRunning() {
+    if (!helper.process) return false;
+    if (WaitForSingleObject(helper.process, 0) == WAIT_TIMEOUT) return true;
+    endHelper();
     return false;
 }
 
-void decodeServiceNarrow(uint32_t maxSide) {
-    ServiceState& s = service();
-    if (!s.jobRunning || maxSide == 0 || maxSide == s.lastNarrow) return;
-    // Bounded, so that the narrows of a job never fill the pipe and a write
-    // never waits on a helper that does not read.
-    if (s.narrowsSent >= maxNarrowsPerJob) return;
+bool startHelper() { return startNewHelper(); }
+
+void endHelper() {
+    if (helper.process) {
+        TerminateProcess(helper.process, 1);
+        WaitForSingleObject(helper.process, INFINITE);
+    }
+    closeHandle(helper.process);
+    closeHandle(helper.requests);
+    closeHandle(helper.answers);
+    closeHandle(helper.answered);
+}
+
+// The job object holds back nothing of the helper's start.
+bool helperStarted() { return true; }
+
+bool sendRequest(const char* path, uint32_t maxSide) {
+    std::string frame = framed(littleEndianBytes(maxSide) + path);
+    return writeAll(helper.requests, frame.data(), frame.size());
+}
+
+bool sendNarrow(uint32_t maxSide) {
     std::string frame = framed(littleEndianBytes(maxSide));
-    // A helper that cannot take it is dealt with by the next poll.
-    if (writeAll(s.requests, frame.data(), frame.size())) {
-        s.lastNarrow = maxSide;
-        ++s.narrowsSent;
-    }
+    return writeAll(helper.requests, frame.data(), frame.size());
 }
 
-DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {
-    ServiceState& s = service();
-    if (!s.jobRunning) return DecodeJobState::idle;
-    uint64_t now = nowMs();
-    uint64_t left = s.jobDeadlineMs > now ? s.jobDeadlineMs - now : 0;
-    // The event comes first: a helper that answered and then died still
-    // answered.
-    HANDLE watched[] = {s.answered, s.process};
-    DWORD woken = WaitForMultipleObjects(2, watched, FALSE, DWORD(left < waitMs ? left : waitMs));
-    if (woken == WAIT_TIMEOUT) {
-        if (nowMs() < s.jobDeadlineMs) return DecodeJobState::running;
-        reapHelper();  // over the time limit: the helper hangs
-        return DecodeJobState::failed;
-    }
-    bool decoded = false;
-    bool wellFormed = woken == WAIT_OBJECT_0 && receiveResult(image, &decoded);
-    s.jobRunning = false;
-    if (!wellFormed) {
-        reapHelper();  // crashed, or speaks nonsense
-        return DecodeJobState::failed;
-    }
-    return decoded ? DecodeJobState::done : DecodeJobState::failed;
+void jobSent() {}
+
+// The event comes first: a helper that answered and then died still
+// answered.
+Wait waitForAnswer(uint32_t waitMs) {
+    HANDLE watched[] = {helper.answered, helper.process};
+    DWORD woken = WaitForMultipleObjects(2, watched, FALSE, DWORD(waitMs));
+    if (woken == WAIT_TIMEOUT) return Wait::nothing;
+    return woken == WAIT_OBJECT_0 ? Wait::answer : Wait::broken;
 }
 
-// The helper cannot be interrupted in the middle of a decode, so it is
-// killed; the next submit starts a new one.
-void decodeServiceCancel() {
-    if (service().jobRunning) reapHelper();
-}
+bool receiveAnswer(DecodedImage* image, bool* decoded) { return receiveResult(image, decoded); }
 
-void decodeServiceStop() { reapHelper(); }
+void stopped() {}
 
-// Set by wakeMessageWait; resets itself when the wait takes it.
-HANDLE messageWaitWake() {
-    static HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    return wake;
-}
+long helperProcessId() { return long(GetProcessId(helper.process)); }
 
-// The helper's event and process wake the loop as a message does. The
-// helper's event resets itself when the wait takes it, so it is set again
-// for the poll that collects the answer.
-void waitForMessageOrDecode() {
-    ServiceState& s = service();
-    HANDLE watched[3];
-    DWORD count = 0;
-    if (HANDLE wake = messageWaitWake()) watched[count++] = wake;
-    DWORD answeredAt = count;
-    DWORD timeout = INFINITE;
-    if (s.jobRunning) {
-        watched[count++] = s.answered;
-        watched[count++] = s.process;
-        uint64_t now = nowMs();
-        timeout = s.jobDeadlineMs > now ? DWORD(s.jobDeadlineMs - now) : 0;
-    }
-    DWORD woken = MsgWaitForMultipleObjects(count, count ? watched : nullptr, FALSE, timeout, QS_ALLINPUT);
-    if (s.jobRunning && woken == WAIT_OBJECT_0 + answeredAt) SetEvent(s.answered);
-}
+}  // namespace decode_transport
 
-void wakeMessageWait() {
-    if (HANDLE wake = messageWaitWake()) SetEvent(wake);
-}
+HANDLE decodeAnswerEvent() { return helper.answered; }
+
+HANDLE decodeHelperProcess() { return helper.process; }
 
 void releaseDecodedImage(DecodedImage* image) {
     if (image->handle) UnmapViewOfFile(image->handle);
     *image = DecodedImage{};
-}
-
-#ifdef OLVISTRA_TEST_HOOKS
-long decodeHelperId() { return helperAlive() ? long(GetProcessId(service().process)) : 0; }
-
-void setDecodeTimeLimitForTests(unsigned ms) { service().timeLimitMs = ms; }
-#endif
-
-bool fileStampOf(const char* path, FileStamp* stamp) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    BOOL ok = GetFileInformationByHandle(file, &info);
-    CloseHandle(file);
-    if (!ok || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    stamp->size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    stamp->modified = (uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
-    stamp->identity = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    return true;
 }
