@@ -20,6 +20,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int) {
     // so relative start paths resolve against where the viewer was started.
     std::string startPath = startPathFrom(hostPathStyle(), lpCmdLine, currentWorkingDir());
     _chdir(installDir);
-    fullscreen = false;
     return runViewer(startPath, "Olvistra - " + startPath);
 }

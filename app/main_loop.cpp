@@ -28,6 +28,15 @@ std::string firstPictureOf(const std::string& startPath) {
     return firstImageIn(startFolderOf(startPath));
 }
 
+// Shows the whole list once it is in. Its indices are not the first
+// picture's list's, so an entry error reported there is forgotten. False
+// after telling the user that the start path cannot be listed.
+bool installWholeList() {
+    if (!installListing()) return false;
+    forgetEntryError();
+    return true;
+}
+
 // Draws one frame. An entry that cannot be opened is reported once and then
 // shown as an empty frame until the user moves on or reloads. While the
 // decode helper still works on the current entry the frame stays empty and
@@ -41,7 +50,7 @@ void drawFrame() {
         } else if (!advanceDecoding(fileList)) {
             clearFrameWarmingUp();
         } else {
-            renderScene();
+            renderScene(fileList);
         }
         return;
     } catch (const std::string& error) {
@@ -86,11 +95,11 @@ struct LoopKeys {
 // Rebuilds the window in the other mode. The old context takes every
 // texture with it, so all entries are marked unloaded in between.
 bool toggleFullscreen() {
-    keys['F'] = false;
+    releaseKey('F');
+    bool wasFullscreen = viewerFullscreen();
     closeViewerWindow();
-    fullscreen = !fullscreen;
-    unloadAll();
-    return openViewerWindow("Olvistra", fullscreen, viewerWindowProc);
+    if (fileList) fileList->unloadAll();
+    return openViewerWindow("Olvistra", !wasFullscreen, viewerWindowProc);
 }
 
 }  // namespace
@@ -103,13 +112,13 @@ int runViewer(const std::string& startPath, const std::string& title) {
     std::string firstPicture = firstPictureOf(startPath);
     decodeStartFile(firstPicture);
     startListing(startPath);
-    if (!openViewerWindow(title.c_str(), fullscreen, viewerWindowProc)) {
+    if (!openViewerWindow(title.c_str(), false, viewerWindowProc)) {
         endListing();
         endDecoding();
         return 0;
     }
     decodeFitToScreen();
-    if (!showFirstPictureAhead(firstPicture) && !installListing()) {
+    if (!showFirstPictureAhead(firstPicture) && !installWholeList()) {
         endDecoding();
         closeViewerWindow();
         return refusedStartStatus;
@@ -127,7 +136,7 @@ int runViewer(const std::string& startPath, const std::string& title) {
             if (message.message == WM_QUIT) break;
             // A key that acts on the list waits for the whole of it.
             bool needsList = message.message == WM_KEYDOWN && keyNeedsList(message.wParam);
-            if (needsList && listingPending() && !installListing()) {
+            if (needsList && listingPending() && !installWholeList()) {
                 refused = true;
                 break;
             }
@@ -137,7 +146,7 @@ int runViewer(const std::string& startPath, const std::string& title) {
             continue;
         }
         if (listingPending() && listingDone()) {
-            if (!installListing()) {
+            if (!installWholeList()) {
                 refused = true;
                 break;
             }
@@ -145,19 +154,19 @@ int runViewer(const std::string& startPath, const std::string& title) {
         }
         advanceBetweenFrames();
         if (shownPictureChanged()) frameDue = true;
-        bool ending = keys[VK_ESCAPE] || pressed.escape;
+        bool ending = keyIsDown(VK_ESCAPE) || pressed.escape;
         if (frameDue || ending) {
             frameDue = false;
             {
                 trace::Timer timer(trace::Step::frame);
                 if (active) drawFrame();
-                if (!ending) SwapBuffers(hDC);
+                if (!ending) presentFrame();
             }
             trace::framePresented();
             shownPictureChanged();  // what came in while drawing is on this frame
         }
         bool loadedAhead = active && !ending && loadNeighbourAhead(fileList);
-        if (keys['F'] || pressed.fullscreen) {
+        if (keyIsDown('F') || pressed.fullscreen) {
             pressed.fullscreen = false;
             if (!toggleFullscreen()) {
                 endListing();

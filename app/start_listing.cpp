@@ -3,7 +3,6 @@
 #include <atomic>
 #include <new>
 
-#include "app/entry_errors.h"
 #include "model/file_info.h"
 #include "model/file_info_factory.h"
 #include "model/file_list.h"
@@ -13,6 +12,8 @@
 #include "util/path_rules.h"
 #include "util/text.h"
 #include "util/trace.h"
+
+FileList* fileList = nullptr;
 
 namespace {
 
@@ -129,7 +130,6 @@ bool installListing() {
     fileList = listing.list;
     listing.list = nullptr;
     delete ahead;
-    forgetEntryError();
     return true;
 }
 

@@ -4,7 +4,11 @@
 #include "platform/win32.h"
 
 // True while the key with that virtual-key code is down.
-extern bool keys[256];
+bool keyIsDown(WPARAM key);
+
+// Marks the key as up: after the window that would have had its key-up is
+// closed (the full-screen switch), so it does not count as held.
+void releaseKey(WPARAM key);
 
 // False while the window is minimised.
 extern bool active;

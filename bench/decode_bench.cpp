@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "app/start_listing.h"
 #include "model/decode_ahead.h"
 #include "model/decode_time_limit.h"
 #include "model/devil_load.h"
@@ -81,7 +82,7 @@ double steppedToAheadMs(const std::string& dir) {
     fileList->current = 1;
     EXPECT_TRUE(advanceDecoding(fileList));
     setupProjection(1024, 768);
-    renderScene();
+    renderScene(fileList);
     glFinish();
     double ms = msSince(begin);
     delete fileList;

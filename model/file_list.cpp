@@ -7,8 +7,6 @@
 #include "model/handdir.h"
 #include "util/trace.h"
 
-FileList* fileList = nullptr;
-
 namespace {
 
 // Unloads and deletes every entry; count becomes 0, capacity stays.
@@ -124,20 +122,18 @@ bool FileList::loadAhead(uint32_t index) {
     return true;
 }
 
-void select(std::string fullPath) {
-    if (!fileList) return;
-    for (uint32_t i = 0; i < fileList->items.count; ++i) {
-        if (fileList->items[i]->path == fullPath) {
-            fileList->current = i;
+void FileList::select(const std::string& fullPath) {
+    for (uint32_t i = 0; i < items.count; ++i) {
+        if (items[i]->path == fullPath) {
+            current = i;
             return;
         }
     }
 }
 
-void unloadAll() {
-    if (!fileList) return;
-    for (uint32_t i = 0; i < fileList->items.count; ++i) {
-        FileInfo* entry = fileList->items[i];
+void FileList::unloadAll() {
+    for (uint32_t i = 0; i < items.count; ++i) {
+        FileInfo* entry = items[i];
         if (entry->loaded) {
             entry->unload();
             entry->loaded = false;
@@ -145,4 +141,4 @@ void unloadAll() {
     }
 }
 
-FileInfo* currentItem() { return fileList ? fileList->get(fileList->current) : nullptr; }
+FileInfo* FileList::currentEntry() { return get(current); }

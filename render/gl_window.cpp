@@ -12,9 +12,10 @@ HINSTANCE hInstance = nullptr;
 HWND hWnd = nullptr;
 HDC hDC = nullptr;
 HGLRC hRC = nullptr;
-bool fullscreen = false;
 
 namespace {
+
+bool fullscreen = false;
 
 const char* const className = "OpenGL";
 const int clientWidth = 1024;
@@ -98,6 +99,10 @@ void startImageLibrary() {
 }
 
 }  // namespace
+
+bool viewerFullscreen() { return fullscreen; }
+
+void presentFrame() { SwapBuffers(hDC); }
 
 bool openViewerWindow(const char* title, bool fullscreenRequested, WNDPROC windowProc) {
     RECT rect = {0, 0, clientWidth, clientHeight};

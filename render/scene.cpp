@@ -52,7 +52,7 @@ void clearFrameWarmingUp() {
     glClear(GL_DEPTH_BUFFER_BIT);
 }
 
-void renderScene() {
+void renderScene(FileList* list) {
     clearFrame();
     glLoadIdentity();
     glTranslatef(0.0f, 0.0f, -2.5f);
@@ -60,7 +60,7 @@ void renderScene() {
     // Pop the matrix also when opening the entry raises, so the stack stays
     // balanced for the next frame.
     try {
-        FileInfo* entry = fileList ? currentItem() : nullptr;
+        FileInfo* entry = list ? list->currentEntry() : nullptr;
         if (entry) entry->draw();
     } catch (...) {
         glPopMatrix();

@@ -2,6 +2,8 @@
 // here needs the viewer's rendering context current on the calling thread.
 #pragma once
 
+class FileList;
+
 // Fits the viewport and the 45-degree perspective to a client size.
 void setupProjection(int width, int height);
 
@@ -18,6 +20,6 @@ void clearFrame();
 // picture then shows that much sooner.
 void clearFrameWarmingUp();
 
-// Clears and draws the current entry of the file list; errors raised while
-// the entry is opened pass on to the caller.
-void renderScene();
+// Clears and draws the current entry of `list` (nothing when null); errors
+// raised while the entry is opened pass on to the caller.
+void renderScene(FileList* list);

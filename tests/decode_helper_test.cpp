@@ -16,6 +16,7 @@
 
 #include <zlib.h>
 
+#include "app/start_listing.h"
 #include "model/decode_ahead.h"
 #include "model/decode_time_limit.h"
 #include "model/file_info.h"

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/start_listing.h"
 #include "model/decode_ahead.h"
 #include "model/file_info.h"
 #include "model/file_list.h"

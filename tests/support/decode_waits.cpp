@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/start_listing.h"
 #include "model/decode_ahead.h"
 #include "model/decode_time_limit.h"
 #include "model/file_info.h"
