@@ -75,10 +75,7 @@ void takeOverShown(FileList* ahead, FileList* whole) {
         whole->items[i] = shown;
         return;
     }
-    if (shown->loaded) {
-        shown->unload();
-        shown->loaded = false;
-    }
+    unloadIfLoaded(shown);
     delete shown;
 }
 

@@ -72,8 +72,7 @@ void settlePendingReload(FileList& list, int64_t current) {
         setPendingReload("");
         FileInfo* entry = entryWithPath(list, path);
         if (entry && entry->loaded) {
-            entry->unload();
-            entry->loaded = false;
+            unloadIfLoaded(entry);
         } else {
             forgetDecoded(path);
         }

@@ -152,10 +152,13 @@ FileInfoDir::FileInfoDir(std::string path) : FileInfo(std::move(path)) {}
 
 std::string FileInfoDir::editCommand() { return std::string(); }
 
+void unloadIfLoaded(FileInfo* entry) {
+    if (!entry->loaded) return;
+    entry->unload();
+    entry->loaded = false;
+}
+
 void reload(FileInfo* entry) {
-    if (entry->loaded) {
-        entry->unload();
-        entry->loaded = false;
-    }
+    unloadIfLoaded(entry);
     entry->FileInfo::open();
 }

@@ -63,5 +63,8 @@ public:
     void draw() override;
 };
 
+// Unloads the entry if it is loaded and marks it not loaded.
+void unloadIfLoaded(FileInfo* entry);
+
 // Unloads the entry if it is loaded, then opens it again.
 void reload(FileInfo* entry);

@@ -13,10 +13,7 @@ namespace {
 void deleteEntries(Array<FileInfo*>& items) {
     for (uint32_t i = 0; i < items.count; ++i) {
         FileInfo* entry = items[i];
-        if (entry->loaded) {
-            entry->unload();
-            entry->loaded = false;
-        }
+        unloadIfLoaded(entry);
         delete entry;
     }
     items.count = 0;
@@ -84,10 +81,7 @@ FileInfo* FileList::get(uint32_t index) {
         FileStamp now;
         bool changed = !fileStampOf(entry->path.c_str(), &now) || !(now == loadedAhead[i].stamp);
         loadedAhead.erase(loadedAhead.begin() + long(i));
-        if (changed && entry->loaded) {
-            entry->unload();
-            entry->loaded = false;
-        }
+        if (changed) unloadIfLoaded(entry);
         trace::entryLoading(entry->path);  // its line shows what was left to do
         break;
     }
@@ -132,13 +126,7 @@ void FileList::select(const std::string& fullPath) {
 }
 
 void FileList::unloadAll() {
-    for (uint32_t i = 0; i < items.count; ++i) {
-        FileInfo* entry = items[i];
-        if (entry->loaded) {
-            entry->unload();
-            entry->loaded = false;
-        }
-    }
+    for (uint32_t i = 0; i < items.count; ++i) unloadIfLoaded(items[i]);
 }
 
 FileInfo* FileList::currentEntry() { return get(current); }

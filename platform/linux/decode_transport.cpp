@@ -49,11 +49,10 @@
 #include "platform/helper_decoder.h"
 #include "platform/linux/decode_sandbox.h"
 #include "platform/linux/layer_state.h"
+#include "platform/linux/spawn_self.h"
 #include "platform/services.h"
 #include "util/downscale.h"
 #include "util/orientation.h"
-
-extern char** environ;
 
 namespace {
 
@@ -219,32 +218,18 @@ bool spawnHelper() {
     // A large picture's buffers are fresh memory on every decode; with huge
     // pages glibc's malloc takes a few hundred faults for them instead of
     // tens of thousands (about 30 ms on a 6000 x 4000 photo).
-    std::string tunables = std::string(tunablesName) + "=" + hugePagesTunable;
-    size_t count = 0;
-    while (environ[count]) ++count;
-    char** env = new char*[count + 3];
-    size_t kept = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const char* entry = environ[i];
-        size_t nameLength = std::strlen(tunablesName);
-        if (std::strncmp(entry, tunablesName, nameLength) == 0 && entry[nameLength] == '=') {
-            tunables = std::string(entry) + ":" + hugePagesTunable;  // keep the caller's own
-            continue;
-        }
-        env[kept++] = environ[i];
-    }
-    env[kept++] = &marker[0];
-    env[kept++] = &tunables[0];
-    env[kept] = nullptr;
+    // The caller's own tunables are kept.
+    const char* ownTunables = std::getenv(tunablesName);
+    std::string tunables = std::string(tunablesName) + "=" +
+                           (ownTunables ? std::string(ownTunables) + ":" + hugePagesTunable : hugePagesTunable);
     char exe[] = "/proc/self/exe";
     char name[] = "olvistra-decode-helper";
     char* argv[] = {exe, name, nullptr};
     pid_t child = 0;
-    int spawned = posix_spawn(&child, exe, &actions, nullptr, argv, env);
-    delete[] env;
+    bool spawned = spawnSelf(argv, {marker, tunables}, &actions, &child);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pair[1]);
-    if (spawned != 0) {
+    if (!spawned) {
         ::close(pair[0]);
         return false;
     }
