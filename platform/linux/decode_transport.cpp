@@ -51,8 +51,6 @@
 #include "platform/linux/layer_state.h"
 #include "platform/linux/spawn_self.h"
 #include "platform/services.h"
-#include "util/downscale.h"
-#include "util/orientation.h"
 
 namespace {
 
@@ -62,15 +60,7 @@ const size_t maxPathBytes = decodeMaxPathBytes;
 const char* const tunablesName = "GLIBC_TUNABLES";
 const char* const hugePagesTunable = "glibc.malloc.hugetlb=1";
 
-struct ResultHeader {
-    uint32_t ok;
-    uint32_t width;  // of the pixels
-    uint32_t height;
-    uint32_t pictureWidth;  // of the picture, upright
-    uint32_t pictureHeight;
-    uint32_t reserved;
-    uint64_t byteCount;
-};
+using ResultHeader = AnswerHeader;
 
 // The viewer's hold on its helper.
 struct Helper {
@@ -143,12 +133,7 @@ void answer(const char* path, uint32_t maxSide) {
     uint32_t storedWidth = 0, storedHeight = 0;
     if (registeredHelperDecoder()->decode(path, &storedWidth, &storedHeight)) {
         int orientation = jpegOrientation(path);
-        bool swapped = orientationSwapsSides(orientation);
-        result.pictureWidth = swapped ? storedHeight : storedWidth;
-        result.pictureHeight = swapped ? storedWidth : storedHeight;
-        maxSide = narrowedSide(maxSide);
-        cappedSize(result.pictureWidth, result.pictureHeight, pixelSideCap(maxSide), &result.width, &result.height);
-        result.byteCount = uint64_t(result.width) * result.height * 4;
+        result = sizedAnswer(storedWidth, storedHeight, orientation, narrowedSide(maxSide));
         fd = sealedPixelBuffer(size_t(result.byteCount), orientation, result.width, result.height);
         result.ok = fd >= 0 ? 1 : 0;
     }
@@ -256,9 +241,8 @@ bool helperRestricted(pid_t pid) {
 // Maps the helper's buffer after checking that it is sealed and exactly as
 // large as the header says.
 bool mapPixels(int fd, const ResultHeader& header, DecodedImage* image) {
-    uint64_t expected = uint64_t(header.width) * header.height * 4;
-    if (header.width == 0 || header.height == 0 || header.byteCount != expected) return false;
-    if (header.pictureWidth < header.width || header.pictureHeight < header.height) return false;
+    if (!answerSizesAgree(header)) return false;
+    uint64_t expected = header.byteCount;
     int seals = ::fcntl(fd, F_GET_SEALS);
     int needed = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE;
     if (seals < 0 || (seals & needed) != needed) return false;
@@ -266,13 +250,7 @@ bool mapPixels(int fd, const ResultHeader& header, DecodedImage* image) {
     if (size < 0 || uint64_t(size) != expected) return false;
     void* mapped = ::mmap(nullptr, size_t(expected), PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
     if (mapped == MAP_FAILED) return false;
-    image->width = header.width;
-    image->height = header.height;
-    image->pictureWidth = header.pictureWidth;
-    image->pictureHeight = header.pictureHeight;
-    image->pixels = static_cast<const unsigned char*>(mapped);
-    image->byteCount = size_t(expected);
-    image->handle = mapped;
+    *image = answeredImage(header, mapped, mapped);
     return true;
 }
 

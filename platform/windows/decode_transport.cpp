@@ -44,8 +44,6 @@
 #include "platform/services.h"
 #include "platform/windows/decode_transport.h"
 #include "platform/win32.h"
-#include "util/downscale.h"
-#include "util/orientation.h"
 
 namespace {
 
@@ -59,13 +57,7 @@ const DWORD pipeBufferBytes = 64 * 1024;
 const SIZE_T helperMemoryLimit = SIZE_T(2) << 30;
 
 struct ResultHeader {
-    uint32_t ok;
-    uint32_t width;  // of the pixels
-    uint32_t height;
-    uint32_t pictureWidth;  // of the picture
-    uint32_t pictureHeight;
-    uint32_t reserved;
-    uint64_t byteCount;
+    AnswerHeader answer;
     uint64_t mapping;  // the helper's handle value
 };
 
@@ -150,18 +142,13 @@ void answer(const char* path, uint32_t maxSide) {
     uint32_t width = 0, height = 0;
     if (registeredHelperDecoder()->decode(path, &width, &height)) {
         int orientation = jpegOrientation(path);
-        bool swapped = orientationSwapsSides(orientation);
-        result.pictureWidth = swapped ? height : width;
-        result.pictureHeight = swapped ? width : height;
-        maxSide = narrowedSide(maxSide);
-        cappedSize(result.pictureWidth, result.pictureHeight, pixelSideCap(maxSide), &result.width, &result.height);
-        result.byteCount = uint64_t(result.width) * result.height * 4;
-        HANDLE mapping = pixelMapping(result.byteCount, orientation, result.width, result.height);
+        result.answer = sizedAnswer(width, height, orientation, narrowedSide(maxSide));
+        HANDLE mapping = pixelMapping(result.answer.byteCount, orientation, result.answer.width, result.answer.height);
         // Not closed here: the viewer takes it over with DUPLICATE_CLOSE_SOURCE.
         result.mapping = uint64_t(uintptr_t(mapping));
-        result.ok = mapping ? 1 : 0;
+        result.answer.ok = mapping ? 1 : 0;
     }
-    if (!result.ok) result = ResultHeader{};
+    if (!result.answer.ok) result = ResultHeader{};
     std::string frame = framed(std::string(reinterpret_cast<const char*>(&result), sizeof result));
     if (!writeAll(helperPipes.answers, frame.data(), frame.size())) std::_Exit(0);
     SetEvent(helperPipes.answered);
@@ -338,17 +325,10 @@ bool startNewHelper() {
     return true;
 }
 
-// Whether a successful answer's sizes agree with each other.
-bool sizesAgree(const ResultHeader& header) {
-    uint64_t expected = uint64_t(header.width) * header.height * 4;
-    if (header.width == 0 || header.height == 0 || header.byteCount != expected) return false;
-    return header.pictureWidth >= header.width && header.pictureHeight >= header.height;
-}
-
 // Takes the helper's mapping over and maps it read-only, after checking that
 // it holds at least the header's byte count.
 bool mapPixels(const ResultHeader& header, DecodedImage* image) {
-    uint64_t expected = header.byteCount;
+    uint64_t expected = header.answer.byteCount;
     HANDLE mapping = nullptr;
     if (!DuplicateHandle(helper.process, HANDLE(uintptr_t(header.mapping)), GetCurrentProcess(), &mapping,
                          FILE_MAP_READ, FALSE, DUPLICATE_CLOSE_SOURCE))
@@ -362,13 +342,7 @@ bool mapPixels(const ResultHeader& header, DecodedImage* image) {
         UnmapViewOfFile(view);
         return false;
     }
-    image->width = header.width;
-    image->height = header.height;
-    image->pictureWidth = header.pictureWidth;
-    image->pictureHeight = header.pictureHeight;
-    image->pixels = static_cast<const unsigned char*>(view);
-    image->byteCount = size_t(expected);
-    image->handle = view;
+    *image = answeredImage(header.answer, view, view);
     return true;
 }
 
@@ -384,10 +358,10 @@ bool receiveResult(DecodedImage* image, bool* decoded) {
     if (!readAll(answers, frame, sizeof frame) || littleEndian32(frame) != sizeof(ResultHeader)) return false;
     ResultHeader header;
     std::memcpy(&header, frame + sizeof(uint32_t), sizeof header);
-    if (!header.ok) return header.mapping == 0;  // a failure never carries a buffer
+    if (!header.answer.ok) return header.mapping == 0;  // a failure never carries a buffer
     // A helper that lies about sizes is not trusted with another job (nor
     // left holding a buffer nobody takes).
-    if (!sizesAgree(header)) return false;
+    if (!answerSizesAgree(header.answer)) return false;
     *decoded = mapPixels(header, image);
     return true;
 }
