@@ -1,7 +1,9 @@
 // The services of the project's own that both platforms provide, beside the
 // Win32 calls of platform/win32.h: none of them is part of Win32, on any
 // platform. Implemented in platform/linux/ and platform/windows/ by files
-// of the same names (process, console, files, path_problem, decode_service).
+// of the same names (process, console, files, path_problem, decode_wakeup,
+// decode_transport); the decode service's state machine is one for both,
+// platform/decode_service.cpp.
 #pragma once
 
 #include <cstddef>

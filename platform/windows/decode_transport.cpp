@@ -42,7 +42,7 @@
 #include "platform/exif_orientation.h"
 #include "platform/helper_decoder.h"
 #include "platform/services.h"
-#include "platform/windows/decode_transport.h"
+#include "platform/windows/decode_handles.h"
 #include "platform/win32.h"
 
 namespace {

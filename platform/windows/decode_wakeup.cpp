@@ -4,7 +4,7 @@
 // thread.
 #include "platform/decode_transport.h"
 #include "platform/services.h"
-#include "platform/windows/decode_transport.h"
+#include "platform/windows/decode_handles.h"
 #include "platform/win32.h"
 
 namespace {

@@ -1,5 +1,5 @@
-// What the Windows message wait needs of the decode transport: the handles
-// that tell it the helper answered or died.
+// What the Windows message wait (decode_wakeup.cpp) needs of the decode
+// transport: the handles that tell it the helper answered or died.
 #pragma once
 
 #include "platform/win32.h"
