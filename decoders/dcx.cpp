@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "decoders/devil_limits.h"
 #include "decoders/formats.h"
-#include "model/devil_load.h"
 #include "util/little_endian.h"
 #ifndef ILUT_USE_OPENGL
 #define ILUT_USE_OPENGL

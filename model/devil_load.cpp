@@ -57,12 +57,6 @@ bool loadChecked(ILenum type, const std::string& path) {
 
 }  // namespace
 
-bool drainDevilErrors() {
-    bool any = false;
-    while (ilGetError() != IL_NO_ERROR) any = true;
-    return any;
-}
-
 void installDevilAllocator() { ilSetMemory(boundedAlloc, boundedFree); }
 
 namespace {
