@@ -11,7 +11,7 @@
 class FileInfo {
 public:
     std::string path;  // the listed directory followed by the entry's name
-    bool loaded;       // set only by open(), after load()
+    bool loaded;       // set by open() after load(); cleared by unloadIfLoaded()
 
     explicit FileInfo(std::string path);
     virtual ~FileInfo();
