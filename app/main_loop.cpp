@@ -71,10 +71,10 @@ void advanceBetweenFrames() {
         advanceDecoding(fileList);
     } catch (const std::string& error) {
         reportEntryError(error);
-        frameDue = true;
+        requestFrame();
     } catch (const std::bad_alloc&) {
         reportEntryError("Out of memory.");
-        frameDue = true;
+        requestFrame();
     }
 }
 
@@ -150,22 +150,21 @@ int runViewer(const std::string& startPath, const std::string& title) {
                 refused = true;
                 break;
             }
-            frameDue = true;
+            requestFrame();
         }
         advanceBetweenFrames();
-        if (shownPictureChanged()) frameDue = true;
+        if (shownPictureChanged()) requestFrame();
         bool ending = keyIsDown(VK_ESCAPE) || pressed.escape;
-        if (frameDue || ending) {
-            frameDue = false;
+        if (takeFrameRequest() || ending) {
             {
                 trace::Timer timer(trace::Step::frame);
-                if (active) drawFrame();
+                if (windowActive()) drawFrame();
                 if (!ending) presentFrame();
             }
             trace::framePresented();
             shownPictureChanged();  // what came in while drawing is on this frame
         }
-        bool loadedAhead = active && !ending && loadNeighbourAhead(fileList);
+        bool loadedAhead = windowActive() && !ending && loadNeighbourAhead(fileList);
         if (keyIsDown('F') || pressed.fullscreen) {
             pressed.fullscreen = false;
             if (!toggleFullscreen()) {
@@ -173,10 +172,10 @@ int runViewer(const std::string& startPath, const std::string& title) {
                 endDecoding();
                 return 0;
             }
-            frameDue = true;
+            requestFrame();
         }
         if (ending) break;
-        if (!frameDue && !loadedAhead) waitForMessageOrDecode();
+        if (!frameRequested() && !loadedAhead) waitForMessageOrDecode();
     }
     endListing();
     endDecoding();

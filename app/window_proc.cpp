@@ -12,10 +12,12 @@
 #include "model/file_list.h"
 #include "render/scene.h"
 
+namespace {
+
+// Written only here: by the window procedure, and through requestFrame and
+// takeFrameRequest.
 bool active = true;
 bool frameDue = true;
-
-namespace {
 
 // Written only by the window procedure and releaseKey.
 bool keys[256];
@@ -147,6 +149,18 @@ void setKey(WPARAM key, bool down) {
 }
 
 }  // namespace
+
+bool windowActive() { return active; }
+
+void requestFrame() { frameDue = true; }
+
+bool frameRequested() { return frameDue; }
+
+bool takeFrameRequest() {
+    bool requested = frameDue;
+    frameDue = false;
+    return requested;
+}
 
 bool keyIsDown(WPARAM key) { return key < sizeof keys / sizeof keys[0] && keys[key]; }
 

@@ -11,11 +11,15 @@ bool keyIsDown(WPARAM key);
 void releaseKey(WPARAM key);
 
 // False while the window is minimised.
-extern bool active;
+bool windowActive();
 
 // Something on screen may have changed (a key, an expose, a resize, the
-// focus): the main loop draws one frame and clears it.
-extern bool frameDue;
+// focus, or what the main loop found): the loop draws one frame.
+void requestFrame();
+// True when a frame is requested.
+bool frameRequested();
+// True when a frame is requested, and clears the request.
+bool takeFrameRequest();
 
 // True when the key's command acts on the list of entries.
 bool keyNeedsList(WPARAM key);
