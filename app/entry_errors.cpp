@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "app/start_listing.h"
 #include "model/file_list.h"
 #include "platform/win32.h"
 

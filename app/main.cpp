@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "app/main_loop.h"
 #include "app/startup.h"
+#include "platform/services.h"
 #include "platform/win32.h"
 #include "render/gl_window.h"
 
@@ -19,6 +20,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int) {
     // so relative start paths resolve against where the viewer was started.
     std::string startPath = startPathFrom(hostPathStyle(), lpCmdLine, currentWorkingDir());
     _chdir(installDir);
-    fullscreen = false;
     return runViewer(startPath, "Olvistra - " + startPath);
 }

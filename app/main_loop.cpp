@@ -8,7 +8,9 @@
 #include "app/window_proc.h"
 #include "model/decode_ahead.h"
 #include "model/file_info.h"
+#include "model/file_info_factory.h"
 #include "model/file_list.h"
+#include "platform/services.h"
 #include "platform/win32.h"
 #include "render/gl_window.h"
 #include "render/scene.h"
@@ -26,30 +28,37 @@ std::string firstPictureOf(const std::string& startPath) {
     return firstImageIn(startFolderOf(startPath));
 }
 
+// Shows the whole list once it is in. Its indices are not the first
+// picture's list's, so an entry error reported there is forgotten. False
+// after telling the user that the start path cannot be listed.
+bool installWholeList() {
+    if (!installListing()) return false;
+    forgetEntryError();
+    return true;
+}
+
 // Draws one frame. An entry that cannot be opened is reported once and then
 // shown as an empty frame until the user moves on or reloads. While the
 // decode helper still works on the current entry the frame stays empty and
 // the loop goes on handling keys; the entry is opened once its pixels (or
 // its failure) are in, so opening it never waits. A reload carried out
 // here reports its error like any other opening.
-bool drawFrame() {
+void drawFrame() {
     try {
         if (currentEntryUnopenable()) {
             clearFrame();
-            return true;
-        }
-        if (!advanceDecoding()) {
+        } else if (!advanceDecoding(fileList)) {
             clearFrameWarmingUp();
-            return true;
+        } else {
+            renderScene(fileList);
         }
-        return renderScene();
+        return;
     } catch (const std::string& error) {
         reportEntryError(error);
     } catch (const std::bad_alloc&) {
         reportEntryError("Out of memory.");
     }
     clearFrame();
-    return true;
 }
 
 // Advances the decode helper's work when no frame is drawn: collects an
@@ -59,13 +68,13 @@ bool drawFrame() {
 // frame after it shows what is left.
 void advanceBetweenFrames() {
     try {
-        advanceDecoding();
+        advanceDecoding(fileList);
     } catch (const std::string& error) {
         reportEntryError(error);
-        frameDue = true;
+        requestFrame();
     } catch (const std::bad_alloc&) {
         reportEntryError("Out of memory.");
-        frameDue = true;
+        requestFrame();
     }
 }
 
@@ -77,7 +86,7 @@ void advanceBetweenFrames() {
 bool isRepeatAheadOfScreen(const MSG& message) {
     const LPARAM wasDown = LPARAM(1) << 30;
     return message.message == WM_KEYDOWN && (message.lParam & wasDown) && keySteps(message.wParam) &&
-           shownPictureAwaited();
+           shownPictureAwaited(fileList);
 }
 
 // The keys the loop acts on itself. A press counts even when its key-up
@@ -97,11 +106,11 @@ struct LoopKeys {
 // Rebuilds the window in the other mode. The old context takes every
 // texture with it, so all entries are marked unloaded in between.
 bool toggleFullscreen() {
-    keys['F'] = false;
+    releaseKey('F');
+    bool wasFullscreen = viewerFullscreen();
     closeViewerWindow();
-    fullscreen = !fullscreen;
-    unloadAll();
-    return openViewerWindow("Olvistra", fullscreen);
+    if (fileList) fileList->unloadAll();
+    return openViewerWindow("Olvistra", !wasFullscreen, viewerWindowProc);
 }
 
 }  // namespace
@@ -114,13 +123,13 @@ int runViewer(const std::string& startPath, const std::string& title) {
     std::string firstPicture = firstPictureOf(startPath);
     decodeStartFile(firstPicture);
     startListing(startPath);
-    if (!openViewerWindow(title.c_str(), fullscreen)) {
+    if (!openViewerWindow(title.c_str(), false, viewerWindowProc)) {
         endListing();
         endDecoding();
         return 0;
     }
     decodeFitToScreen();
-    if (!showFirstPictureAhead(firstPicture) && !installListing()) {
+    if (!showFirstPictureAhead(firstPicture) && !installWholeList()) {
         endDecoding();
         closeViewerWindow();
         return refusedStartStatus;
@@ -132,7 +141,6 @@ int runViewer(const std::string& startPath, const std::string& title) {
     // the decode helper's answer comes.
     MSG message = {};
     LoopKeys pressed;
-    bool ending = false;
     bool refused = false;
     for (;;) {
         if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -140,7 +148,7 @@ int runViewer(const std::string& startPath, const std::string& title) {
             if (isRepeatAheadOfScreen(message)) continue;
             // A key that acts on the list waits for the whole of it.
             bool needsList = message.message == WM_KEYDOWN && keyNeedsList(message.wParam);
-            if (needsList && listingPending() && !installListing()) {
+            if (needsList && listingPending() && !installWholeList()) {
                 refused = true;
                 break;
             }
@@ -150,38 +158,36 @@ int runViewer(const std::string& startPath, const std::string& title) {
             continue;
         }
         if (listingPending() && listingDone()) {
-            if (!installListing()) {
+            if (!installWholeList()) {
                 refused = true;
                 break;
             }
-            frameDue = true;
+            requestFrame();
         }
         advanceBetweenFrames();
-        if (shownPictureChanged()) frameDue = true;
-        bool escape = keys[VK_ESCAPE] || pressed.escape;
-        if (frameDue || escape) {
-            frameDue = false;
+        if (shownPictureChanged()) requestFrame();
+        bool ending = keyIsDown(VK_ESCAPE) || pressed.escape;
+        if (takeFrameRequest() || ending) {
             {
                 trace::Timer timer(trace::Step::frame);
-                if (active && !drawFrame()) ending = true;
-                if (escape) ending = true;
-                if (!ending) SwapBuffers(hDC);
+                if (windowActive()) drawFrame();
+                if (!ending) presentFrame();
             }
             trace::framePresented();
             shownPictureChanged();  // what came in while drawing is on this frame
         }
-        bool loadedAhead = active && !ending && loadNeighbourAhead();
-        if (keys['F'] || pressed.fullscreen) {
+        bool loadedAhead = windowActive() && !ending && loadNeighbourAhead(fileList);
+        if (keyIsDown('F') || pressed.fullscreen) {
             pressed.fullscreen = false;
             if (!toggleFullscreen()) {
                 endListing();
                 endDecoding();
                 return 0;
             }
-            frameDue = true;
+            requestFrame();
         }
         if (ending) break;
-        if (!frameDue && !loadedAhead) waitForMessageOrDecode();
+        if (!frameRequested() && !loadedAhead) waitForMessageOrDecode();
     }
     endListing();
     endDecoding();

@@ -3,13 +3,17 @@
 #include <atomic>
 #include <new>
 
-#include "app/entry_errors.h"
 #include "model/file_info.h"
+#include "model/file_info_factory.h"
 #include "model/file_list.h"
+#include "platform/services.h"
 #include "platform/win32.h"
+#include "app/startup.h"
 #include "util/path_rules.h"
 #include "util/text.h"
 #include "util/trace.h"
+
+FileList* fileList = nullptr;
 
 namespace {
 
@@ -71,10 +75,7 @@ void takeOverShown(FileList* ahead, FileList* whole) {
         whole->items[i] = shown;
         return;
     }
-    if (shown->loaded) {
-        shown->unload();
-        shown->loaded = false;
-    }
+    unloadIfLoaded(shown);
     delete shown;
 }
 
@@ -126,7 +127,6 @@ bool installListing() {
     fileList = listing.list;
     listing.list = nullptr;
     delete ahead;
-    forgetEntryError();
     return true;
 }
 

@@ -12,6 +12,13 @@
 
 #include <string>
 
+#include "model/file_list.h"
+
+// The list on screen; null until the first picture or the whole list is
+// shown. Written only here (showFirstPictureAhead, installListing); the app
+// reads it and hands it to render/ and model/ as an argument.
+extern FileList* fileList;
+
 // The folder a start path names when it is no file, ending in a separator.
 std::string startFolderOf(const std::string& startPath);
 

@@ -4,10 +4,13 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/services.h"
 #include "platform/win32.h"
 #include "util/text.h"
 
 char installDir[260] = "D:\\";
+
+PathStyle hostPathStyle() { return platformUsesPosixPaths ? PathStyle::posix : PathStyle::windows; }
 
 bool loadInstallDir() {
     HKEY key = nullptr;

@@ -6,6 +6,9 @@
 
 #include "util/path_rules.h"
 
+// The path convention of the platform the viewer runs on.
+PathStyle hostPathStyle();
+
 // The install directory read from the registry; "D:\\" until then.
 extern char installDir[260];
 

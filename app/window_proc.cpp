@@ -6,16 +6,21 @@
 #include <string>
 
 #include "app/entry_errors.h"
+#include "app/start_listing.h"
 #include "model/decode_ahead.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
 #include "render/scene.h"
 
-bool keys[256];
+namespace {
+
+// Written only here: by the window procedure, and through requestFrame and
+// takeFrameRequest.
 bool active = true;
 bool frameDue = true;
 
-namespace {
+// Written only by the window procedure and releaseKey.
+bool keys[256];
 
 const char* const helpText =
     "keys:\nJ -\tprevios file in dir.\nL -\tnext file in dir.\nHOME -\tgo to first file in dir.\nEND -\tgo to last "
@@ -48,7 +53,7 @@ void lastEntry() {
 FileInfo* entryForCommand() {
     if (currentEntryUnopenable()) return nullptr;
     try {
-        return currentItem();
+        return fileList->currentEntry();
     } catch (const std::string& error) {
         reportEntryError(error);
         return nullptr;
@@ -144,6 +149,22 @@ void setKey(WPARAM key, bool down) {
 }
 
 }  // namespace
+
+bool windowActive() { return active; }
+
+void requestFrame() { frameDue = true; }
+
+bool frameRequested() { return frameDue; }
+
+bool takeFrameRequest() {
+    bool requested = frameDue;
+    frameDue = false;
+    return requested;
+}
+
+bool keyIsDown(WPARAM key) { return key < sizeof keys / sizeof keys[0] && keys[key]; }
+
+void releaseKey(WPARAM key) { setKey(key, false); }
 
 bool keyNeedsList(WPARAM key) {
     for (const KeyCommand& command : keyCommands) {

@@ -4,14 +4,22 @@
 #include "platform/win32.h"
 
 // True while the key with that virtual-key code is down.
-extern bool keys[256];
+bool keyIsDown(WPARAM key);
+
+// Marks the key as up: after the window that would have had its key-up is
+// closed (the full-screen switch), so it does not count as held.
+void releaseKey(WPARAM key);
 
 // False while the window is minimised.
-extern bool active;
+bool windowActive();
 
 // Something on screen may have changed (a key, an expose, a resize, the
-// focus): the main loop draws one frame and clears it.
-extern bool frameDue;
+// focus, or what the main loop found): the loop draws one frame.
+void requestFrame();
+// True when a frame is requested.
+bool frameRequested();
+// True when a frame is requested, and clears the request.
+bool takeFrameRequest();
 
 // True when the key's command acts on the list of entries.
 bool keyNeedsList(WPARAM key);

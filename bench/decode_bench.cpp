@@ -12,10 +12,13 @@
 #include <string>
 #include <thread>
 
+#include "app/start_listing.h"
 #include "model/decode_ahead.h"
+#include "model/decode_time_limit.h"
 #include "model/devil_load.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
+#include "platform/services.h"
 #include "render/gl.h"
 #include "render/scene.h"
 #include "support/gl_test_context.h"
@@ -72,14 +75,14 @@ double throughHelperMs(const std::string& path, bool warm) {
 double steppedToAheadMs(const std::string& dir) {
     fileList = new FileList(dir);
     for (int i = 0; i < 300; ++i) {  // shown entry loaded, neighbour ready
-        if (advanceDecoding()) fileList->get(fileList->current);
+        if (advanceDecoding(fileList)) fileList->get(fileList->current);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     Clock::time_point begin = Clock::now();
     fileList->current = 1;
-    EXPECT_TRUE(advanceDecoding());
+    EXPECT_TRUE(advanceDecoding(fileList));
     setupProjection(1024, 768);
-    renderScene();
+    renderScene(fileList);
     glFinish();
     double ms = msSince(begin);
     delete fileList;
@@ -93,12 +96,12 @@ double helperDecodeMs(const std::string& path) {
     decodeServiceStart();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     Clock::time_point begin = Clock::now();
-    EXPECT_TRUE(decodeServiceSubmit(path.c_str()));
+    EXPECT_TRUE(decodeServiceSubmit(path.c_str(), 0, decodeTimeLimitMsFor(path.c_str())));
     DecodedImage image;
-    DecodeJobState state = DECODE_RUNNING;
-    while (state == DECODE_RUNNING) state = decodeServicePoll(1000, &image);
+    DecodeJobState state = DecodeJobState::running;
+    while (state == DecodeJobState::running) state = decodeServicePoll(1000, &image);
     double ms = msSince(begin);
-    EXPECT_EQ(state, DECODE_DONE);
+    EXPECT_EQ(state, DecodeJobState::done);
     releaseDecodedImage(&image);
     return ms;
 }

@@ -34,7 +34,9 @@ add_custom_command(
 
 file(GLOB PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/linux/*.cpp)
 list(REMOVE_ITEM PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/linux/entry.cpp)
-list(APPEND PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/exif_orientation.cpp)
+# The files of platform/ itself serve both platforms.
+file(GLOB PLATFORM_SHARED_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/*.cpp)
+list(APPEND PLATFORM_SOURCES ${PLATFORM_SHARED_SOURCES})
 
 add_library(olvistra_core STATIC ${APP_SOURCES} ${DECODER_LIBRARY_SOURCES} ${PLATFORM_SOURCES} ${ICON_SOURCE})
 target_include_directories(olvistra_core PUBLIC ${CMAKE_SOURCE_DIR} ${IL_INCLUDE_DIR})

@@ -86,17 +86,19 @@ else()
 endif()
 
 file(GLOB PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/windows/*.cpp)
-list(APPEND PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/exif_orientation.cpp)
-# The decode helper runs from a static constructor (decode_service.cpp).
+# The files of platform/ itself serve both platforms.
+file(GLOB PLATFORM_SHARED_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/*.cpp)
+list(APPEND PLATFORM_SOURCES ${PLATFORM_SHARED_SOURCES})
+# The decode helper runs from a static constructor (decode_transport.cpp).
 # MinGW runs the constructors of linked objects last-linked first, so the
 # helper's file goes first: the app's own namespace-scope objects are then
 # constructed before the helper decodes anything.
-set(decode_service_source ${CMAKE_SOURCE_DIR}/platform/windows/decode_service.cpp)
-list(REMOVE_ITEM PLATFORM_SOURCES ${decode_service_source})
+set(decode_transport_source ${CMAKE_SOURCE_DIR}/platform/windows/decode_transport.cpp)
+list(REMOVE_ITEM PLATFORM_SOURCES ${decode_transport_source})
 
 set_source_files_properties(resources/olvistra.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/olvistra.ico;${CMAKE_SOURCE_DIR}/resources/olvistra.manifest")
-add_executable(olvistra WIN32 ${decode_service_source} ${APP_SOURCES} ${PLATFORM_SOURCES} resources/olvistra.rc)
+add_executable(olvistra WIN32 ${decode_transport_source} ${APP_SOURCES} ${PLATFORM_SOURCES} resources/olvistra.rc)
 target_include_directories(olvistra SYSTEM PRIVATE ${IL_INCLUDE_DIR} ${CMAKE_BINARY_DIR}/stb/include ${EXIF_INCLUDE_DIRS})
 target_include_directories(olvistra PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(olvistra PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS}>)

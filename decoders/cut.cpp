@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "decoders/formats.h"
+#include "util/little_endian.h"
 
 namespace {
 
@@ -21,8 +22,6 @@ const size_t palBlockBytes = 512;
 const size_t palEntryBytes = 6;
 // The file is read whole; a larger one (tens of millions of pixels) is refused.
 const size_t cutFileLimit = size_t(64) << 20;
-
-uint32_t little16(const unsigned char* bytes) { return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8; }
 
 std::vector<unsigned char> readFile(FILE* file, size_t limit) {
     std::vector<unsigned char> bytes;
@@ -46,8 +45,8 @@ bool readPalette(const std::string& path, Palette* palette) {
     std::vector<unsigned char> bytes = readFile(file, 64 * 1024);
     std::fclose(file);
     if (bytes.size() < palHeaderBytes || bytes[0] != 'A' || bytes[1] != 'H') return false;
-    uint32_t maxIndex = little16(&bytes[12]);
-    uint32_t maxima[3] = {little16(&bytes[14]), little16(&bytes[16]), little16(&bytes[18])};
+    uint32_t maxIndex = littleEndian16(&bytes[12]);
+    uint32_t maxima[3] = {littleEndian16(&bytes[14]), littleEndian16(&bytes[16]), littleEndian16(&bytes[18])};
     if (maxima[0] == 0 || maxima[1] == 0 || maxima[2] == 0) return false;
     palette->fill(0);
     size_t at = palHeaderBytes;
@@ -55,7 +54,7 @@ bool readPalette(const std::string& path, Palette* palette) {
         if (at % palBlockBytes > palBlockBytes - palEntryBytes) at += palBlockBytes - at % palBlockBytes;
         if (at + palEntryBytes > bytes.size()) return false;
         for (int c = 0; c < 3; ++c) {
-            uint32_t value = little16(&bytes[at + size_t(c) * 2]);
+            uint32_t value = littleEndian16(&bytes[at + size_t(c) * 2]);
             if (value > maxima[c]) value = maxima[c];
             (*palette)[index * 3 + size_t(c)] = (unsigned char)((value * 255 + maxima[c] / 2) / maxima[c]);
         }
@@ -115,8 +114,8 @@ bool decodeCut(const std::string& path) {
     std::vector<unsigned char> bytes = readFile(file, cutFileLimit);
     std::fclose(file);
     if (bytes.size() < 6 || bytes.size() > cutFileLimit) return false;
-    uint32_t width = little16(&bytes[0]);
-    uint32_t height = little16(&bytes[2]);
+    uint32_t width = littleEndian16(&bytes[0]);
+    uint32_t height = littleEndian16(&bytes[2]);
     // Every row takes at least its count and its end byte.
     if (!acceptableSize(width, height) || uint64_t(height) * 3 > bytes.size()) return false;
     std::vector<unsigned char> indices;

@@ -4,8 +4,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "decoders/devil_limits.h"
 #include "decoders/formats.h"
-#include "model/devil_load.h"
+#include "util/little_endian.h"
 #ifndef ILUT_USE_OPENGL
 #define ILUT_USE_OPENGL
 #endif
@@ -18,7 +19,7 @@ const uint32_t dcxMagic = 0x3ADE68B1;
 bool readLittle32(FILE* file, uint32_t* value) {
     unsigned char bytes[4];
     if (std::fread(bytes, 1, 4, file) != 4) return false;
-    *value = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+    *value = littleEndian32(bytes);
     return true;
 }
 

@@ -6,8 +6,8 @@
 // noise.
 #include <cstdio>
 
+#include "decoders/devil_limits.h"
 #include "decoders/formats.h"
-#include "model/devil_load.h"
 #ifndef ILUT_USE_OPENGL
 #define ILUT_USE_OPENGL
 #endif

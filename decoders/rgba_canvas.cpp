@@ -1,5 +1,5 @@
+#include "decoders/devil_limits.h"
 #include "decoders/formats.h"
-#include "model/devil_load.h"
 #ifndef ILUT_USE_OPENGL
 #define ILUT_USE_OPENGL
 #endif

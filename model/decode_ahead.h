@@ -1,63 +1,54 @@
-// Which files the decode helper works on, and the pixels it finished before
-// they were asked for.
+// Which files the decode helper works on, for the list of entries.
 //
-// The helper runs one job at a time. The shown entry comes first: the main
-// loop asks advanceDecoding() on every pass, which starts the shown entry's
+// The helper runs one job at a time (model/decoded_pixels.h keeps the job
+// and the pixels it finished). The shown entry comes first: the main loop
+// asks advanceDecoding() on every pass, which starts the shown entry's
 // decode and answers "not yet" until its pixels (or its failure) are in, so
 // the loop keeps handling keys while a file decodes, crashes or hangs. Once
 // the shown entry's pixels are in, the next entry and then the previous one
-// are decoded ahead into spare buffers (at most two, together below 512 MiB).
-// A speculative job never delays the shown entry: a step elsewhere, or one
-// that leaves it no neighbour of the shown entry, cancels it. Ready pixels are used only while the file keeps its stamp (size,
-// modification time, inode); R, F5 and E forget them first (via unload).
+// are decoded ahead into spare buffers (at most two, together below
+// decodeAheadMaxBytes). A speculative job never delays the shown entry: a
+// step elsewhere, or one that leaves it no neighbour of the shown entry,
+// cancels it. Ready pixels are used only while the file keeps its stamp; R,
+// F5 and E forget them first (via unload).
 // R and F5 do not wait either: requestReload() decodes the file afresh while
 // the old picture stays on screen, and advanceDecoding() carries the reload
 // out once the pixels (or the failure) are in.
 //
+// The list on screen is passed in by the caller; only the entries' loaded
+// state is written here, through their own reload and the list's loadAhead.
 // Everything here runs on the main thread; the helper is a process.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-#include "platform/win32.h"
-
-// The bound on the spare buffers together.
-constexpr uint64_t decodeAheadMaxBytes = uint64_t(512) << 20;
+#include "model/decoded_pixels.h"
 
 class FileInfo;
+class FileList;
 
 // Advances the helper's work without waiting: collects a finished job,
 // carries out a reload whose pixels are in (its open() may raise the
 // entry's error), then starts what the shown entry or its neighbours need.
 // True when the shown entry can be opened now without waiting for the
-// helper.
-bool advanceDecoding();
+// helper. `list` is the list on screen, or null.
+bool advanceDecoding(FileList* list);
 
 // Starts decoding the file the viewer was started on, when it names an
-// image and the helper runs apart, so that its pixels may be in by the first
-// frame; the window opens meanwhile. When the list's shown entry turns out
-// to be another file, the job is cancelled like any other.
+// image, so that the helper's pixels may be in by the first frame; the
+// window opens meanwhile. When the list's shown entry turns out to be
+// another file, the job is cancelled like any other.
 void decodeStartFile(const std::string& path);
 
 // Loads one neighbour of the shown entry whose pixels are in (next first)
 // into its texture, so that a step to it only draws. For an idle moment
 // after a frame; does nothing while the shown entry itself waits. True when
 // it loaded one (the other neighbour may be ready too).
-bool loadNeighbourAhead();
+bool loadNeighbourAhead(FileList* list);
 
-// True once after pixels the screen waited for came in (the shown entry's,
-// or a reload's, which is then carried out): the next frame shows something
-// new. A decode ahead of need does not count.
-bool shownPictureChanged();
-
-// True while the helper decodes the shown picture and the screen waits for
-// it; false once its pixels (or its failure) are in.
-bool shownPictureAwaited();
-
-// Tells a decode started before the window opened how large the screen is,
-// so its pixels come back no larger than the screen can show.
-void decodeFitToScreen();
+// True while the helper decodes the list's shown picture and the screen
+// waits for it; false once its pixels (or its failure) are in.
+bool shownPictureAwaited(FileList* list);
 
 // Starts a fresh decode of a loaded image entry for a reload and keeps its
 // picture until the result is in; for an image entry not loaded yet, only
@@ -70,14 +61,6 @@ bool requestReload(FileInfo* entry);
 // True when opening the entry now would wait for the helper: an image entry
 // not loaded whose pixels (or failure) are not in yet.
 bool decodePending(FileInfo* entry);
-
-// The decoded pixels of the file for load(): ready ones if the file is
-// unchanged since, else a new decode waited for (up to the time limit).
-// False for a failed decode. The caller releases the image.
-bool takeDecoded(const std::string& path, DecodedImage* image);
-
-// Drops ready pixels of the file and cancels a job for it.
-void forgetDecoded(const std::string& path);
 
 // Releases all pixels and ends the helper.
 void endDecoding();

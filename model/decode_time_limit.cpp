@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/devil_load.h"
+#include "platform/services.h"
 #include "platform/win32.h"
 #include "util/byte_reader.h"
 #include "util/text.h"
@@ -103,7 +104,6 @@ uint32_t decodeTimeLimitFromSize(uint64_t fileBytes, uint64_t claimedPixels) {
     return ms > UINT32_MAX ? UINT32_MAX : uint32_t(ms);
 }
 
-// Read by the decode service when it submits a job.
 uint32_t decodeTimeLimitMsFor(const char* path) {
     // A FIFO or a device would block the viewer here; the helper reports it.
     std::FILE* file = fileOpensForReading(path) ? std::fopen(path, "rb") : nullptr;

@@ -35,3 +35,7 @@ constexpr size_t claimHeadBytes = 256 * 1024;
 
 // The limit for a file of fileBytes bytes whose header claims claimedPixels.
 uint32_t decodeTimeLimitFromSize(uint64_t fileBytes, uint64_t claimedPixels);
+
+// The limit for the file at path, read from its size and header; given to
+// the decode service with every job.
+uint32_t decodeTimeLimitMsFor(const char* path);

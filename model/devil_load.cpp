@@ -6,7 +6,7 @@
 
 #include "decoders/own_decoders.h"
 #include "model/payload_check.h"
-#include "platform/win32.h"
+#include "platform/services.h"
 #include "util/downscale.h"
 #include "util/orientation.h"
 #include "util/trace.h"
@@ -57,12 +57,6 @@ bool loadChecked(ILenum type, const std::string& path) {
 
 }  // namespace
 
-bool drainDevilErrors() {
-    bool any = false;
-    while (ilGetError() != IL_NO_ERROR) any = true;
-    return any;
-}
-
 void installDevilAllocator() { ilSetMemory(boundedAlloc, boundedFree); }
 
 namespace {
@@ -98,6 +92,8 @@ bool fitBoundImage(uint32_t maxSide) {
     bool errors = drainDevilErrors();
     return ok == IL_TRUE && !errors && boundImageIsConsistent();
 }
+
+namespace {
 
 // The helper's DevIL: started once, before the helper gives up its rights.
 void startDecoder() {
@@ -190,6 +186,14 @@ void copyDecodedRgba(unsigned char* target, int orientation, uint32_t targetWidt
         }
     }
 }
+
+// The helper decodes with DevIL: registered before the helper's own entry
+// can run (platform/services.h).
+__attribute__((constructor(helperDecoderRegistrationPriority))) void registerDevilForTheHelper() {
+    registerHelperDecoder({startDecoder, decodeToRgba, copyDecodedRgba});
+}
+
+}  // namespace
 
 bool boundImageFromRgba(uint32_t width, uint32_t height, const unsigned char* pixels) {
     if (width == 0 || height == 0 || uint64_t(width) * height * 4 >= devilMaxRgbaBytes) return false;

@@ -10,13 +10,7 @@
 #include <cstdint>
 #include <string>
 
-// The largest single block DevIL may allocate. A header can claim 40000 x
-// 40000 pixels in a 1 KB file; such requests are refused instead of served.
-constexpr uint64_t devilMaxAllocation = uint64_t(512) << 20;
-
-// Images whose RGBA copy (what the texture upload makes) would reach this
-// many bytes are refused.
-constexpr uint64_t devilMaxRgbaBytes = uint64_t(1) << 31;
+#include "decoders/devil_limits.h"
 
 // Makes DevIL allocate through an allocator that refuses single requests
 // beyond devilMaxAllocation. Safe to call any number of times; call it before
@@ -29,9 +23,6 @@ void installDevilAllocator();
 // DevIL cannot read (decoders/own_decoders.h). True only for a complete,
 // consistent 2D image; after false the bound image holds nothing worth showing.
 bool decodeImage(const std::string& path);
-
-// Empties DevIL's error stack; true when it held any error.
-bool drainDevilErrors();
 
 // Shrinks the bound image, keeping its aspect ratio, so that neither side
 // exceeds maxSide pixels. False when scaling failed.

@@ -3,10 +3,11 @@
 #include <cstdio>
 #include <utility>
 
-#include "model/decode_ahead.h"
+#include "model/decoded_pixels.h"
 #include "model/devil_load.h"
 #include "model/gl_context_generation.h"
 #include "model/handdir.h"
+#include "platform/services.h"
 #include "platform/win32.h"
 #include "util/text.h"
 #ifndef ILUT_USE_OPENGL
@@ -47,13 +48,8 @@ FileInfo::~FileInfo() {}
 
 // The edit command is a program name, one blank, and the one argument the
 // program gets. It is started directly, never through a command processor,
-// so no character of the path is interpreted. Whether the program ran or
-// not, the entry is decoded again afterwards.
-void FileInfo::edit() {
-    runEditCommand();
-    reload(this);
-}
-
+// so no character of the path is interpreted. A command without a blank (a
+// directory's, which is empty) runs nothing.
 void FileInfo::runEditCommand() {
     std::string command = editCommand();
     std::string::size_type blank = command.find(' ');
@@ -97,7 +93,7 @@ std::string FileInfoImg::infoText() {
            "\nradio:\t" + formatted;
 }
 
-// Takes the file's pixels from the decode helper (model/decode_ahead.h),
+// Takes the file's pixels from the decode helper (model/decoded_pixels.h),
 // puts them into DevIL's bound image and makes the texture in the current GL
 // context. Any failure (the helper's checks, a crash, a hang, a refusal)
 // leaves no texture and the size 0 x 0, so nothing of an earlier image is
@@ -154,14 +150,15 @@ void FileInfoImg::releaseTexture() {
 
 FileInfoDir::FileInfoDir(std::string path) : FileInfo(std::move(path)) {}
 
-void FileInfoDir::edit() {}
-
 std::string FileInfoDir::editCommand() { return std::string(); }
 
+void unloadIfLoaded(FileInfo* entry) {
+    if (!entry->loaded) return;
+    entry->unload();
+    entry->loaded = false;
+}
+
 void reload(FileInfo* entry) {
-    if (entry->loaded) {
-        entry->unload();
-        entry->loaded = false;
-    }
+    unloadIfLoaded(entry);
     entry->FileInfo::open();
 }

@@ -11,13 +11,11 @@
 class FileInfo {
 public:
     std::string path;  // the listed directory followed by the entry's name
-    bool loaded;       // set only by open(), after load()
+    bool loaded;       // set by open() after load(); cleared by unloadIfLoaded()
 
     explicit FileInfo(std::string path);
     virtual ~FileInfo();
 
-    // Runs the edit command, then reloads the entry.
-    virtual void edit();
     // Runs the edit command and waits for it to end; no reload.
     void runEditCommand();
     // The command line that edits the entry.
@@ -61,29 +59,12 @@ class FileInfoDir : public FileInfo {
 public:
     explicit FileInfoDir(std::string path);
 
-    void edit() override;
     std::string editCommand() override;
     void draw() override;
 };
 
+// Unloads the entry if it is loaded and marks it not loaded.
+void unloadIfLoaded(FileInfo* entry);
+
 // Unloads the entry if it is loaded, then opens it again.
 void reload(FileInfo* entry);
-
-// Classifies a full path into an image entry, a directory entry or nothing.
-// True when the factory makes an image entry of this path: a name of 5
-// bytes or more, not beginning with '.', with one of the image extensions.
-bool isImageName(const std::string& fullPath);
-
-// The path of the first entry a list of `dir` (ending in a separator) would
-// hold, when that entry is an image; empty when it is a folder, when there
-// is none, or when the folder cannot be read. Never raises.
-std::string firstImageIn(const std::string& dir);
-
-class FileInfoFactory {
-public:
-    // A new entry owned by the caller, or null. May raise "can not read file".
-    FileInfo* create(std::string fullPath);
-
-    // The one factory, made on first use and never destroyed.
-    static FileInfoFactory* instance();
-};

@@ -1,7 +1,9 @@
+#include "model/file_info_factory.h"
+
 #include <string>
 
-#include "model/file_info.h"
 #include "model/handdir.h"
+#include "platform/services.h"
 #include "platform/win32.h"
 #include "util/text.h"
 

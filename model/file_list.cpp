@@ -3,10 +3,9 @@
 #include <new>
 #include <utility>
 
+#include "model/file_info_factory.h"
 #include "model/handdir.h"
 #include "util/trace.h"
-
-FileList* fileList = nullptr;
 
 namespace {
 
@@ -14,10 +13,7 @@ namespace {
 void deleteEntries(Array<FileInfo*>& items) {
     for (uint32_t i = 0; i < items.count; ++i) {
         FileInfo* entry = items[i];
-        if (entry->loaded) {
-            entry->unload();
-            entry->loaded = false;
-        }
+        unloadIfLoaded(entry);
         delete entry;
     }
     items.count = 0;
@@ -85,10 +81,7 @@ FileInfo* FileList::get(uint32_t index) {
         FileStamp now;
         bool changed = !fileStampOf(entry->path.c_str(), &now) || !(now == loadedAhead[i].stamp);
         loadedAhead.erase(loadedAhead.begin() + long(i));
-        if (changed && entry->loaded) {
-            entry->unload();
-            entry->loaded = false;
-        }
+        if (changed) unloadIfLoaded(entry);
         trace::entryLoading(entry->path);  // its line shows what was left to do
         break;
     }
@@ -123,25 +116,17 @@ bool FileList::loadAhead(uint32_t index) {
     return true;
 }
 
-void select(std::string fullPath) {
-    if (!fileList) return;
-    for (uint32_t i = 0; i < fileList->items.count; ++i) {
-        if (fileList->items[i]->path == fullPath) {
-            fileList->current = i;
+void FileList::select(const std::string& fullPath) {
+    for (uint32_t i = 0; i < items.count; ++i) {
+        if (items[i]->path == fullPath) {
+            current = i;
             return;
         }
     }
 }
 
-void unloadAll() {
-    if (!fileList) return;
-    for (uint32_t i = 0; i < fileList->items.count; ++i) {
-        FileInfo* entry = fileList->items[i];
-        if (entry->loaded) {
-            entry->unload();
-            entry->loaded = false;
-        }
-    }
+void FileList::unloadAll() {
+    for (uint32_t i = 0; i < items.count; ++i) unloadIfLoaded(items[i]);
 }
 
-FileInfo* currentItem() { return fileList ? fileList->get(fileList->current) : nullptr; }
+FileInfo* FileList::currentEntry() { return get(current); }

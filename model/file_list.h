@@ -9,7 +9,7 @@
 #include "model/array.h"
 #include "model/file_info.h"
 #include "model/texture_budget.h"
-#include "platform/win32.h"
+#include "platform/services.h"
 
 class FileList {
 public:
@@ -42,6 +42,15 @@ public:
     // get raises the error again.
     bool loadAhead(uint32_t index);
 
+    // Makes the entry whose path equals fullPath byte for byte current.
+    void select(const std::string& fullPath);
+
+    // Marks every loaded entry as not loaded (after calling its unload).
+    void unloadAll();
+
+    // The current entry, via get(), or null.
+    FileInfo* currentEntry();
+
 private:
     struct LoadedAhead {
         uint32_t index;
@@ -49,15 +58,3 @@ private:
     };
     std::vector<LoadedAhead> loadedAhead;  // loaded ahead, not shown since
 };
-
-// The program's one list; null until start-up makes it.
-extern FileList* fileList;
-
-// Makes the entry whose path equals fullPath byte for byte current.
-void select(std::string fullPath);
-
-// Marks every loaded entry as not loaded (after calling its unload).
-void unloadAll();
-
-// The current entry of fileList, via get(), or null.
-FileInfo* currentItem();

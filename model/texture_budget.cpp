@@ -37,8 +37,5 @@ void TextureBudget::fit(Array<FileInfo*>& items, uint32_t keep) {
         cappedSize(image->width, image->height, textureSideCap, &width, &height);
         loaded.push_back({i, uint64_t(width) * height * 4, last});
     }
-    for (uint32_t i : chooseUnloads(std::move(loaded), budget, keep)) {
-        items[i]->unload();
-        items[i]->loaded = false;
-    }
+    for (uint32_t i : chooseUnloads(std::move(loaded), budget, keep)) unloadIfLoaded(items[i]);
 }

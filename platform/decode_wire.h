@@ -1,17 +1,36 @@
-// The byte order of the numbers the viewer and its decode helper exchange:
-// little-endian uint32, whatever the machine, on both platforms.
+// What the viewer and its decode helper exchange, on both platforms: numbers
+// as little-endian uint32 (util/little_endian.h), whatever the machine,
+// paths of at most decodeMaxPathBytes, and answers that begin alike.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
-inline uint32_t littleEndian32(const unsigned char* bytes) {
-    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
-}
+#include "platform/services.h"
+#include "util/little_endian.h"
 
-inline std::string littleEndianBytes(uint32_t value) {
-    std::string bytes(sizeof(uint32_t), '\0');
-    for (size_t i = 0; i < sizeof(uint32_t); ++i) bytes[i] = char((value >> (8 * i)) & 0xFF);
-    return bytes;
-}
+// The longest path a request may carry, in bytes.
+constexpr size_t decodeMaxPathBytes = 8192;
+
+// What every answer of the helper begins with, on both platforms.
+struct AnswerHeader {
+    uint32_t ok;  // 1 when pixels come with it
+    uint32_t width;  // of the pixels
+    uint32_t height;
+    uint32_t pictureWidth;  // of the picture, upright
+    uint32_t pictureHeight;
+    uint32_t reserved;
+    uint64_t byteCount;  // width * height * 4
+};
+
+// Helper side: the sizes of the answer for a picture decoded at
+// storedWidth x storedHeight, turned by its EXIF `orientation` and shrunk
+// to maxSide (0: the built-in cap). `ok` is left to the caller.
+AnswerHeader sizedAnswer(uint32_t storedWidth, uint32_t storedHeight, int orientation, uint32_t maxSide);
+
+// Viewer side: true when a successful answer's sizes agree with each other.
+bool answerSizesAgree(const AnswerHeader& header);
+
+// Viewer side: the image of an answer's pixels, mapped at `pixels`; `handle`
+// is the platform's hold on them.
+DecodedImage answeredImage(const AnswerHeader& header, const void* pixels, void* handle);

@@ -4,7 +4,6 @@
 #include <IL/ilu.h>
 #include <IL/ilut.h>
 
-#include "app/window_proc.h"
 #include "model/devil_load.h"
 #include "model/gl_context_generation.h"
 #include "render/scene.h"
@@ -13,9 +12,10 @@ HINSTANCE hInstance = nullptr;
 HWND hWnd = nullptr;
 HDC hDC = nullptr;
 HGLRC hRC = nullptr;
-bool fullscreen = false;
 
 namespace {
+
+bool fullscreen = false;
 
 const char* const className = "OpenGL";
 const int clientWidth = 1024;
@@ -50,11 +50,11 @@ bool failOpen(const char* text) {
     return false;
 }
 
-bool registerWindowClass() {
+bool registerWindowClass(WNDPROC windowProc) {
     hInstance = GetModuleHandleA(nullptr);
     WNDCLASSA windowClass = {};
     windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
-    windowClass.lpfnWndProc = viewerWindowProc;
+    windowClass.lpfnWndProc = windowProc;
     windowClass.hInstance = hInstance;
     windowClass.hIcon = LoadIconA(hInstance, MAKEINTRESOURCEA(107));
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
@@ -100,11 +100,15 @@ void startImageLibrary() {
 
 }  // namespace
 
-bool openViewerWindow(const char* title, bool fullscreenRequested) {
+bool viewerFullscreen() { return fullscreen; }
+
+void presentFrame() { SwapBuffers(hDC); }
+
+bool openViewerWindow(const char* title, bool fullscreenRequested, WNDPROC windowProc) {
     RECT rect = {0, 0, clientWidth, clientHeight};
     fullscreen = fullscreenRequested;
 
-    if (!registerWindowClass()) {
+    if (!registerWindowClass(windowProc)) {
         MessageBoxA(nullptr, "Failed To Register The Window Class.", "ERROR", MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
@@ -135,8 +139,7 @@ bool openViewerWindow(const char* title, bool fullscreenRequested) {
     SetFocus(hWnd);
     setupProjection(clientWidth, clientHeight);
     startImageLibrary();
-
-    if (!setupRenderState()) return failOpen("Initialization Failed.");
+    setupRenderState();
     return true;
 }
 

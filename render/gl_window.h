@@ -4,20 +4,27 @@
 
 #include "platform/win32.h"
 
-// Process-wide handles, each null while not held.
+// Process-wide handles, each null while not held; written only by
+// openViewerWindow and closeViewerWindow.
 extern HINSTANCE hInstance;
 extern HWND hWnd;
 extern HDC hDC;
 extern HGLRC hRC;
 
-// True while the window runs (or is to run) full-screen.
-extern bool fullscreen;
+// True while the window runs (or is to run) full-screen: the mode the last
+// openViewerWindow asked for, unless the display refused it and the user
+// chose a window. Closing the window leaves it alone.
+bool viewerFullscreen();
+
+// Shows the frame drawn in the window's back buffer.
+void presentFrame();
 
 // Builds the window in the requested mode with its GL context current, the
-// projection and render state set and the image library started. On failure
-// the user has been told and nothing but (after a declined full-screen
-// fall-back) the window class is left behind.
-bool openViewerWindow(const char* title, bool fullscreenRequested);
+// projection and render state set and the image library started; its
+// messages go to `windowProc` (the app's). On failure the user has been told
+// and nothing but (after a declined full-screen fall-back) the window class
+// is left behind.
+bool openViewerWindow(const char* title, bool fullscreenRequested, WNDPROC windowProc);
 
 // Restores the display mode when full-screen and releases whatever is held,
 // reporting each failed step and carrying on with the next.

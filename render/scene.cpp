@@ -16,7 +16,7 @@ void setupProjection(int width, int height) {
     glLoadIdentity();
 }
 
-bool setupRenderState() {
+void setupRenderState() {
     glEnable(GL_TEXTURE_2D);
     glShadeModel(GL_SMOOTH);
     glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
@@ -24,7 +24,6 @@ bool setupRenderState() {
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    return true;
 }
 
 void clearFrame() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
@@ -53,7 +52,7 @@ void clearFrameWarmingUp() {
     glClear(GL_DEPTH_BUFFER_BIT);
 }
 
-bool renderScene() {
+void renderScene(FileList* list) {
     clearFrame();
     glLoadIdentity();
     glTranslatef(0.0f, 0.0f, -2.5f);
@@ -61,12 +60,11 @@ bool renderScene() {
     // Pop the matrix also when opening the entry raises, so the stack stays
     // balanced for the next frame.
     try {
-        FileInfo* entry = fileList ? currentItem() : nullptr;
+        FileInfo* entry = list ? list->currentEntry() : nullptr;
         if (entry) entry->draw();
     } catch (...) {
         glPopMatrix();
         throw;
     }
     glPopMatrix();
-    return true;
 }

@@ -2,11 +2,13 @@
 // here needs the viewer's rendering context current on the calling thread.
 #pragma once
 
+class FileList;
+
 // Fits the viewport and the 45-degree perspective to a client size.
 void setupProjection(int width, int height);
 
-// Sets the GL state once for a new rendering context. Always true.
-bool setupRenderState();
+// Sets the GL state once for a new rendering context.
+void setupRenderState();
 
 // Clears the colour and depth buffers: a frame that shows nothing.
 void clearFrame();
@@ -18,6 +20,6 @@ void clearFrame();
 // picture then shows that much sooner.
 void clearFrameWarmingUp();
 
-// Clears and draws the current entry of the file list. Always true; errors
+// Clears and draws the current entry of `list` (nothing when null); errors
 // raised while the entry is opened pass on to the caller.
-bool renderScene();
+void renderScene(FileList* list);

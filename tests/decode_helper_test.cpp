@@ -16,9 +16,12 @@
 
 #include <zlib.h>
 
+#include "app/start_listing.h"
 #include "model/decode_ahead.h"
+#include "model/decode_time_limit.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
+#include "platform/services.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
 #include "render/gl.h"
@@ -169,10 +172,10 @@ TEST_F(DecodeHelper, HelperKilledFromOutsideIsReplaced) {
     // time limit is far beyond the wait.
     std::string hanging = dir.path() + "hanging.png";
     writeBytes(hanging, truncatedPng());
-    ASSERT_TRUE(decodeServiceSubmit(hanging.c_str()));
+    ASSERT_TRUE(decodeServiceSubmit(hanging.c_str(), 0, decodeTimeLimitMsFor(hanging.c_str())));
     ASSERT_EQ(kill(pid_t(decodeHelperId()), SIGKILL), 0);
     DecodedImage image;
-    EXPECT_EQ(finishDecoding(&image), DECODE_FAILED);
+    EXPECT_EQ(finishDecoding(&image), DecodeJobState::failed);
     reload(&first);
     expectShows(first, 30, 20, green);
 }
@@ -240,15 +243,15 @@ TEST_F(DecodeHelper, SteppingAwayOutrunsAHangingDecode) {
     fileList = new FileList(dir.path());
     uint32_t hanging = indexOf("bb.png"), good = indexOf("cc.png");
     fileList->current = hanging;
-    for (int i = 0; i < 10; ++i) EXPECT_FALSE(advanceDecoding());
-    EXPECT_TRUE(shownPictureAwaited()) << "a held step key waits for this picture";
+    for (int i = 0; i < 10; ++i) EXPECT_FALSE(advanceDecoding(fileList));
+    EXPECT_TRUE(shownPictureAwaited(fileList)) << "a held step key waits for this picture";
     fileList->current = good;
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!advanceDecoding() && std::chrono::steady_clock::now() < end)
+    while (!advanceDecoding(fileList) && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     fileList->get(good);
     expectShows(*image(good), 12, 10, orange);
-    EXPECT_FALSE(shownPictureAwaited());
+    EXPECT_FALSE(shownPictureAwaited(fileList));
     EXPECT_FALSE(image(hanging)->loaded);
 }
 
@@ -363,9 +366,9 @@ TEST_F(DecodeHelper, NarrowingAJobInFlightShrinksItsPixelsOnly) {
     std::string wide = dir.path() + "wide.bmp";
     writeBytes(wide, quadrantBmp(6000, 2000));
     DecodedImage image;
-    ASSERT_TRUE(decodeServiceSubmit(wide.c_str(), 0));
+    ASSERT_TRUE(decodeServiceSubmit(wide.c_str(), 0, decodeTimeLimitMsFor(wide.c_str())));
     decodeServiceNarrow(900);
-    ASSERT_EQ(finishDecoding(&image), DECODE_DONE);
+    ASSERT_EQ(finishDecoding(&image), DecodeJobState::done);
     EXPECT_EQ(image.width, 900u);
     EXPECT_EQ(image.height, 300u);
     EXPECT_EQ(image.pictureWidth, 6000u);
@@ -373,15 +376,15 @@ TEST_F(DecodeHelper, NarrowingAJobInFlightShrinksItsPixelsOnly) {
 
     std::string small = dir.path() + "small.png";
     writeTestImage(small, "png", 30, 20, green);
-    ASSERT_TRUE(decodeServiceSubmit(small.c_str(), 0));
-    ASSERT_EQ(finishDecoding(&image), DECODE_DONE);
+    ASSERT_TRUE(decodeServiceSubmit(small.c_str(), 0, decodeTimeLimitMsFor(small.c_str())));
+    ASSERT_EQ(finishDecoding(&image), DecodeJobState::done);
     releaseDecodedImage(&image);
     decodeServiceNarrow(700);  // too late: the helper is idle
-    ASSERT_TRUE(decodeServiceSubmit(wide.c_str(), 0));
-    ASSERT_EQ(finishDecoding(&image), DECODE_DONE);
+    ASSERT_TRUE(decodeServiceSubmit(wide.c_str(), 0, decodeTimeLimitMsFor(wide.c_str())));
+    ASSERT_EQ(finishDecoding(&image), DecodeJobState::done);
     EXPECT_EQ(image.width, 2048u) << "the late narrow must not reach the next job";
     releaseDecodedImage(&image);
-    EXPECT_FALSE(decodeServiceSubmit("", 0)) << "an empty path would read as a narrow";
+    EXPECT_FALSE(decodeServiceSubmit("", 0, 1000)) << "an empty path would read as a narrow";
 }
 
 // 16-bit pictures reach the texture as their high bytes, alpha included,

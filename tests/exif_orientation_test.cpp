@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/start_listing.h"
 #include "model/decode_ahead.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
@@ -167,8 +168,8 @@ TEST(ExifOrientation, TurnsArePermutationsThatUndoEachOther) {
     for (uint32_t i = 0; i < stored.size(); ++i) stored[i] = 0x01000000u * (i + 1);
     auto turn = [](const std::vector<uint32_t>& from, uint32_t w, uint32_t h, int orientation) {
         std::vector<uint32_t> to(from.size(), 0);
-        orientRgba(reinterpret_cast<const unsigned char*>(from.data()), w, h, orientation,
-                   reinterpret_cast<unsigned char*>(to.data()));
+        orientPixels(reinterpret_cast<const unsigned char*>(from.data()), w, h, PixelLayout{}, orientation,
+                     reinterpret_cast<unsigned char*>(to.data()));
         return to;
     };
     for (int orientation = 1; orientation <= 8; ++orientation) {

@@ -196,7 +196,8 @@ TEST_F(ModelDecode, EditRunsPaintProgramWithPathAsOneArgument) {
 
     std::string oldPath = std::getenv("PATH");
     setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
-    entry.edit();
+    entry.runEditCommand();
+    reload(&entry);
     setenv("PATH", oldPath.c_str(), 1);
     EXPECT_EQ(readBytes(record), path);
     EXPECT_EQ(readBytes(record + ".count"), "1\n");
@@ -215,7 +216,8 @@ TEST_F(ModelDecode, EditWithoutPaintProgramStillReloads) {
     writeTestImage(path, "png", 20, 10, blue);
     std::string oldPath = std::getenv("PATH");
     setenv("PATH", dir.makeDir("empty-bin").c_str(), 1);
-    entry.edit();
+    entry.runEditCommand();
+    reload(&entry);
     setenv("PATH", oldPath.c_str(), 1);
     expectShows(entry, 20, 10, blue, 0);
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "model/file_info.h"
+#include "model/file_info_factory.h"
 #include "support/raised.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
@@ -138,12 +139,10 @@ TEST(FileInfoEdit, DirectoryRunsNothing) {
     ASSERT_EQ(chmod((dir.path() + "bin/mspaint").c_str(), 0755), 0);
     std::string oldPath = std::getenv("PATH");
     setenv("PATH", (dir.path() + "bin:" + oldPath).c_str(), 1);
-    SpyEntry entry(dir.makeDir("fotos"));
-    entry.edit();
+    FileInfoDir entry(dir.makeDir("fotos"));
+    entry.runEditCommand();
     setenv("PATH", oldPath.c_str(), 1);
     EXPECT_EQ(access(record.c_str(), F_OK), -1);
-    EXPECT_EQ(entry.loads, 0);
-    EXPECT_FALSE(entry.loaded);
     EXPECT_EQ(entry.editCommand(), "");
 }
 

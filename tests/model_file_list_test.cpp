@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/file_info.h"
+#include "model/file_info_factory.h"
 #include "model/file_list.h"
 #include "model/handdir.h"
 #include "render/gl.h"
@@ -28,10 +29,8 @@ std::vector<std::string> pathsOf(FileList& list) {
 }
 
 // Installs a list as the global one for the duration of a test.
-class GlobalList {
-public:
-    explicit GlobalList(const std::string& dir) : list(new FileList(dir)) { fileList = list.get(); }
-    ~GlobalList() { fileList = nullptr; }
+struct Listed {
+    explicit Listed(const std::string& dir) : list(new FileList(dir)) {}
     std::unique_ptr<FileList> list;
 };
 
@@ -141,19 +140,19 @@ TEST(FileListGet, EmptyListAndIndexBeyondCountAnswerNone) {
     TempDir dir;
     dir.writeFile("notes.txt");
     dir.makeDir("docs");
-    GlobalList global(dir.path());
-    EXPECT_EQ(global.list->items.count, 0u);
-    EXPECT_EQ(global.list->get(0), nullptr);
-    EXPECT_EQ(currentItem(), nullptr);
-    unloadAll();  // nothing to do, nothing breaks
+    Listed listed(dir.path());
+    EXPECT_EQ(listed.list->items.count, 0u);
+    EXPECT_EQ(listed.list->get(0), nullptr);
+    EXPECT_EQ(listed.list->currentEntry(), nullptr);
+    listed.list->unloadAll();  // nothing to do, nothing breaks
 }
 
 TEST(FileListGet, DirectoryEntryOpensWithoutGL) {
     TempDir dir;
     dir.makeDir("fotos");
     dir.writeFile("fotos/inner.png");
-    GlobalList global(dir.path());
-    FileInfo* entry = currentItem();
+    Listed listed(dir.path());
+    FileInfo* entry = listed.list->currentEntry();
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->path, dir.path() + "fotos");
     EXPECT_TRUE(entry->loaded);
@@ -174,21 +173,21 @@ TEST(FileListSelect, ExactByteMatchOnly) {
     dir.writeFile("a.png");
     dir.writeFile("bb.png");
     dir.writeFile("cc.png");
-    GlobalList global(dir.path());
-    uint32_t last = global.list->items.count - 1;
-    std::string target = global.list->items[last]->path;
-    select(target);
-    EXPECT_EQ(global.list->current, last);
+    Listed listed(dir.path());
+    uint32_t last = listed.list->items.count - 1;
+    std::string target = listed.list->items[last]->path;
+    listed.list->select(target);
+    EXPECT_EQ(listed.list->current, last);
 
-    global.list->current = 0;
+    listed.list->current = 0;
     std::string upper = target;
     upper[upper.size() - 5] = char(toupper(upper[upper.size() - 5]));
-    select(upper);
+    listed.list->select(upper);
     std::string backslashed = target;
     backslashed[dir.path().size() - 1] = '\\';
-    select(backslashed);
-    select(dir.path() + "abcd");
-    EXPECT_EQ(global.list->current, 0u);
+    listed.list->select(backslashed);
+    listed.list->select(dir.path() + "abcd");
+    EXPECT_EQ(listed.list->current, 0u);
 }
 
 // Lazy loading with real decodes in real GL contexts.
@@ -247,13 +246,13 @@ TEST_F(FileListLoading, UnloadAllThenGetLoadsInNewContextAndSparesItsTextures) {
     TempDir dir;
     writeTestImage(dir.path() + "first.png", "png", 16, 8, {10, 200, 10});
     writeTestImage(dir.path() + "second.png", "png", 8, 16, {10, 10, 200});
-    GlobalList global(dir.path());
+    Listed listed(dir.path());
     auto first = std::make_unique<GLTestContext>();
-    FileInfoImg* image = dynamic_cast<FileInfoImg*>(currentItem());
+    FileInfoImg* image = dynamic_cast<FileInfoImg*>(listed.list->currentEntry());
     ASSERT_NE(image, nullptr);
     ASSERT_NE(image->texture, 0u);
-    uint32_t other = global.list->current == 0 ? 1 : 0;
-    EXPECT_FALSE(global.list->items[other]->loaded);
+    uint32_t other = listed.list->current == 0 ? 1 : 0;
+    EXPECT_FALSE(listed.list->items[other]->loaded);
 
     // A second context: its own texture may carry the same name as the first
     // context's; unloadAll must not delete it.
@@ -262,15 +261,15 @@ TEST_F(FileListLoading, UnloadAllThenGetLoadsInNewContextAndSparesItsTextures) {
     glGenTextures(1, &own);
     glBindTexture(GL_TEXTURE_2D, own);
     first.reset();
-    unloadAll();
+    listed.list->unloadAll();
     EXPECT_FALSE(image->loaded);
-    EXPECT_FALSE(global.list->items[other]->loaded);
+    EXPECT_FALSE(listed.list->items[other]->loaded);
     EXPECT_TRUE(glIsTexture(own));
 
-    ASSERT_EQ(currentItem(), image);
+    ASSERT_EQ(listed.list->currentEntry(), image);
     EXPECT_TRUE(image->loaded);
     EXPECT_NE(image->texture, 0u);
     EXPECT_TRUE(glIsTexture(image->texture));
-    EXPECT_FALSE(global.list->items[other]->loaded);
+    EXPECT_FALSE(listed.list->items[other]->loaded);
     glDeleteTextures(1, &own);
 }

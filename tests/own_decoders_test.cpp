@@ -14,6 +14,7 @@
 
 #include <jpeglib.h>
 
+#include "platform/services.h"
 #include "platform/win32.h"
 #include "support/decode_waits.h"
 #include "support/temp_dir.h"

@@ -14,6 +14,8 @@
 #include <mutex>
 #include <thread>
 
+#include "model/decode_time_limit.h"
+#include "platform/services.h"
 #include "platform/testing.h"
 #include "support/temp_dir.h"
 
@@ -67,7 +69,7 @@ TEST_F(PlatformWait, TheDecodeHelpersAnswerEndsTheWait) {
     std::string pipe = dir.path() + "late.png";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     setDecodeTimeLimitForTests(60000);  // the limit must not be what ends the wait
-    ASSERT_TRUE(decodeServiceSubmit(pipe.c_str()));
+    ASSERT_TRUE(decodeServiceSubmit(pipe.c_str(), 0, decodeTimeLimitMsFor(pipe.c_str())));
     // The decoder opens the file more than once; each open gets the bytes,
     // and a write after the helper closed it must not end the test.
     void (*previousPipeHandler)(int) = signal(SIGPIPE, SIG_IGN);
@@ -86,15 +88,15 @@ TEST_F(PlatformWait, TheDecodeHelpersAnswerEndsTheWait) {
     });
     Watchdog watchdog;
     DecodedImage image;
-    DecodeJobState state = DECODE_RUNNING;
-    while ((state = decodeServicePoll(0, &image)) == DECODE_RUNNING && !watchdog.barked()) {
+    DecodeJobState state = DecodeJobState::running;
+    while ((state = decodeServicePoll(0, &image)) == DecodeJobState::running && !watchdog.barked()) {
         drainMessages();
         waitForMessageOrDecode();
     }
     answered = true;
     writer.join();
     signal(SIGPIPE, previousPipeHandler);
-    EXPECT_EQ(state, DECODE_FAILED);
+    EXPECT_EQ(state, DecodeJobState::failed);
     EXPECT_FALSE(watchdog.barked()) << "the answer did not end the wait";
     setDecodeTimeLimitForTests(0);
     decodeServiceStop();

@@ -4,6 +4,8 @@
 
 #include "platform_test_support.h"
 
+#include "platform/linux/icon_file.h"
+
 extern const unsigned char olvistraIconData[];
 extern const std::size_t olvistraIconSize;
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/window_proc.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
 #include "platform/testing.h"
@@ -106,38 +107,34 @@ protected:
     void SetUp() override {
         if (!GLTestContext::displayAvailable()) GTEST_SKIP() << "no X display";
         platformClearCallFailures();
-        fullscreen = false;
         bool opened = false;
-        std::vector<std::string> lines = boxLinesOf([&] { opened = openViewerWindow("Olvistra - scene", false); });
+        std::vector<std::string> lines = boxLinesOf([&] { opened = openViewerWindow("Olvistra - scene", false, viewerWindowProc); });
         ASSERT_TRUE(opened) << ::testing::PrintToString(lines);
     }
 
     void TearDown() override {
         // Entries delete their textures while their context is still current.
-        fileList = nullptr;
         delete list;
         list = nullptr;
         if (hRC || hDC || hWnd) closeViewerWindow();
         before.release();
     }
 
-    // Lists the temporary directory (or a sub-directory) as the global list.
+    // Lists the temporary directory (or a sub-directory) as the list drawn.
     void listDirectory(const std::string& path) {
-        fileList = nullptr;
         delete list;
         list = new FileList(path);
-        fileList = list;
     }
 
     // Makes the entry of this path current, draws a frame and reads it back.
     Frame show(const std::string& path) {
-        select(path);
-        EXPECT_EQ(fileList->items[fileList->current]->path, path) << "not listed";
+        list->select(path);
+        EXPECT_EQ(list->items[list->current]->path, path) << "not listed";
         return drawFrame();
     }
 
     Frame drawFrame() {
-        EXPECT_TRUE(renderScene());
+        renderScene(list);
         return readFrame();
     }
 

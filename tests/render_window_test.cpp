@@ -17,6 +17,7 @@
 #include <IL/il.h>
 #include <gtest/gtest.h>
 
+#include "app/window_proc.h"
 #include "model/gl_context_generation.h"
 #include "platform/linux/layer_state.h"
 #include "platform/testing.h"
@@ -47,7 +48,7 @@ bool desktopIs1024x768() {
 }
 
 std::vector<std::string> openWindow(bool requestFullscreen, bool& opened) {
-    return boxLinesOf([&] { opened = openViewerWindow(title, requestFullscreen); });
+    return boxLinesOf([&] { opened = openViewerWindow(title, requestFullscreen, viewerWindowProc); });
 }
 
 std::vector<std::string> closeWindow() { return boxLinesOf([] { closeViewerWindow(); }); }
@@ -152,7 +153,6 @@ protected:
     void SetUp() override {
         if (!GLTestContext::displayAvailable()) GTEST_SKIP() << "no X display";
         platformClearCallFailures();
-        fullscreen = false;
         cursorBefore = olvlinux::layer().cursorCount;
     }
 
@@ -160,7 +160,6 @@ protected:
         platformClearCallFailures();
         if (hRC || hDC || hWnd) closeWindow();
         before.release();
-        fullscreen = false;
     }
 
     // The handles are none; unless its destruction was made to fail, the
@@ -204,7 +203,7 @@ TEST_F(RenderWindow, WindowedOpensThreeTimesEachWithANewClassWindowAndContext) {
         EXPECT_NE(hRC, lastContext);
         EXPECT_GT(currentGLContextGeneration, lastGeneration) << "the new context is not current";
         EXPECT_TRUE(before.classRegistered("OpenGL"));
-        EXPECT_FALSE(fullscreen);
+        EXPECT_FALSE(viewerFullscreen());
 
         olvlinux::Window* window = viewerWindow();
         ASSERT_NE(window, nullptr);
@@ -255,7 +254,7 @@ TEST_F(RenderWindow, FullScreenAcceptedThreeTimesHidesCursorAndRestoresDesktop) 
         bool opened = false;
         EXPECT_TRUE(openWindow(true, opened).empty()) << "the mode was refused";
         ASSERT_TRUE(opened);
-        EXPECT_TRUE(fullscreen);
+        EXPECT_TRUE(viewerFullscreen());
         EXPECT_GT(currentGLContextGeneration, lastGeneration);
         lastGeneration = currentGLContextGeneration;
         EXPECT_TRUE(olvlinux::layer().fullscreenModeInForce);
@@ -273,7 +272,7 @@ TEST_F(RenderWindow, FullScreenAcceptedThreeTimesHidesCursorAndRestoresDesktop) 
         EXPECT_TRUE(closeWindow().empty());
         expectNothingHeld();
         expectDisplayUntouched();
-        EXPECT_TRUE(fullscreen) << "closing must leave the requested mode alone";
+        EXPECT_TRUE(viewerFullscreen()) << "closing must leave the requested mode alone";
         EXPECT_FALSE(before.classRegistered("OpenGL"));
     }
 }
@@ -285,7 +284,7 @@ TEST_F(RenderWindow, FullScreenRefusedAndAnsweredYesOpensWindowedEveryTime) {
         bool opened = false;
         EXPECT_EQ(openWindow(true, opened), std::vector<std::string>{questionLine()});
         ASSERT_TRUE(opened);
-        EXPECT_FALSE(fullscreen) << "the next switch must ask for full-screen again";
+        EXPECT_FALSE(viewerFullscreen()) << "the next switch must ask for full-screen again";
         olvlinux::Window* window = viewerWindow();
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(window->style & WS_OVERLAPPEDWINDOW, DWORD(WS_OVERLAPPEDWINDOW));
@@ -328,12 +327,11 @@ TEST_F(RenderWindow, FailureInFullScreenRestoresTheDesktop) {
 // Run only as the child of the test below, on a 1280 x 1024 screen.
 TEST(RenderWindowOnLargerScreen, ChildDeclinesThenAccepts) {
     if (!std::getenv(childVariable)) GTEST_SKIP() << "runs only as a child of RefusedForReal";
-    fullscreen = false;
     ASSERT_FALSE(desktopIs1024x768());
     int cursorBefore = olvlinux::layer().cursorCount;
     {
         DialogAnswer no("no");
-        EXPECT_FALSE(openViewerWindow(title, true));
+        EXPECT_FALSE(openViewerWindow(title, true, viewerWindowProc));
         EXPECT_EQ(hWnd, nullptr);
         EXPECT_EQ(hRC, nullptr);
         EXPECT_TRUE(olvlinux::layer().windows.empty());
@@ -343,8 +341,8 @@ TEST(RenderWindowOnLargerScreen, ChildDeclinesThenAccepts) {
     }
     {
         DialogAnswer yes("yes");
-        ASSERT_TRUE(openViewerWindow(title, true));
-        EXPECT_FALSE(fullscreen);
+        ASSERT_TRUE(openViewerWindow(title, true, viewerWindowProc));
+        EXPECT_FALSE(viewerFullscreen());
         olvlinux::Window* window = olvlinux::findWindow(hWnd);
         ASSERT_NE(window, nullptr);
         EXPECT_FALSE(SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_FULLSCREEN);

@@ -115,6 +115,7 @@ TEST(StartupPath, WindowsRules) {
 
 TEST(StartupPath, PosixRules) {
     const PathStyle p = PathStyle::posix;
+    EXPECT_EQ(hostPathStyle(), p);
     EXPECT_EQ(startPathFrom(p, "", "/home/u"), "/");
     EXPECT_EQ(startPathFrom(p, "pics/cat.jpg", "/home/u"), "/home/u/pics/cat.jpg");
     EXPECT_EQ(startPathFrom(p, "pics/cat.jpg", "/"), "/pics/cat.jpg");

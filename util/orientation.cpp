@@ -99,8 +99,3 @@ void orientPixels(const unsigned char* source, uint32_t width, uint32_t height, 
         else walkBlocks<3, false>(source, walk, target);
     }
 }
-
-void orientRgba(const unsigned char* source, uint32_t width, uint32_t height, int orientation,
-                unsigned char* target) {
-    orientPixels(source, width, height, PixelLayout{}, orientation, target);
-}

@@ -32,7 +32,3 @@ struct PixelLayout {
 // orientation counts as 1.
 void orientPixels(const unsigned char* source, uint32_t width, uint32_t height, PixelLayout layout, int orientation,
                   unsigned char* target);
-
-// orientPixels for a source of RGBA rows, bottom row first.
-void orientRgba(const unsigned char* source, uint32_t width, uint32_t height, int orientation,
-                unsigned char* target);

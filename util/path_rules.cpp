@@ -1,9 +1,6 @@
 #include "util/path_rules.h"
 
-#include "platform/win32.h"
 #include "util/text.h"
-
-PathStyle hostPathStyle() { return platformUsesPosixPaths ? PathStyle::posix : PathStyle::windows; }
 
 std::string defaultStartPath(PathStyle style) { return style == PathStyle::windows ? "C:/" : "/"; }
 

@@ -1,14 +1,11 @@
 // The few places where Windows and POSIX paths differ, as plain functions
 // that take the convention as an argument, so both rules can be tested on
-// either host. The app passes hostPathStyle().
+// either host. The app passes hostPathStyle() (app/startup.h).
 #pragma once
 
 #include <string>
 
 enum class PathStyle { windows, posix };
-
-// The convention of the platform the viewer runs on.
-PathStyle hostPathStyle();
 
 // The path shown when the command line names none: the root of the system.
 std::string defaultStartPath(PathStyle style);

@@ -2,6 +2,7 @@
 // from a terminal or a script is expected to write them.
 #include <cstdio>
 
+#include "platform/services.h"
 #include "platform/win32.h"
 
 bool showCommandLineAnswer(const char* text) {

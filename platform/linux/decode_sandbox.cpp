@@ -16,6 +16,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
@@ -124,6 +125,15 @@ void setLimit(int resource, rlim_t value) {
 }
 
 }  // namespace
+
+void closeDescriptorsAbove(int lowest) {
+#ifdef SYS_close_range
+    if (::syscall(SYS_close_range, unsigned(lowest + 1), ~0u, 0u) == 0) return;
+#endif
+    long limit = ::sysconf(_SC_OPEN_MAX);
+    if (limit < 0 || limit > 65536) limit = 65536;
+    for (int fd = lowest + 1; fd < limit; ++fd) ::close(fd);
+}
 
 void restrictDecodeHelper() {
     // The address sanitizer reserves terabytes of shadow memory up front, so

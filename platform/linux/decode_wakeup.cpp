@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "platform/linux/layer_state.h"
+#include "platform/services.h"
 
 namespace {
 

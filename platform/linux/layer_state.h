@@ -97,17 +97,6 @@ void forgetDeviceContext(Window& window);
 void forgetGLDrawable(Window& window);
 void dropQueuedMessages(HWND hWnd);
 
-// True while a decode job is in flight, answered or not.
-bool decodeJobInFlight();
-
-// True while a decode job is in flight and its answer (or its time limit)
-// has not come yet; false when there is none or it can be collected now.
-bool decodeJobPending();
-
-// Milliseconds until the job in flight reaches its time limit (0 when none
-// runs or the limit has passed).
-std::uint32_t decodeJobMsLeft();
-
 // The SDL event type that wakes the thread waiting for messages when a
 // decode answer arrives; registered on first use.
 Uint32 decodeWakeEventType();
@@ -151,15 +140,5 @@ int findDisplayMode(const std::vector<DisplayModeInfo>& modes, const DisplayMode
 // has no such key. `modifiers` are the SDL_Keymod bits of the event
 // (NumLock decides what the keypad digits are).
 WORD virtualKeyFor(SDL_Keycode key, Uint16 modifiers);
-
-// The largest image of an .ico file as 32-bit ARGB, rows top to bottom.
-struct IconImage {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> argb;
-};
-// Understands uncompressed 32- and 24-bit BMP images (with the AND mask
-// giving transparency when no alpha is stored). False for anything else.
-bool decodeIcon(const unsigned char* data, std::size_t size, IconImage& out);
 
 }  // namespace olvlinux

@@ -23,9 +23,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/linux/spawn_self.h"
 #include "platform/win32.h"
-
-extern char** environ;
 
 namespace {
 
@@ -130,23 +129,11 @@ __attribute__((constructor)) void messageBoxChild(int argc, char** argv, char**)
 
 int showInChild(const char* caption, const char* text, UINT type) {
     std::string flags = std::to_string(type);
-    char marker[64];
-    std::snprintf(marker, sizeof marker, "%s=%d", childMarker, static_cast<int>(::getpid()));
+    std::string marker = std::string(childMarker) + "=" + std::to_string(::getpid());
     char exe[] = "/proc/self/exe";
     char* argv[] = {exe, &flags[0], const_cast<char*>(caption), const_cast<char*>(text), nullptr};
-
-    // The child's environment: ours plus the marker.
-    size_t count = 0;
-    while (environ[count]) ++count;
-    char** env = new char*[count + 2];
-    for (size_t i = 0; i < count; ++i) env[i] = environ[i];
-    env[count] = marker;
-    env[count + 1] = nullptr;
-
     pid_t child = 0;
-    int spawned = posix_spawn(&child, exe, nullptr, nullptr, argv, env);
-    delete[] env;
-    if (spawned != 0) return 0;
+    if (!spawnSelf(argv, {marker}, nullptr, &child)) return 0;
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
         if (errno != EINTR) return 0;

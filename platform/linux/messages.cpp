@@ -36,7 +36,9 @@
 // MSG.pt (always 0, 0), lParam scan codes.
 #include <algorithm>
 
+#include "platform/decode_transport.h"
 #include "platform/linux/layer_state.h"
+#include "platform/services.h"
 
 using namespace olvlinux;
 

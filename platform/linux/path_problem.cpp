@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/services.h"
 #include "platform/win32.h"
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "platform/services.h"
 #include "platform/win32.h"
 
 extern char** environ;

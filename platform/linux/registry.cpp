@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "util/text.h"
 
 #ifndef OLVISTRA_REGISTRY_FILE
 #define OLVISTRA_REGISTRY_FILE "/etc/olvistra/olvistra.reg"
@@ -35,11 +36,6 @@ struct RegistryValue {
 struct OpenKey {
     std::map<std::string, RegistryValue> values;  // by lower-case name
 };
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 bool fileExists(const std::string& path) { return !path.empty() && ::access(path.c_str(), R_OK) == 0; }
 
@@ -156,7 +152,7 @@ bool parseValue(const std::string& text, RegistryValue& value) {
         value.data.push_back(0);
         return true;
     }
-    std::string lower = lowerCase(body);
+    std::string lower = toLower(body);
     if (lower.compare(0, 6, "dword:") == 0) {
         std::string digits = trim(body.substr(6));
         if (digits.empty() || digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
@@ -190,13 +186,13 @@ bool loadKey(const std::string& keyPath, OpenKey& key) {
     if (header != "Windows Registry Editor Version 5.00" && header != "REGEDIT4") return false;
 
     bool found = false, inKey = false;
-    std::string wanted = lowerCase(keyPath);
+    std::string wanted = toLower(keyPath);
     for (size_t i = 1; i < lines.size(); ++i) {
         std::string line = trim(lines[i]);
         if (line.empty() || line[0] == ';') continue;
         if (line[0] == '[') {
             std::string name = line.substr(1, line.size() >= 2 && line.back() == ']' ? line.size() - 2 : line.size() - 1);
-            inKey = lowerCase(name) == wanted;
+            inKey = toLower(name) == wanted;
             found = found || inKey;
             continue;
         }
@@ -211,7 +207,7 @@ bool loadKey(const std::string& keyPath, OpenKey& key) {
         size_t equals = line.find_first_not_of(" \t", end);
         if (equals == std::string::npos || line[equals] != '=') continue;
         RegistryValue value;
-        if (parseValue(line.substr(equals + 1), value)) key.values[lowerCase(name)] = value;
+        if (parseValue(line.substr(equals + 1), value)) key.values[toLower(name)] = value;
     }
     return found;
 }
@@ -244,7 +240,7 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LP
     if (!hKey || hKey == HKEY_LOCAL_MACHINE || hKey == HKEY_CURRENT_USER) return ERROR_INVALID_HANDLE;
     if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
     const auto* key = reinterpret_cast<const OpenKey*>(hKey);
-    auto found = key->values.find(lowerCase(lpValueName ? lpValueName : ""));
+    auto found = key->values.find(toLower(lpValueName ? lpValueName : ""));
     if (found == key->values.end()) return ERROR_FILE_NOT_FOUND;
     const RegistryValue& value = found->second;
     if (lpType) *lpType = value.type;

@@ -1,5 +1,6 @@
 // A windowed program has no console to write to, so answers to the command
 // line are shown in a message box.
+#include "platform/services.h"
 #include "platform/win32.h"
 
 bool showCommandLineAnswer(const char* text) {

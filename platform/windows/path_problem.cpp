@@ -4,6 +4,7 @@
 // device name, is "Not a picture or folder".
 #include <string>
 
+#include "platform/services.h"
 #include "platform/win32.h"
 
 namespace {

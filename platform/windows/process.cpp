@@ -3,6 +3,7 @@
 // uses to split a command line, so it reaches the program as one argument.
 #include <string>
 
+#include "platform/services.h"
 #include "platform/win32.h"
 
 namespace {

@@ -32,10 +32,10 @@ wait_exit
 
 # Holding Right steps once per repeat and stops at the last entry: the key
 # is held until the last entry is on screen (each shown entry writes its
-# trace line), however fast the server repeats.
+# trace line, "decoded ahead" lines aside), however fast the server repeats.
 OLVISTRA_TRACE=1 start_viewer "$pics"
 wait_window "Olvistra - "
-last_shown() { grep -qF "trace $(at $last):" "$work/stderr"; }
+last_shown() { grep -qF "trace $(at $last): list " "$work/stderr"; }
 timeout 20 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 xdotool keydown Right
 wait_for 60 last_shown || fail "holding Right never reached the last entry"

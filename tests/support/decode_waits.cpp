@@ -3,7 +3,9 @@
 #include <chrono>
 #include <thread>
 
+#include "app/start_listing.h"
 #include "model/decode_ahead.h"
+#include "model/decode_time_limit.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
 #include "platform/testing.h"
@@ -24,7 +26,7 @@ bool waitsForHelper(int64_t index) {
 void settleDecoding() {
     auto end = std::chrono::steady_clock::now() + deadline;
     while (std::chrono::steady_clock::now() < end) {
-        if (advanceDecoding() && fileList) {
+        if (advanceDecoding(fileList) && fileList) {
             int64_t current = fileList->current;
             fileList->get(fileList->current);
             if (!waitsForHelper(current + 1) && !waitsForHelper(current - 1)) return;
@@ -35,8 +37,8 @@ void settleDecoding() {
 
 DecodeJobState finishDecoding(DecodedImage* image) {
     auto end = std::chrono::steady_clock::now() + deadline;
-    DecodeJobState state = DECODE_RUNNING;
-    while (state == DECODE_RUNNING && std::chrono::steady_clock::now() < end) state = decodeServicePoll(100, image);
+    DecodeJobState state = DecodeJobState::running;
+    while (state == DecodeJobState::running && std::chrono::steady_clock::now() < end) state = decodeServicePoll(100, image);
     return state;
 }
 
@@ -56,9 +58,9 @@ std::array<int, 4> HelperPicture::at(uint32_t x, uint32_t y) const {
 
 HelperPicture decodeWithHelper(const std::string& path) {
     HelperPicture picture;
-    EXPECT_TRUE(decodeServiceSubmit(path.c_str()));
+    EXPECT_TRUE(decodeServiceSubmit(path.c_str(), 0, decodeTimeLimitMsFor(path.c_str())));
     DecodedImage image;
-    if (finishDecoding(&image) != DECODE_DONE) return picture;
+    if (finishDecoding(&image) != DecodeJobState::done) return picture;
     picture.ok = true;
     picture.width = image.width;
     picture.height = image.height;

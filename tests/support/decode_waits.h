@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/services.h"
 #include "platform/win32.h"
 
 // Runs the main loop's decoding step until the shown entry of `fileList`
@@ -15,7 +16,7 @@
 void settleDecoding();
 
 // Polls the job in flight until it ends (or the deadline passes: then
-// DECODE_RUNNING).
+// DecodeJobState::running).
 DecodeJobState finishDecoding(DecodedImage* image);
 
 // Waits until the helper that had this id has ended and the service noticed.

@@ -23,6 +23,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/services.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
 
@@ -63,13 +64,12 @@ unsigned char patternByte(uint32_t width, uint32_t height, size_t index) {
     }
 }
 
-}  // namespace
+// Paths here name fake pictures, not files: the limit a real file earns
+// is tested with the real decoder.
+const uint32_t fakeTimeLimitMs = 10000;
 
 void startDecoder() {}
 
-// Paths here name fake pictures, not files: the limit a real file earns
-// is tested with the real decoder.
-uint32_t decodeTimeLimitMsFor(const char*) { return 10000; }
 
 bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height) {
     decoded = Decoded{};
@@ -105,7 +105,9 @@ void copyDecodedRgba(unsigned char* target, int orientation, uint32_t width, uin
     for (size_t i = 0; i < size_t(width) * height * 4; ++i) target[i] = patternByte(width, height, i);
 }
 
-namespace {
+__attribute__((constructor(helperDecoderRegistrationPriority))) void registerFakeDecoder() {
+    registerHelperDecoder({startDecoder, decodeToRgba, copyDecodedRgba});
+}
 
 // ---- the suite, run in the viewer's place ------------------------------------
 
@@ -125,7 +127,7 @@ bool underWine() {
 }
 
 struct Outcome {
-    DecodeJobState state = DECODE_IDLE;
+    DecodeJobState state = DecodeJobState::idle;
     DecodedImage image;
     DWORD tookMs = 0;
 };
@@ -136,13 +138,13 @@ Outcome finish() {
     DWORD started = GetTickCount();
     do {
         outcome.state = decodeServicePoll(50, &outcome.image);
-    } while (outcome.state == DECODE_RUNNING && GetTickCount() - started < 30000);
+    } while (outcome.state == DecodeJobState::running && GetTickCount() - started < 30000);
     outcome.tookMs = GetTickCount() - started;
     return outcome;
 }
 
 Outcome decode(const char* path, uint32_t maxSide = 0) {
-    if (!decodeServiceSubmit(path, maxSide)) return Outcome{};
+    if (!decodeServiceSubmit(path, maxSide, fakeTimeLimitMs)) return Outcome{};
     return finish();
 }
 
@@ -156,8 +158,8 @@ bool patternHolds(const DecodedImage& image) {
 
 // A picture of the given pixel and picture sizes, with the right bytes.
 void checkPicture(Outcome outcome, uint32_t width, uint32_t height, uint32_t pictureWidth, uint32_t pictureHeight) {
-    CHECK(outcome.state == DECODE_DONE);
-    if (outcome.state != DECODE_DONE) return;
+    CHECK(outcome.state == DecodeJobState::done);
+    if (outcome.state != DecodeJobState::done) return;
     CHECK(outcome.image.width == width && outcome.image.height == height);
     CHECK(outcome.image.pictureWidth == pictureWidth && outcome.image.pictureHeight == pictureHeight);
     CHECK(patternHolds(outcome.image));
@@ -180,16 +182,16 @@ void testPictures() {
     checkPicture(decode("picture:1:1"), 1, 1, 1, 1);
     long helper = decodeHelperId();
     CHECK(helper != 0);
-    CHECK(decode("fail").state == DECODE_FAILED);
+    CHECK(decode("fail").state == DecodeJobState::failed);
     CHECK(decodeHelperId() == helper);  // a refused file leaves the helper be
-    CHECK(decodeServicePoll(0, nullptr) == DECODE_IDLE);
+    CHECK(decodeServicePoll(0, nullptr) == DecodeJobState::idle);
 }
 
 // Narrows sent while the helper decodes apply; narrows that come once the
 // pixels are sized change neither that job nor the next.
 void testNarrows(HANDLE reached, HANDLE proceed) {
-    CHECK(decodeServiceSubmit("picture:3000:1500:decode"));
-    CHECK(!decodeServiceSubmit("picture:10:10"));  // one job at a time
+    CHECK(decodeServiceSubmit("picture:3000:1500:decode", 0, fakeTimeLimitMs));
+    CHECK(!decodeServiceSubmit("picture:10:10", 0, fakeTimeLimitMs));  // one job at a time
     CHECK(WaitForSingleObject(reached, 10000) == WAIT_OBJECT_0);
     decodeServiceNarrow(1400);
     decodeServiceNarrow(1000);
@@ -197,7 +199,7 @@ void testNarrows(HANDLE reached, HANDLE proceed) {
     checkPicture(finish(), 1000, 500, 3000, 1500);
 
     long helper = decodeHelperId();
-    CHECK(decodeServiceSubmit("picture:3000:1500:copy"));
+    CHECK(decodeServiceSubmit("picture:3000:1500:copy", 0, fakeTimeLimitMs));
     CHECK(WaitForSingleObject(reached, 10000) == WAIT_OBJECT_0);
     decodeServiceNarrow(1000);
     SetEvent(proceed);
@@ -219,38 +221,38 @@ void testHelperDeaths() {
         Outcome outcome = decode(death);
         setDecodeTimeLimitForTests(0);
         std::printf("  %s: state %d after %lu ms\n", death, int(outcome.state), outcome.tookMs);
-        CHECK(outcome.state == DECODE_FAILED);
+        CHECK(outcome.state == DecodeJobState::failed);
         CHECK(ends(helper, 30000));
         checkPicture(decode("picture:9:7"), 9, 7, 9, 7);
         CHECK(decodeHelperId() != helper);
     }
     // The default limit holds a hang for the full ten seconds; the job is
     // abandoned long before.
-    CHECK(decodeServiceSubmit("hang"));
-    CHECK(decodeServicePoll(300, nullptr) == DECODE_RUNNING);
+    CHECK(decodeServiceSubmit("hang", 0, fakeTimeLimitMs));
+    CHECK(decodeServicePoll(300, nullptr) == DecodeJobState::running);
     decodeServiceCancel();
 }
 
 void testMemoryHog() {
     Outcome outcome = decode("hog");
     std::printf("  hog: state %d after %lu ms\n", int(outcome.state), outcome.tookMs);
-    if (outcome.state == DECODE_DONE && underWine()) {
+    if (outcome.state == DecodeJobState::done && underWine()) {
         // Wine keeps a job's limits without enforcing them.
         std::printf("  note: this Wine does not enforce the helper's memory limit; not checked\n");
         CHECK(outcome.image.width == hogSide);
         releaseDecodedImage(&outcome.image);
     } else {
-        CHECK(outcome.state == DECODE_FAILED);
+        CHECK(outcome.state == DecodeJobState::failed);
     }
     checkPicture(decode("picture:5:5"), 5, 5, 5, 5);
 }
 
 void testCancelAndStop() {
-    CHECK(decodeServiceSubmit("hang"));
+    CHECK(decodeServiceSubmit("hang", 0, fakeTimeLimitMs));
     long helper = decodeHelperId();
     decodeServiceCancel();
     CHECK(ends(helper, 30000));
-    CHECK(decodeServicePoll(0, nullptr) == DECODE_IDLE);
+    CHECK(decodeServicePoll(0, nullptr) == DecodeJobState::idle);
     checkPicture(decode("picture:3:4"), 3, 4, 3, 4);
 
     decodeServiceCancel();  // idle: the helper stays
@@ -278,7 +280,7 @@ void testInheritance() {
     char path[64];
     std::snprintf(path, sizeof path, "inherited:%llu", (unsigned long long)uintptr_t(stray));
     Outcome outcome = decode(path);
-    CHECK(outcome.state == DECODE_DONE && outcome.image.width == 2);
+    CHECK(outcome.state == DecodeJobState::done && outcome.image.width == 2);
     releaseDecodedImage(&outcome.image);
     for (HANDLE stray : strays) CloseHandle(stray);
 }
@@ -334,7 +336,7 @@ void testOrphan(const char* how) {
 // The child of testOrphan: a job that hangs, its helper's id on stdout, and
 // an end without decodeServiceStop once a byte comes in (or it is killed).
 int orphanChild() {
-    if (!decodeServiceSubmit("hang")) return 2;
+    if (!decodeServiceSubmit("hang", 0, fakeTimeLimitMs)) return 2;
     std::printf("%ld\n", decodeHelperId());
     std::fflush(stdout);
     char byte;
@@ -349,7 +351,6 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "orphan") == 0) return orphanChild();
     HANDLE reached = CreateEventW(nullptr, FALSE, FALSE, reachedEventName);
     HANDLE proceed = CreateEventW(nullptr, FALSE, FALSE, proceedEventName);
-    CHECK(decodeServiceRunsApart());
     CHECK(decodeServiceStart());
     struct {
         const char* name;

@@ -1,4 +1,5 @@
-// The decode service over a helper process.
+// The decode service's transport on Linux: the helper process, the socket to
+// it, and the helper's own end (platform/decode_transport.h).
 //
 // The helper is this very executable, started again through /proc/self/exe
 // with OLVISTRA_DECODE_HELPER=<parent pid> in its environment; a constructor
@@ -34,7 +35,6 @@
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -43,70 +43,32 @@
 #include <cstring>
 #include <string>
 
-#include "platform/linux/decode_sandbox.h"
-#include "platform/exif_orientation.h"
-#include "platform/linux/layer_state.h"
+#include "platform/decode_transport.h"
 #include "platform/decode_wire.h"
-#include "platform/testing.h"
-#include "platform/win32.h"
-#include "util/downscale.h"
-#include "util/orientation.h"
-
-extern char** environ;
+#include "platform/exif_orientation.h"
+#include "platform/helper_decoder.h"
+#include "platform/linux/decode_sandbox.h"
+#include "platform/linux/layer_state.h"
+#include "platform/linux/spawn_self.h"
+#include "platform/services.h"
 
 namespace {
 
 const char* const helperMarker = "OLVISTRA_DECODE_HELPER";
 const int helperSocketFd = 3;
-const size_t maxPathBytes = 8192;
+const size_t maxPathBytes = decodeMaxPathBytes;
 const char* const tunablesName = "GLIBC_TUNABLES";
 const char* const hugePagesTunable = "glibc.malloc.hugetlb=1";
-// How long a helper's own start may stop the clock of its first job.
-const uint64_t helperStartAllowanceMs = 30000;
 
-struct ResultHeader {
-    uint32_t ok;
-    uint32_t width;  // of the pixels
-    uint32_t height;
-    uint32_t pictureWidth;  // of the picture, upright
-    uint32_t pictureHeight;
-    uint32_t reserved;
-    uint64_t byteCount;
-};
+using ResultHeader = AnswerHeader;
 
-// The parent's view of its helper and of the one job in flight.
-struct ServiceState {
+// The viewer's hold on its helper.
+struct Helper {
     pid_t pid = 0;
     int socket = -1;
-    bool jobRunning = false;
-    uint64_t jobDeadlineMs = 0;
-    uint32_t jobLimitMs = 0;
-    uint32_t timeLimitMs = 0;  // 0: the limit the file earns
-    uint64_t helperStartedMs = 0;
-    bool helperReady = false;  // it has given up its rights: its start is over
 };
 
-ServiceState& service() {
-    static ServiceState state;
-#ifdef OLVISTRA_TEST_HOOKS
-    // End-to-end tests shorten the wait for a hanging decode.
-    static const bool limitRead = [] {
-        if (const char* limit = std::getenv("OLVISTRA_DECODE_TIME_LIMIT_MS")) {
-            unsigned long ms = std::strtoul(limit, nullptr, 10);
-            if (ms > 0) state.timeLimitMs = uint32_t(ms);
-        }
-        return true;
-    }();
-    (void)limitRead;
-#endif
-    return state;
-}
-
-uint64_t nowMs() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return uint64_t(now.tv_sec) * 1000u + uint64_t(now.tv_nsec) / 1000000u;
-}
+Helper helper;
 
 // ---- helper side ------------------------------------------------------------
 
@@ -141,7 +103,7 @@ int sealedPixelBuffer(size_t size, int orientation, uint32_t width, uint32_t hei
         void* target = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
         ok = target != MAP_FAILED;
         if (ok) {
-            copyDecodedRgba(static_cast<unsigned char*>(target), orientation, width, height);
+            registeredHelperDecoder()->copyRgba(static_cast<unsigned char*>(target), orientation, width, height);
             ::munmap(target, size);
         }
     }
@@ -169,14 +131,9 @@ void answer(const char* path, uint32_t maxSide) {
     ResultHeader result = {};
     int fd = -1;
     uint32_t storedWidth = 0, storedHeight = 0;
-    if (decodeToRgba(path, &storedWidth, &storedHeight)) {
+    if (registeredHelperDecoder()->decode(path, &storedWidth, &storedHeight)) {
         int orientation = jpegOrientation(path);
-        bool swapped = orientationSwapsSides(orientation);
-        result.pictureWidth = swapped ? storedHeight : storedWidth;
-        result.pictureHeight = swapped ? storedWidth : storedHeight;
-        maxSide = narrowedSide(maxSide);
-        cappedSize(result.pictureWidth, result.pictureHeight, pixelSideCap(maxSide), &result.width, &result.height);
-        result.byteCount = uint64_t(result.width) * result.height * 4;
+        result = sizedAnswer(storedWidth, storedHeight, orientation, narrowedSide(maxSide));
         fd = sealedPixelBuffer(size_t(result.byteCount), orientation, result.width, result.height);
         result.ok = fd >= 0 ? 1 : 0;
     }
@@ -213,7 +170,9 @@ __attribute__((constructor)) void decodeHelperEntry() {
     if (::getppid() != parent) std::_Exit(0);
     ::unsetenv(helperMarker);
     closeDescriptorsAbove(helperSocketFd);
-    startDecoder();
+    const HelperDecoder* decoder = registeredHelperDecoder();
+    if (!decoder) std::_Exit(0);  // nothing to decode with: every job fails
+    decoder->start();
     restrictDecodeHelper();
 #ifdef OLVISTRA_TEST_HOOKS
     if (const char* folder = std::getenv("OLVISTRA_SANDBOX_ATTACK")) attackDecodeSandbox(helperSocketFd, folder);
@@ -223,32 +182,7 @@ __attribute__((constructor)) void decodeHelperEntry() {
 
 // ---- viewer side ------------------------------------------------------------
 
-void reapHelper() {
-    ServiceState& s = service();
-    if (s.socket >= 0) ::close(s.socket);
-    s.socket = -1;
-    if (s.pid > 0) {
-        ::kill(s.pid, SIGKILL);
-        while (::waitpid(s.pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }
-    s.pid = 0;
-    s.jobRunning = false;
-}
-
-bool helperAlive() {
-    ServiceState& s = service();
-    if (s.pid <= 0) return false;
-    int status = 0;
-    pid_t waited = ::waitpid(s.pid, &status, WNOHANG);
-    if (waited == 0) return true;
-    s.pid = 0;  // reaped, or not ours any more
-    reapHelper();
-    return false;
-}
-
-bool startHelper() {
-    ServiceState& s = service();
+bool spawnHelper() {
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return false;
     // dup2 onto the same number would keep close-on-exec set.
@@ -269,39 +203,23 @@ bool startHelper() {
     // A large picture's buffers are fresh memory on every decode; with huge
     // pages glibc's malloc takes a few hundred faults for them instead of
     // tens of thousands (about 30 ms on a 6000 x 4000 photo).
-    std::string tunables = std::string(tunablesName) + "=" + hugePagesTunable;
-    size_t count = 0;
-    while (environ[count]) ++count;
-    char** env = new char*[count + 3];
-    size_t kept = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const char* entry = environ[i];
-        size_t nameLength = std::strlen(tunablesName);
-        if (std::strncmp(entry, tunablesName, nameLength) == 0 && entry[nameLength] == '=') {
-            tunables = std::string(entry) + ":" + hugePagesTunable;  // keep the caller's own
-            continue;
-        }
-        env[kept++] = environ[i];
-    }
-    env[kept++] = &marker[0];
-    env[kept++] = &tunables[0];
-    env[kept] = nullptr;
+    // The caller's own tunables are kept.
+    const char* ownTunables = std::getenv(tunablesName);
+    std::string tunables = std::string(tunablesName) + "=" +
+                           (ownTunables ? std::string(ownTunables) + ":" + hugePagesTunable : hugePagesTunable);
     char exe[] = "/proc/self/exe";
     char name[] = "olvistra-decode-helper";
     char* argv[] = {exe, name, nullptr};
     pid_t child = 0;
-    int spawned = posix_spawn(&child, exe, &actions, nullptr, argv, env);
-    delete[] env;
+    bool spawned = spawnSelf(argv, {marker, tunables}, &actions, &child);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pair[1]);
-    if (spawned != 0) {
+    if (!spawned) {
         ::close(pair[0]);
         return false;
     }
-    s.pid = child;
-    s.socket = pair[0];
-    s.helperStartedMs = nowMs();
-    s.helperReady = false;
+    helper.pid = child;
+    helper.socket = pair[0];
     return true;
 }
 
@@ -320,32 +238,11 @@ bool helperRestricted(pid_t pid) {
     return restricted;
 }
 
-// The time limit is the decode's: while a new helper still starts (loading
-// a sanitized build on a busy machine takes seconds) the job's clock stands
-// still, and it starts when the helper is ready.
-void holdDeadlineWhileHelperStarts() {
-    ServiceState& s = service();
-    if (!s.jobRunning || s.helperReady || s.pid <= 0) return;
-    uint64_t now = nowMs();
-    if (helperRestricted(s.pid)) {
-        s.helperReady = true;
-        s.jobDeadlineMs = now + s.jobLimitMs;
-    } else if (now - s.helperStartedMs < helperStartAllowanceMs) {
-        s.jobDeadlineMs = now + s.jobLimitMs;
-    }
-}
-
-bool sendRequest(const char* path, uint32_t maxSide) {
-    std::string request = littleEndianBytes(maxSide) + path;
-    return ::send(service().socket, request.data(), request.size(), MSG_NOSIGNAL) == ssize_t(request.size());
-}
-
 // Maps the helper's buffer after checking that it is sealed and exactly as
 // large as the header says.
 bool mapPixels(int fd, const ResultHeader& header, DecodedImage* image) {
-    uint64_t expected = uint64_t(header.width) * header.height * 4;
-    if (header.width == 0 || header.height == 0 || header.byteCount != expected) return false;
-    if (header.pictureWidth < header.width || header.pictureHeight < header.height) return false;
+    if (!answerSizesAgree(header)) return false;
+    uint64_t expected = header.byteCount;
     int seals = ::fcntl(fd, F_GET_SEALS);
     int needed = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE;
     if (seals < 0 || (seals & needed) != needed) return false;
@@ -353,13 +250,7 @@ bool mapPixels(int fd, const ResultHeader& header, DecodedImage* image) {
     if (size < 0 || uint64_t(size) != expected) return false;
     void* mapped = ::mmap(nullptr, size_t(expected), PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
     if (mapped == MAP_FAILED) return false;
-    image->width = header.width;
-    image->height = header.height;
-    image->pictureWidth = header.pictureWidth;
-    image->pictureHeight = header.pictureHeight;
-    image->pixels = static_cast<const unsigned char*>(mapped);
-    image->byteCount = size_t(expected);
-    image->handle = mapped;
+    *image = answeredImage(header, mapped, mapped);
     return true;
 }
 
@@ -375,7 +266,7 @@ bool receiveResult(DecodedImage* image, bool* decoded) {
     message.msg_controllen = sizeof control;
     ssize_t got;
     do {
-        got = ::recvmsg(service().socket, &message, MSG_CMSG_CLOEXEC);
+        got = ::recvmsg(helper.socket, &message, MSG_CMSG_CLOEXEC);
     } while (got < 0 && errno == EINTR);
     int fd = -1;
     for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
@@ -404,115 +295,62 @@ bool receiveResult(DecodedImage* image, bool* decoded) {
 
 }  // namespace
 
-void closeDescriptorsAbove(int lowest) {
-#ifdef SYS_close_range
-    if (::syscall(SYS_close_range, unsigned(lowest + 1), ~0u, 0u) == 0) return;
-#endif
-    long limit = ::sysconf(_SC_OPEN_MAX);
-    if (limit < 0 || limit > 65536) limit = 65536;
-    for (int fd = lowest + 1; fd < limit; ++fd) ::close(fd);
-}
+namespace decode_transport {
 
-namespace olvlinux {
-
-bool decodeJobInFlight() { return service().jobRunning; }
-
-bool decodeJobPending() {
-    ServiceState& s = service();
-    if (!s.jobRunning) return false;
-    holdDeadlineWhileHelperStarts();
-    if (nowMs() >= s.jobDeadlineMs) return false;
-    pollfd watch = {s.socket, POLLIN, 0};
-    return ::poll(&watch, 1, 0) == 0;
-}
-
-std::uint32_t decodeJobMsLeft() {
-    ServiceState& s = service();
-    uint64_t now = nowMs();
-    if (!s.jobRunning || now >= s.jobDeadlineMs) return 0;
-    return uint32_t(s.jobDeadlineMs - now);
-}
-
-}  // namespace olvlinux
-
-bool decodeServiceStart() { return helperAlive() || startHelper(); }
-
-bool decodeServiceRunsApart() { return true; }
-
-bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
-    ServiceState& s = service();
-    if (s.jobRunning) return false;
-    // An empty path would read as a narrow packet and get no answer.
-    if (path[0] == '\0' || std::strlen(path) > maxPathBytes) return false;
-    // A helper that died while idle (or was killed from outside) is
-    // replaced; so is one whose socket refuses the request.
-    uint32_t limitMs = s.timeLimitMs ? s.timeLimitMs : decodeTimeLimitMsFor(path);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!helperAlive() && !startHelper()) return false;
-        if (sendRequest(path, maxSide)) {
-            s.jobRunning = true;
-            s.jobLimitMs = limitMs;
-            s.jobDeadlineMs = nowMs() + limitMs;
-            holdDeadlineWhileHelperStarts();
-            olvlinux::watchDecodeAnswer(s.socket);
-            return true;
-        }
-        reapHelper();
-    }
+bool helperRunning() {
+    if (helper.pid <= 0) return false;
+    int status = 0;
+    pid_t waited = ::waitpid(helper.pid, &status, WNOHANG);
+    if (waited == 0) return true;
+    helper.pid = 0;  // reaped, or not ours any more
+    endHelper();
     return false;
 }
 
-void decodeServiceNarrow(uint32_t maxSide) {
-    ServiceState& s = service();
-    if (!s.jobRunning || maxSide == 0) return;
+bool startHelper() { return spawnHelper(); }
+
+void endHelper() {
+    if (helper.socket >= 0) ::close(helper.socket);
+    helper.socket = -1;
+    if (helper.pid > 0) {
+        ::kill(helper.pid, SIGKILL);
+        while (::waitpid(helper.pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    helper.pid = 0;
+}
+
+bool helperStarted() { return helper.pid > 0 && helperRestricted(helper.pid); }
+
+bool sendRequest(const char* path, uint32_t maxSide) {
+    std::string request = littleEndianBytes(maxSide) + path;
+    return ::send(helper.socket, request.data(), request.size(), MSG_NOSIGNAL) == ssize_t(request.size());
+}
+
+bool sendNarrow(uint32_t maxSide) {
     std::string packet = littleEndianBytes(maxSide);
-    // A helper that cannot take it is dealt with by the next poll.
-    (void)::send(s.socket, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    return ::send(helper.socket, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT) == ssize_t(packet.size());
 }
 
-DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {
-    ServiceState& s = service();
-    if (!s.jobRunning) return DECODE_IDLE;
-    holdDeadlineWhileHelperStarts();
-    uint64_t now = nowMs();
-    uint64_t left = s.jobDeadlineMs > now ? s.jobDeadlineMs - now : 0;
-    pollfd watch = {s.socket, POLLIN, 0};
-    int ready = ::poll(&watch, 1, int(left < waitMs ? left : waitMs));
-    if (ready < 0 && errno == EINTR) return DECODE_RUNNING;
-    if (ready == 0) {
-        holdDeadlineWhileHelperStarts();  // the helper may have been starting all the while
-        if (nowMs() < s.jobDeadlineMs) return DECODE_RUNNING;
-        reapHelper();  // over the time limit: the helper hangs
-        return DECODE_FAILED;
-    }
-    bool decoded = false;
-    bool wellFormed = (watch.revents & POLLIN) && receiveResult(image, &decoded);
-    s.jobRunning = false;
-    if (!wellFormed) {
-        reapHelper();  // crashed, or speaks nonsense
-        return DECODE_FAILED;
-    }
-    return decoded ? DECODE_DONE : DECODE_FAILED;
+void jobSent() { olvlinux::watchDecodeAnswer(helper.socket); }
+
+Wait waitForAnswer(uint32_t waitMs) {
+    pollfd watch = {helper.socket, POLLIN, 0};
+    int ready = ::poll(&watch, 1, int(waitMs));
+    if (ready < 0 && errno == EINTR) return Wait::interrupted;
+    if (ready == 0) return Wait::nothing;
+    return (watch.revents & POLLIN) ? Wait::answer : Wait::broken;
 }
 
-// The helper cannot be interrupted in the middle of a decode, so it is
-// killed; the next submit starts a new one.
-void decodeServiceCancel() {
-    if (service().jobRunning) reapHelper();
-}
+bool receiveAnswer(DecodedImage* image, bool* decoded) { return receiveResult(image, decoded); }
 
-void decodeServiceStop() {
-    reapHelper();
-    olvlinux::stopWatchingDecodeAnswers();
-}
+void stopped() { olvlinux::stopWatchingDecodeAnswers(); }
+
+long helperProcessId() { return long(helper.pid); }
+
+}  // namespace decode_transport
 
 void releaseDecodedImage(DecodedImage* image) {
     if (image->handle) ::munmap(image->handle, image->byteCount);
     *image = DecodedImage{};
 }
-
-#ifdef OLVISTRA_TEST_HOOKS
-long decodeHelperId() { return helperAlive() ? long(service().pid) : 0; }
-
-void setDecodeTimeLimitForTests(uint32_t ms) { service().timeLimitMs = ms; }
-#endif

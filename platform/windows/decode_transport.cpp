@@ -1,4 +1,5 @@
-// The decode service over a helper process.
+// The decode service's transport on Windows: the helper process, the pipes
+// to it, and the helper's own end (platform/decode_transport.h).
 //
 // The helper is this very executable, started again with
 // OLVISTRA_DECODE_HELPER in its environment; a static constructor sees the
@@ -36,57 +37,42 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/decode_transport.h"
 #include "platform/decode_wire.h"
 #include "platform/exif_orientation.h"
-#include "platform/testing.h"
+#include "platform/helper_decoder.h"
+#include "platform/services.h"
+#include "platform/windows/decode_handles.h"
 #include "platform/win32.h"
-#include "util/downscale.h"
-#include "util/orientation.h"
 
 namespace {
 
 const char* const helperMarker = "OLVISTRA_DECODE_HELPER";
 const wchar_t* const helperMarkerW = L"OLVISTRA_DECODE_HELPER";
-const size_t maxPathBytes = 8192;
+const size_t maxPathBytes = decodeMaxPathBytes;
 // The request pipe holds an idle helper's request and the narrows of one
-// job without the viewer's write ever waiting.
+// job (at most 64, platform/decode_service.cpp) without the viewer's write
+// ever waiting.
 const DWORD pipeBufferBytes = 64 * 1024;
-const unsigned maxNarrowsPerJob = 64;
 const SIZE_T helperMemoryLimit = SIZE_T(2) << 30;
 
 struct ResultHeader {
-    uint32_t ok;
-    uint32_t width;  // of the pixels
-    uint32_t height;
-    uint32_t pictureWidth;  // of the picture
-    uint32_t pictureHeight;
-    uint32_t reserved;
-    uint64_t byteCount;
+    AnswerHeader answer;
     uint64_t mapping;  // the helper's handle value
 };
 
 const DWORD answerFrameBytes = sizeof(uint32_t) + sizeof(ResultHeader);
 
-// The viewer's view of its helper and of the one job in flight.
-struct ServiceState {
+// The viewer's hold on its helper.
+struct Helper {
     HANDLE job = nullptr;
     HANDLE process = nullptr;
     HANDLE requests = nullptr;  // write end
     HANDLE answers = nullptr;   // read end
     HANDLE answered = nullptr;  // the event the helper sets
-    bool jobRunning = false;
-    uint64_t jobDeadlineMs = 0;
-    uint32_t lastNarrow = 0;
-    unsigned narrowsSent = 0;
-    uint32_t timeLimitMs = 0;  // 0: the limit the file earns
 };
 
-ServiceState& service() {
-    static ServiceState state;
-    return state;
-}
-
-uint64_t nowMs() { return GetTickCount64(); }
+Helper helper;
 
 std::string framed(const std::string& payload) { return littleEndianBytes(uint32_t(payload.size())) + payload; }
 
@@ -146,7 +132,7 @@ HANDLE pixelMapping(uint64_t size, int orientation, uint32_t width, uint32_t hei
         CloseHandle(mapping);
         return nullptr;
     }
-    copyDecodedRgba(static_cast<unsigned char*>(target), orientation, width, height);
+    registeredHelperDecoder()->copyRgba(static_cast<unsigned char*>(target), orientation, width, height);
     UnmapViewOfFile(target);
     return mapping;
 }
@@ -154,20 +140,15 @@ HANDLE pixelMapping(uint64_t size, int orientation, uint32_t width, uint32_t hei
 void answer(const char* path, uint32_t maxSide) {
     ResultHeader result = {};
     uint32_t width = 0, height = 0;
-    if (decodeToRgba(path, &width, &height)) {
+    if (registeredHelperDecoder()->decode(path, &width, &height)) {
         int orientation = jpegOrientation(path);
-        bool swapped = orientationSwapsSides(orientation);
-        result.pictureWidth = swapped ? height : width;
-        result.pictureHeight = swapped ? width : height;
-        maxSide = narrowedSide(maxSide);
-        cappedSize(result.pictureWidth, result.pictureHeight, pixelSideCap(maxSide), &result.width, &result.height);
-        result.byteCount = uint64_t(result.width) * result.height * 4;
-        HANDLE mapping = pixelMapping(result.byteCount, orientation, result.width, result.height);
+        result.answer = sizedAnswer(width, height, orientation, narrowedSide(maxSide));
+        HANDLE mapping = pixelMapping(result.answer.byteCount, orientation, result.answer.width, result.answer.height);
         // Not closed here: the viewer takes it over with DUPLICATE_CLOSE_SOURCE.
         result.mapping = uint64_t(uintptr_t(mapping));
-        result.ok = mapping ? 1 : 0;
+        result.answer.ok = mapping ? 1 : 0;
     }
-    if (!result.ok) result = ResultHeader{};
+    if (!result.answer.ok) result = ResultHeader{};
     std::string frame = framed(std::string(reinterpret_cast<const char*>(&result), sizeof result));
     if (!writeAll(helperPipes.answers, frame.data(), frame.size())) std::_Exit(0);
     SetEvent(helperPipes.answered);
@@ -210,7 +191,9 @@ __attribute__((constructor)) void decodeHelperEntry() {
     // (Wine starts its debugger, with a crash window, whatever the mode).
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(endOnCrash);
-    startDecoder();
+    const HelperDecoder* decoder = registeredHelperDecoder();
+    if (!decoder) std::_Exit(0);  // nothing to decode with: every job fails
+    decoder->start();
     helperLoop();
 }
 
@@ -221,32 +204,10 @@ void closeHandle(HANDLE& handle) {
     handle = nullptr;
 }
 
-void reapHelper() {
-    ServiceState& s = service();
-    if (s.process) {
-        TerminateProcess(s.process, 1);
-        WaitForSingleObject(s.process, INFINITE);
-    }
-    closeHandle(s.process);
-    closeHandle(s.requests);
-    closeHandle(s.answers);
-    closeHandle(s.answered);
-    s.jobRunning = false;
-}
-
-bool helperAlive() {
-    ServiceState& s = service();
-    if (!s.process) return false;
-    if (WaitForSingleObject(s.process, 0) == WAIT_TIMEOUT) return true;
-    reapHelper();
-    return false;
-}
-
 // The job every helper runs in: capped memory, no error reports, and death
 // when the viewer closes it or dies.
 HANDLE helperJob() {
-    ServiceState& s = service();
-    if (s.job) return s.job;
+    if (helper.job) return helper.job;
     HANDLE job = CreateJobObjectW(nullptr, nullptr);
     if (!job) return nullptr;
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
@@ -257,7 +218,7 @@ HANDLE helperJob() {
         CloseHandle(job);
         return nullptr;
     }
-    s.job = job;
+    helper.job = job;
     return job;
 }
 
@@ -326,8 +287,7 @@ HANDLE spawnHelper(HANDLE job, HANDLE* inherited, size_t count, const std::strin
     return process;
 }
 
-bool startHelper() {
-    ServiceState& s = service();
+bool startNewHelper() {
     HANDLE job = helperJob();
     if (!job) return false;
     // All made uninheritable; the helper's copies become inheritable only
@@ -358,31 +318,19 @@ bool startHelper() {
         closeHandle(answered);
         return false;
     }
-    s.process = process;
-    s.requests = requestWrite;
-    s.answers = answerRead;
-    s.answered = answered;
+    helper.process = process;
+    helper.requests = requestWrite;
+    helper.answers = answerRead;
+    helper.answered = answered;
     return true;
-}
-
-bool sendRequest(const char* path, uint32_t maxSide) {
-    std::string frame = framed(littleEndianBytes(maxSide) + path);
-    return writeAll(service().requests, frame.data(), frame.size());
-}
-
-// Whether a successful answer's sizes agree with each other.
-bool sizesAgree(const ResultHeader& header) {
-    uint64_t expected = uint64_t(header.width) * header.height * 4;
-    if (header.width == 0 || header.height == 0 || header.byteCount != expected) return false;
-    return header.pictureWidth >= header.width && header.pictureHeight >= header.height;
 }
 
 // Takes the helper's mapping over and maps it read-only, after checking that
 // it holds at least the header's byte count.
 bool mapPixels(const ResultHeader& header, DecodedImage* image) {
-    uint64_t expected = header.byteCount;
+    uint64_t expected = header.answer.byteCount;
     HANDLE mapping = nullptr;
-    if (!DuplicateHandle(service().process, HANDLE(uintptr_t(header.mapping)), GetCurrentProcess(), &mapping,
+    if (!DuplicateHandle(helper.process, HANDLE(uintptr_t(header.mapping)), GetCurrentProcess(), &mapping,
                          FILE_MAP_READ, FALSE, DUPLICATE_CLOSE_SOURCE))
         return false;
     void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
@@ -394,20 +342,14 @@ bool mapPixels(const ResultHeader& header, DecodedImage* image) {
         UnmapViewOfFile(view);
         return false;
     }
-    image->width = header.width;
-    image->height = header.height;
-    image->pictureWidth = header.pictureWidth;
-    image->pictureHeight = header.pictureHeight;
-    image->pixels = static_cast<const unsigned char*>(view);
-    image->byteCount = size_t(expected);
-    image->handle = view;
+    *image = answeredImage(header.answer, view, view);
     return true;
 }
 
 // Reads the helper's answer, which must lie complete and alone in the pipe;
 // false when it is malformed.
 bool receiveResult(DecodedImage* image, bool* decoded) {
-    HANDLE answers = service().answers;
+    HANDLE answers = helper.answers;
     DWORD available = 0;
     *decoded = false;
     if (!PeekNamedPipe(answers, nullptr, 0, nullptr, &available, nullptr) || available != answerFrameBytes)
@@ -416,139 +358,75 @@ bool receiveResult(DecodedImage* image, bool* decoded) {
     if (!readAll(answers, frame, sizeof frame) || littleEndian32(frame) != sizeof(ResultHeader)) return false;
     ResultHeader header;
     std::memcpy(&header, frame + sizeof(uint32_t), sizeof header);
-    if (!header.ok) return header.mapping == 0;  // a failure never carries a buffer
+    if (!header.answer.ok) return header.mapping == 0;  // a failure never carries a buffer
     // A helper that lies about sizes is not trusted with another job (nor
     // left holding a buffer nobody takes).
-    if (!sizesAgree(header)) return false;
+    if (!answerSizesAgree(header.answer)) return false;
     *decoded = mapPixels(header, image);
     return true;
 }
 
 }  // namespace
 
-bool decodeServiceStart() { return helperAlive() || startHelper(); }
+namespace decode_transport {
 
-bool decodeServiceRunsApart() { return true; }
-
-bool decodeServiceSubmit(const char* path, uint32_t maxSide) {
-    ServiceState& s = service();
-    if (s.jobRunning) return false;
-    // An empty path would read as a narrow and get no answer.
-    if (path[0] == '\0' || std::strlen(path) > maxPathBytes) return false;
-    // A helper that died while idle (or was killed from outside) is
-    // replaced; so is one whose pipe refuses the request.
-    uint32_t limitMs = s.timeLimitMs ? s.timeLimitMs : decodeTimeLimitMsFor(path);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!helperAlive() && !startHelper()) return false;
-        if (sendRequest(path, maxSide)) {
-            s.jobRunning = true;
-            s.jobDeadlineMs = nowMs() + limitMs;
-            s.lastNarrow = 0;
-            s.narrowsSent = 0;
-            return true;
-        }
-        reapHelper();
-    }
+bool helperRunning() {
+    if (!helper.process) return false;
+    if (WaitForSingleObject(helper.process, 0) == WAIT_TIMEOUT) return true;
+    endHelper();
     return false;
 }
 
-void decodeServiceNarrow(uint32_t maxSide) {
-    ServiceState& s = service();
-    if (!s.jobRunning || maxSide == 0 || maxSide == s.lastNarrow) return;
-    // Bounded, so that the narrows of a job never fill the pipe and a write
-    // never waits on a helper that does not read.
-    if (s.narrowsSent >= maxNarrowsPerJob) return;
+bool startHelper() { return startNewHelper(); }
+
+void endHelper() {
+    if (helper.process) {
+        TerminateProcess(helper.process, 1);
+        WaitForSingleObject(helper.process, INFINITE);
+    }
+    closeHandle(helper.process);
+    closeHandle(helper.requests);
+    closeHandle(helper.answers);
+    closeHandle(helper.answered);
+}
+
+// The job object holds back nothing of the helper's start.
+bool helperStarted() { return true; }
+
+bool sendRequest(const char* path, uint32_t maxSide) {
+    std::string frame = framed(littleEndianBytes(maxSide) + path);
+    return writeAll(helper.requests, frame.data(), frame.size());
+}
+
+bool sendNarrow(uint32_t maxSide) {
     std::string frame = framed(littleEndianBytes(maxSide));
-    // A helper that cannot take it is dealt with by the next poll.
-    if (writeAll(s.requests, frame.data(), frame.size())) {
-        s.lastNarrow = maxSide;
-        ++s.narrowsSent;
-    }
+    return writeAll(helper.requests, frame.data(), frame.size());
 }
 
-DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {
-    ServiceState& s = service();
-    if (!s.jobRunning) return DECODE_IDLE;
-    uint64_t now = nowMs();
-    uint64_t left = s.jobDeadlineMs > now ? s.jobDeadlineMs - now : 0;
-    // The event comes first: a helper that answered and then died still
-    // answered.
-    HANDLE watched[] = {s.answered, s.process};
-    DWORD woken = WaitForMultipleObjects(2, watched, FALSE, DWORD(left < waitMs ? left : waitMs));
-    if (woken == WAIT_TIMEOUT) {
-        if (nowMs() < s.jobDeadlineMs) return DECODE_RUNNING;
-        reapHelper();  // over the time limit: the helper hangs
-        return DECODE_FAILED;
-    }
-    bool decoded = false;
-    bool wellFormed = woken == WAIT_OBJECT_0 && receiveResult(image, &decoded);
-    s.jobRunning = false;
-    if (!wellFormed) {
-        reapHelper();  // crashed, or speaks nonsense
-        return DECODE_FAILED;
-    }
-    return decoded ? DECODE_DONE : DECODE_FAILED;
+void jobSent() {}
+
+// The event comes first: a helper that answered and then died still
+// answered.
+Wait waitForAnswer(uint32_t waitMs) {
+    HANDLE watched[] = {helper.answered, helper.process};
+    DWORD woken = WaitForMultipleObjects(2, watched, FALSE, DWORD(waitMs));
+    if (woken == WAIT_TIMEOUT) return Wait::nothing;
+    return woken == WAIT_OBJECT_0 ? Wait::answer : Wait::broken;
 }
 
-// The helper cannot be interrupted in the middle of a decode, so it is
-// killed; the next submit starts a new one.
-void decodeServiceCancel() {
-    if (service().jobRunning) reapHelper();
-}
+bool receiveAnswer(DecodedImage* image, bool* decoded) { return receiveResult(image, decoded); }
 
-void decodeServiceStop() { reapHelper(); }
+void stopped() {}
 
-// Set by wakeMessageWait; resets itself when the wait takes it.
-HANDLE messageWaitWake() {
-    static HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    return wake;
-}
+long helperProcessId() { return long(GetProcessId(helper.process)); }
 
-// The helper's event and process wake the loop as a message does. The
-// helper's event resets itself when the wait takes it, so it is set again
-// for the poll that collects the answer.
-void waitForMessageOrDecode() {
-    ServiceState& s = service();
-    HANDLE watched[3];
-    DWORD count = 0;
-    if (HANDLE wake = messageWaitWake()) watched[count++] = wake;
-    DWORD answeredAt = count;
-    DWORD timeout = INFINITE;
-    if (s.jobRunning) {
-        watched[count++] = s.answered;
-        watched[count++] = s.process;
-        uint64_t now = nowMs();
-        timeout = s.jobDeadlineMs > now ? DWORD(s.jobDeadlineMs - now) : 0;
-    }
-    DWORD woken = MsgWaitForMultipleObjects(count, count ? watched : nullptr, FALSE, timeout, QS_ALLINPUT);
-    if (s.jobRunning && woken == WAIT_OBJECT_0 + answeredAt) SetEvent(s.answered);
-}
+}  // namespace decode_transport
 
-void wakeMessageWait() {
-    if (HANDLE wake = messageWaitWake()) SetEvent(wake);
-}
+HANDLE decodeAnswerEvent() { return helper.answered; }
+
+HANDLE decodeHelperProcess() { return helper.process; }
 
 void releaseDecodedImage(DecodedImage* image) {
     if (image->handle) UnmapViewOfFile(image->handle);
     *image = DecodedImage{};
-}
-
-#ifdef OLVISTRA_TEST_HOOKS
-long decodeHelperId() { return helperAlive() ? long(GetProcessId(service().process)) : 0; }
-
-void setDecodeTimeLimitForTests(unsigned ms) { service().timeLimitMs = ms; }
-#endif
-
-bool fileStampOf(const char* path, FileStamp* stamp) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    BOOL ok = GetFileInformationByHandle(file, &info);
-    CloseHandle(file);
-    if (!ok || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    stamp->size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    stamp->modified = (uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
-    stamp->identity = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    return true;
 }

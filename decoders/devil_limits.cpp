@@ -1,0 +1,9 @@
+#include "decoders/devil_limits.h"
+
+#include <IL/il.h>
+
+bool drainDevilErrors() {
+    bool any = false;
+    while (ilGetError() != IL_NO_ERROR) any = true;
+    return any;
+}

@@ -1,0 +1,116 @@
+// The decode helper's one job and the pixels it finished, kept by path with
+// the file's stamp (size, modification time, inode) from when the job
+// started: pixels are handed out only while the file keeps that stamp.
+//
+// Image entries take their pixels here (takeDecoded) and forget them when
+// unloaded (forgetDecoded). Which files get decoded, and when, is decided
+// above, by model/decode_ahead.h, the only other writer of this state; it
+// knows entries and the list, this file knows only paths.
+//
+// Everything here runs on the main thread; the helper is a process.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/services.h"
+
+// The bound on the pixels decoded ahead of need, together.
+constexpr uint64_t decodeAheadMaxBytes = uint64_t(512) << 20;
+
+// Pixels (or a failure) of one file, as it was when its job started.
+struct ReadyPixels {
+    std::string path;
+    FileStamp stamp;
+    bool decoded = false;
+    DecodedImage image;
+};
+
+// The one job the helper works on.
+struct DecodeJob {
+    bool running = false;
+    std::string path;
+    FileStamp stamp;
+    bool speculative = false;  // ahead of need: its pixels count against the bound
+    // Started before anything asked for it (the first picture, while the
+    // window opens); the trace counts only the time waited after asking.
+    bool early = false;
+    std::chrono::steady_clock::time_point started;
+};
+
+// ---- for image entries -------------------------------------------------------
+
+// The decoded pixels of the file for load(): ready ones if the file is
+// unchanged since, else a new decode waited for (up to the time limit).
+// False for a failed decode. The caller releases the image.
+bool takeDecoded(const std::string& path, DecodedImage* image);
+
+// Drops ready pixels of the file and cancels a job for it; a reload waiting
+// for the file is given up. Does nothing for the file whose reload is being
+// carried out (ReloadCarriedOut).
+void forgetDecoded(const std::string& path);
+
+// ---- for the scheduler (model/decode_ahead.h) ---------------------------------
+
+// The job in flight; `running` is false when there is none.
+const DecodeJob& decodeJob();
+
+// Collects the job's outcome, waiting up to waitMs, and keeps it. True when
+// no job runs any more.
+bool collectDecoded(uint32_t waitMs);
+
+// Starts a job for the file, its pixels no larger than the screen. False
+// when the helper does not take it.
+bool startDecode(const std::string& path, const FileStamp& stamp, bool speculative);
+
+// Starts the job for the first picture before the window opens, with no
+// size to fit yet; its wait counts from when the screen asks for it.
+bool startEarlyDecode(const std::string& path, const FileStamp& stamp);
+
+// Tells a decode started before the window opened how large the screen is,
+// so its pixels come back no larger than the screen can show.
+void decodeFitToScreen();
+
+// The job in flight is now the one the screen waits for: it stops being
+// speculative or early, and the trace counts from here.
+void decodeJobNowShown();
+
+// Abandons the job in flight, if any.
+void cancelDecode();
+
+// The kept outcome for the file, or null.
+ReadyPixels* readyPixelsFor(const std::string& path);
+
+// Drops the kept outcome for the file, if any.
+void dropPixels(const std::string& path);
+
+// Drops every kept outcome whose path `keep` refuses.
+void dropPixelsUnless(const std::function<bool(const std::string&)>& keep);
+
+// Keeps a failure for the file that matches no stamp, so it is not tried
+// again on every pass; shown, it is decoded afresh.
+void markNotWorthRetrying(const std::string& path);
+
+// True once after pixels the screen waited for came in (the shown entry's,
+// or a reload's, which is then carried out): the next frame shows something
+// new. A decode ahead of need does not count.
+bool shownPictureChanged();
+void noteShownPictureChanged();
+
+// The path of the entry whose reload waits for its job; empty when none.
+const std::string& pendingReload();
+void setPendingReload(const std::string& path);
+
+// While one lives, the unload of that reload's entry keeps the fresh pixels
+// the following open takes.
+struct ReloadCarriedOut {
+    explicit ReloadCarriedOut(const std::string& path);
+    ~ReloadCarriedOut();
+    ReloadCarriedOut(const ReloadCarriedOut&) = delete;
+    ReloadCarriedOut& operator=(const ReloadCarriedOut&) = delete;
+};
+
+// Releases every kept pixel, forgets the pending reload and ends the job.
+void releaseDecoded();

@@ -1,0 +1,69 @@
+// What each platform's decode service does with its helper process: start
+// and end it, carry requests to it and answers back. The service's state
+// machine (platform/decode_service.cpp: one job, its time limit, submit,
+// poll, cancel, stop) is the same on every platform and runs over this; each
+// platform implements it in <os>/decode_transport.cpp, which also holds the
+// helper's own end.
+//
+// Everything here runs on the viewer's main thread.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/services.h"
+
+namespace decode_transport {
+
+// How a wait for the helper's answer ended.
+enum class Wait {
+    nothing,      // the time passed without an answer
+    interrupted,  // a signal cut the wait short; wait again
+    answer,       // an answer can be read now
+    broken,       // the helper died or its channel failed
+};
+
+// True while a started helper runs; one found dead is ended (endHelper).
+bool helperRunning();
+// Starts a new helper; false when it could not be started.
+bool startHelper();
+// Kills the helper, if any, waits for it and closes the channel to it.
+void endHelper();
+// True once the helper's own start is over (on Linux: it has given up its
+// rights), so its first job's clock can start; false while none runs.
+bool helperStarted();
+
+// Sends a job; false when the channel refuses it.
+bool sendRequest(const char* path, uint32_t maxSide);
+// Sends a narrower side for the job in flight; false when it was not sent
+// (a helper that cannot take it is dealt with by the next wait).
+bool sendNarrow(uint32_t maxSide);
+// Called once a job is sent: on Linux a watcher wakes the message wait
+// when the answer comes.
+void jobSent();
+
+// Waits up to waitMs for the answer to the job in flight.
+Wait waitForAnswer(uint32_t waitMs);
+// Reads the answer; false when it is malformed (the helper is then not
+// trusted with another job). `decoded` tells whether it carried pixels,
+// mapped into `image`.
+bool receiveAnswer(DecodedImage* image, bool* decoded);
+
+// Called when the service stops, after endHelper.
+void stopped();
+
+// The helper's process id, or 0 when none runs (for tests).
+long helperProcessId();
+
+}  // namespace decode_transport
+
+// Asked by the platform's message wait (waitForMessageOrDecode), from
+// platform/decode_service.cpp.
+
+// True while a decode job is in flight, answered or not.
+bool decodeJobInFlight();
+// True while a decode job is in flight and its answer (or its time limit)
+// has not come yet; false when there is none or it can be collected now.
+bool decodeJobPending();
+// Milliseconds until the job in flight reaches its time limit (0 when none
+// runs or the limit has passed).
+uint32_t decodeJobMsLeft();
