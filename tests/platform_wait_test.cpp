@@ -10,6 +10,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <string>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -57,6 +59,22 @@ private:
     std::thread thread;
 };
 
+// Returns once the thread sleeps in the kernel (its state in /proc is S),
+// so that what the caller does next comes while the thread's wait is on;
+// gives up after 30 s, and the test's own checks then tell what happened.
+void awaitSleeping(pid_t thread) {
+    std::string stat = "/proc/self/task/" + std::to_string(thread) + "/stat";
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < end) {
+        std::ifstream in(stat);
+        std::string line;
+        std::getline(in, line);
+        std::string::size_type name = line.rfind(')');  // the name may hold blanks
+        if (name != std::string::npos && line.compare(name, 3, ") S") == 0) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 }  // namespace
 
 class PlatformWait : public PlatformDisplayTest {};
@@ -74,8 +92,9 @@ TEST_F(PlatformWait, TheDecodeHelpersAnswerEndsTheWait) {
     // and a write after the helper closed it must not end the test.
     void (*previousPipeHandler)(int) = signal(SIGPIPE, SIG_IGN);
     std::atomic<bool> answered{false};
+    pid_t waiter = gettid();
     std::thread writer([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        awaitSleeping(waiter);
         while (!answered) {
             int fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
             if (fd < 0) {
@@ -106,8 +125,9 @@ TEST_F(PlatformWait, AKeyEndsTheWait) {
     LayerWindow window;
     drainMessages();
     Uint32 id = window.sdlId();
-    std::thread presser([id] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    pid_t waiter = gettid();
+    std::thread presser([id, waiter] {
+        awaitSleeping(waiter);
         SDL_Event event{};
         event.type = SDL_KEYDOWN;
         event.key.windowID = id;
