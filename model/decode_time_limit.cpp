@@ -1,7 +1,6 @@
 #include "model/decode_time_limit.h"
 
 #include <cstdio>
-#include <vector>
 
 #include "model/devil_load.h"
 #include "platform/services.h"
@@ -108,8 +107,8 @@ uint32_t decodeTimeLimitMsFor(const char* path) {
     // A FIFO or a device would block the viewer here; the helper reports it.
     std::FILE* file = fileOpensForReading(path) ? std::fopen(path, "rb") : nullptr;
     if (!file) return decodeTimeLimitFromSize(0, 0);
-    std::vector<char> buffer(claimHeadBytes);
-    std::string head(buffer.data(), std::fread(buffer.data(), 1, buffer.size(), file));
+    std::string head(claimHeadBytes, '\0');
+    head.resize(std::fread(&head[0], 1, head.size(), file));
     uint64_t size = 0;
     if (std::fseek(file, 0, SEEK_END) == 0) {
         long end = std::ftell(file);
