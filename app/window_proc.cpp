@@ -135,13 +135,17 @@ const KeyCommand keyCommands[] = {
     {VK_F1, showHelp, false},
 };
 
-void runKeyCommand(WPARAM key) {
+// The key's command, or null when the key has none.
+const KeyCommand* commandFor(WPARAM key) {
     for (const KeyCommand& command : keyCommands) {
-        if (command.key != key) continue;
-        if (command.needsList && !fileList) return;
-        command.run();
-        return;
+        if (command.key == key) return &command;
     }
+    return nullptr;
+}
+
+void runKeyCommand(WPARAM key) {
+    const KeyCommand* command = commandFor(key);
+    if (command && (fileList || !command->needsList)) command->run();
 }
 
 void setKey(WPARAM key, bool down) {
@@ -167,17 +171,13 @@ bool keyIsDown(WPARAM key) { return key < sizeof keys / sizeof keys[0] && keys[k
 void releaseKey(WPARAM key) { setKey(key, false); }
 
 bool keyNeedsList(WPARAM key) {
-    for (const KeyCommand& command : keyCommands) {
-        if (command.key == key) return command.needsList;
-    }
-    return false;
+    const KeyCommand* command = commandFor(key);
+    return command && command->needsList;
 }
 
 bool keySteps(WPARAM key) {
-    for (const KeyCommand& command : keyCommands) {
-        if (command.key == key) return command.run == nextEntry || command.run == previousEntry;
-    }
-    return false;
+    const KeyCommand* command = commandFor(key);
+    return command && (command->run == nextEntry || command->run == previousEntry);
 }
 
 void* infoBoxThread(void* block) {
