@@ -15,7 +15,8 @@
 //            attached (SCM_RIGHTS) when `ok` is set.
 // The helper seals the memfd against growing, shrinking and writing before
 // it sends it, so the parent's read-only mapping can neither be changed nor
-// cut short under it (no SIGBUS); the parent checks the seals and the size.
+// cut short under it (no SIGBUS); the parent checks the seals and the size
+// (decode_answer.cpp).
 //
 // A JPEG's pixels are turned upright by its EXIF Orientation tag before they
 // leave the helper (exif_orientation.h), and the header gives the upright
