@@ -47,8 +47,7 @@ cmsHPROFILE displayProfile() {
     if (state.bytes.empty()) return nullptr;
     cmsHPROFILE profile = cmsOpenProfileFromMem(state.bytes.data(), cmsUInt32Number(state.bytes.size()));
     if (!profile) return nullptr;
-    if (cmsGetColorSpace(profile) != cmsSigRgbData || !describesDevice(profile) ||
-        !cmsIsIntentSupported(profile, INTENT_RELATIVE_COLORIMETRIC, LCMS_USED_AS_OUTPUT)) {
+    if (cmsGetColorSpace(profile) != cmsSigRgbData || !describesDevice(profile)) {
         cmsCloseProfile(profile);
         return nullptr;
     }
@@ -75,14 +74,14 @@ cmsHPROFILE profileFromNumbers(const ColourDescription& description) {
 }
 
 // The picture's profile; null when it is damaged or does not fit the pixels.
+// Whether it can convert at all shows when the transform is made.
 cmsHPROFILE pictureProfile(const ColourDescription& description, bool cmyk) {
     if (description.kind == ColourDescription::Kind::srgb) return cmyk ? nullptr : cmsCreate_sRGBProfile();
     if (description.kind == ColourDescription::Kind::numbers) return cmyk ? nullptr : profileFromNumbers(description);
     cmsHPROFILE profile = cmsOpenProfileFromMem(description.icc.data(), cmsUInt32Number(description.icc.size()));
     if (!profile) return nullptr;
     cmsColorSpaceSignature wanted = cmyk ? cmsSigCmykData : cmsSigRgbData;
-    if (cmsGetColorSpace(profile) != wanted || !describesDevice(profile) ||
-        !cmsIsIntentSupported(profile, INTENT_RELATIVE_COLORIMETRIC, LCMS_USED_AS_INPUT)) {
+    if (cmsGetColorSpace(profile) != wanted || !describesDevice(profile)) {
         cmsCloseProfile(profile);
         return nullptr;
     }

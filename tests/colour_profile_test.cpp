@@ -6,8 +6,14 @@
 // numbers; a 16-bit linear PNG is converted before it is narrowed.
 #include <gtest/gtest.h>
 
+#include <ImfChromaticities.h>
+#include <ImfRgbaFile.h>
+#include <ImfStandardAttributes.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -113,10 +119,11 @@ std::string solidPng(const std::array<uint16_t, 3>& samples, int bits, const std
            pngChunk("IEND", "");
 }
 
-// A solid JPEG with the profile in APP2 segments of at most `chunkBytes`
-// each (skipping chunk number `missing`, when not 0).
-void writeSolidJpeg(const std::string& path, const Colour& colour, const std::string& profile, size_t chunkBytes,
-                    int missing = 0) {
+// A solid RGB (or, with four samples, plain CMYK) JPEG with the profile in
+// APP2 segments of at most `chunkBytes` each (skipping chunk number
+// `missing`, when not 0).
+void writeSolidJpeg(const std::string& path, const std::vector<int>& pixel, const std::string& profile,
+                    size_t chunkBytes, int missing = 0) {
     FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
     jpeg_compress_struct info;
@@ -125,10 +132,11 @@ void writeSolidJpeg(const std::string& path, const Colour& colour, const std::st
     jpeg_create_compress(&info);
     jpeg_stdio_dest(&info, file);
     info.image_width = info.image_height = side;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
+    info.input_components = int(pixel.size());
+    info.in_color_space = pixel.size() == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 100, TRUE);
+    info.write_Adobe_marker = FALSE;
     jpeg_start_compress(&info, TRUE);
     int count = int((profile.size() + chunkBytes - 1) / chunkBytes);
     for (int number = 1; number <= count; ++number) {
@@ -138,13 +146,61 @@ void writeSolidJpeg(const std::string& path, const Colour& colour, const std::st
         jpeg_write_marker(&info, JPEG_APP0 + 2, reinterpret_cast<const JOCTET*>(segment.data()),
                           unsigned(segment.size()));
     }
-    std::vector<JSAMPLE> row(side * 3);
-    for (size_t i = 0; i < row.size(); ++i) row[i] = JSAMPLE(colour[i % 3]);
+    std::vector<JSAMPLE> row(side * pixel.size());
+    for (size_t i = 0; i < row.size(); ++i) row[i] = JSAMPLE(pixel[i % pixel.size()]);
     JSAMPROW rows[1] = {row.data()};
     while (info.next_scanline < info.image_height) jpeg_write_scanlines(&info, rows, 1);
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
     std::fclose(file);
+}
+
+std::string little32(uint32_t value) {
+    std::string out;
+    put32(out, value);
+    return out;
+}
+
+// A solid side x side 24-bit BMP whose header (108 or 124 bytes) ends in
+// `colourSpace` (type, endpoints, gammas; v5: intent, profile offset and
+// size); `profile` follows the rows.
+std::string solidBmp(const Colour& colour, uint32_t headerBytes, const std::string& colourSpace, const std::string& profile) {
+    std::string rows;
+    for (uint32_t i = 0; i < side * side; ++i) rows += {char(colour[2]), char(colour[1]), char(colour[0])};
+    std::string header = little32(headerBytes) + little32(side) + little32(side);
+    put16(header, 1);
+    put16(header, 24);
+    header += little32(0) + little32(uint32_t(rows.size())) + std::string(16, '\0') + std::string(16, '\0');
+    header += colourSpace;
+    header.resize(headerBytes, '\0');
+    uint32_t dataOffset = 14 + headerBytes;
+    std::string file = "BM" + little32(uint32_t(dataOffset + rows.size() + profile.size())) + little32(0) + little32(dataOffset);
+    return file + header + rows + profile;
+}
+
+// A solid side x side RGB Photoshop file, uncompressed, with `resources`.
+std::string solidPsd(const Colour& colour, const std::string& resources) {
+    std::string out = "8BPS" + std::string("\0\1", 2) + std::string(6, '\0') + std::string("\0\3", 2) +
+                      bigEndian32(side) + bigEndian32(side) + std::string("\0\x08\0\3", 4);
+    out += bigEndian32(0) + bigEndian32(uint32_t(resources.size())) + resources + bigEndian32(0) + std::string(2, '\0');
+    for (int c = 0; c < 3; ++c) out += std::string(side * side, char(colour[c]));
+    return out;
+}
+
+// The jp2h box of an ImageMagick JPEG 2000 file with its colr box made to
+// hold `profile` (method 2).
+std::string withJp2Profile(const std::string& file, const std::string& profile) {
+    size_t header = file.find("jp2h") - 4, colour = file.find("colr") - 4;
+    auto lengthAt = [&](size_t at) {
+        return uint32_t(uint8_t(file[at])) << 24 | uint32_t(uint8_t(file[at + 1])) << 16 |
+               uint32_t(uint8_t(file[at + 2])) << 8 | uint8_t(file[at + 3]);
+    };
+    std::string colr = "colr" + std::string("\2\0\0", 3) + profile;
+    colr = bigEndian32(uint32_t(colr.size() + 4)) + colr;
+    std::string inside = file.substr(header + 8, colour - header - 8) + colr +
+                         file.substr(colour + lengthAt(colour), header + lengthAt(header) - colour - lengthAt(colour));
+    return file.substr(0, header) + bigEndian32(uint32_t(inside.size() + 8)) + "jp2h" + inside +
+           file.substr(header + lengthAt(header));
 }
 
 void expectShown(const std::string& path, const Colour& expected, int tolerance) {
@@ -167,9 +223,9 @@ TEST(ColourProfiles, EmbeddedProfilesShowTheColourTheyDescribe) {
         for (const Colour& colour : {skin, red}) {
             std::string name = dir.path() + space->name + std::to_string(colour[0]);
             std::array<uint16_t, 3> wide = storedIn(*space, colour);
-            writeSolidJpeg(name + ".jpg", narrowed(wide), profile, profile.size() / 2 + 1);
-            expectShown(name + ".jpg", colour, 8);
             Colour eight = narrowed(wide);
+            writeSolidJpeg(name + ".jpg", {eight[0], eight[1], eight[2]}, profile, profile.size() / 2 + 1);
+            expectShown(name + ".jpg", colour, 8);
             std::array<uint16_t, 3> samples = {uint16_t(eight[0]), uint16_t(eight[1]), uint16_t(eight[2])};
             writeBytes(name + ".png", space->linear ? solidPng(wide, 16, iccpChunk(profile)) : solidPng(samples, 8, iccpChunk(profile)));
             expectShown(name + ".png", colour, 8);
@@ -220,9 +276,9 @@ TEST(ColourProfiles, DamagedOrMismatchedProfilesLeaveTheStoredColours) {
     std::string profile = profileBytes(makeProfile(p3));
     std::string damaged = profile;
     for (size_t i = 128; i < damaged.size(); i += 7) damaged[i] = char(0xA5);
-    writeSolidJpeg(dir.path() + "damaged.jpg", red, damaged, damaged.size());
+    writeSolidJpeg(dir.path() + "damaged.jpg", {200, 30, 30}, damaged, damaged.size());
     expectShown(dir.path() + "damaged.jpg", red, 2);
-    writeSolidJpeg(dir.path() + "missing.jpg", red, profile, profile.size() / 3 + 1, 2);
+    writeSolidJpeg(dir.path() + "missing.jpg", {200, 30, 30}, profile, profile.size() / 3 + 1, 2);
     expectShown(dir.path() + "missing.jpg", red, 2);
 
     cmsToneCurve* curve = cmsBuildGamma(nullptr, 1.0);
@@ -234,5 +290,132 @@ TEST(ColourProfiles, DamagedOrMismatchedProfilesLeaveTheStoredColours) {
     cut = pngChunk("iCCP", cut.substr(8, cut.size() - 8 - 4 - 10));
     writeBytes(dir.path() + "cut.png", solidPng({200, 30, 30}, 8, cut));
     expectShown(dir.path() + "cut.png", red, 0);
+    decodeServiceStop();
+}
+
+// A BMP v5 with the profile embedded and a v4 with calibrated RGB (P3
+// primaries, gamma 2.2), a Photoshop file with image resource 1039, a JPEG
+// 2000 file whose colr box holds the profile, and an OpenEXR file with P3
+// chromaticities.
+TEST(ColourProfiles, OtherFormatsCarryTheirDescriptions) {
+    TempDir dir;
+    std::string profile = profileBytes(makeProfile(p3));
+    Colour stored = narrowed(storedIn(p3, skin));
+    std::string embedded = little32(0x4D424544) + std::string(48, '\0') + little32(4) + little32(124 + side * side * 3) +
+                           little32(uint32_t(profile.size())) + little32(0);
+    writeBytes(dir.path() + "v5.bmp", solidBmp(stored, 124, embedded, profile));
+    expectShown(dir.path() + "v5.bmp", skin, 8);
+
+    // The primaries' XYZ for a white of Y = 1, as 2.30 fixed point.
+    cmsCIEXYZ white, primaries[3];
+    cmsxyY2XYZ(&white, &d65);
+    const cmsCIExyY* xy[3] = {&p3.primaries.Red, &p3.primaries.Green, &p3.primaries.Blue};
+    double m[3][3];
+    for (int i = 0; i < 3; ++i) {
+        m[0][i] = xy[i]->x / xy[i]->y, m[1][i] = 1, m[2][i] = (1 - xy[i]->x - xy[i]->y) / xy[i]->y;
+    }
+    // Each primary's share of the white: Cramer's rule on m * s = white.
+    auto det = [](double a[3][3]) {
+        return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) - a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+               a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+    };
+    std::string calibrated = little32(0);
+    for (int i = 0; i < 3; ++i) {
+        double replaced[3][3];
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) replaced[r][c] = c == i ? (&white.X)[r] : m[r][c];
+        double share = det(replaced) / det(m);
+        primaries[i] = {m[0][i] * share, m[1][i] * share, m[2][i] * share};
+        for (double v : {primaries[i].X, primaries[i].Y, primaries[i].Z}) calibrated += little32(uint32_t(v * (1 << 30)));
+    }
+    for (int i = 0; i < 3; ++i) calibrated += little32(uint32_t(2.2 * 65536));
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    cmsHPROFILE gamma22 = cmsCreateRGBProfile(&d65, &p3.primaries, curves);
+    cmsFreeToneCurve(curve);
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM toP3 = cmsCreateTransform(srgb, TYPE_RGB_8, gamma22, TYPE_RGB_8, INTENT_RELATIVE_COLORIMETRIC, 0);
+    unsigned char in[3] = {uint8_t(skin[0]), uint8_t(skin[1]), uint8_t(skin[2])}, out[3];
+    cmsDoTransform(toP3, in, out, 1);
+    cmsDeleteTransform(toP3);
+    cmsCloseProfile(gamma22);
+    cmsCloseProfile(srgb);
+    writeBytes(dir.path() + "v4.bmp", solidBmp({out[0], out[1], out[2]}, 108, calibrated, ""));
+    expectShown(dir.path() + "v4.bmp", skin, 8);
+
+    std::string resource = "8BIM" + std::string("\x04\x0F\0\0", 4) + bigEndian32(uint32_t(profile.size())) + profile;
+    if (resource.size() % 2) resource.push_back('\0');
+    writeBytes(dir.path() + "p3.psd", solidPsd(stored, resource));
+    expectShown(dir.path() + "p3.psd", skin, 8);
+
+    char colour[64];
+    std::snprintf(colour, sizeof colour, "xc:rgb(%d,%d,%d)", stored[0], stored[1], stored[2]);
+    std::string plain = dir.path() + "plain.jp2";
+    std::string command = "convert -size 16x16 '" + std::string(colour) + "' -define jp2:number-resolutions=1 'jp2:" + plain + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    writeBytes(dir.path() + "p3.jp2", withJp2Profile(readBytes(plain), profile));
+    expectShown(dir.path() + "p3.jp2", skin, 8);
+
+    // Linear values in P3, which the decoder gives sRGB's curve.
+    std::array<uint16_t, 3> linear = storedIn({"linearP3", d65, p3.primaries, true}, skin);
+    Imf::Header header{int(side), int(side)};
+    Imf::addChromaticities(header, Imf::Chromaticities(Imath::V2f(0.680f, 0.320f), Imath::V2f(0.265f, 0.690f),
+                                                       Imath::V2f(0.150f, 0.060f), Imath::V2f(0.3127f, 0.3290f)));
+    std::vector<Imf::Rgba> pixels(side * side, Imf::Rgba(linear[0] / 65535.0f, linear[1] / 65535.0f, linear[2] / 65535.0f, 1.0f));
+    {
+        Imf::RgbaOutputFile exr((dir.path() + "p3.exr").c_str(), header, Imf::WRITE_RGBA);
+        exr.setFrameBuffer(pixels.data(), 1, side);
+        exr.writePixels(int(side));
+    }
+    expectShown(dir.path() + "p3.exr", skin, 8);
+    decodeServiceStop();
+}
+
+namespace {
+
+// A CMYK press that prints half as much green as the formula says: the ink's
+// colour is the formula's sRGB with green halved, as Lab.
+int halfGreenPress(const cmsUInt16Number in[], cmsUInt16Number out[], void* toLab) {
+    double left = 1 - in[3] / 65535.0;
+    double rgb[3] = {(1 - in[0] / 65535.0) * left, (1 - in[1] / 65535.0) * left / 2, (1 - in[2] / 65535.0) * left};
+    cmsCIELab lab;
+    cmsDoTransform(static_cast<cmsHTRANSFORM>(toLab), rgb, &lab, 1);
+    cmsFloat2LabEncoded(out, &lab);
+    return 1;
+}
+
+std::string halfGreenPressProfile() {
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile(), lab = cmsCreateLab4Profile(nullptr);
+    cmsHTRANSFORM toLab = cmsCreateTransform(srgb, TYPE_RGB_DBL, lab, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0);
+    cmsHPROFILE press = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(press, 4.3);
+    cmsSetDeviceClass(press, cmsSigOutputClass);
+    cmsSetColorSpace(press, cmsSigCmykData);
+    cmsSetPCS(press, cmsSigLabData);
+    cmsPipeline* lut = cmsPipelineAlloc(nullptr, 4, 3);
+    cmsStage* grid = cmsStageAllocCLut16bit(nullptr, 11, 4, 3, nullptr);
+    cmsStageSampleCLut16bit(grid, halfGreenPress, toLab, 0);
+    // Identity curves around the grid: the A, CLUT and B of an mAB tag.
+    cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 4, nullptr));
+    cmsPipelineInsertStage(lut, cmsAT_END, grid);
+    cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
+    cmsWriteTag(press, cmsSigAToB0Tag, lut);
+    cmsWriteTag(press, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsPipelineFree(lut);
+    cmsDeleteTransform(toLab);
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(lab);
+    return profileBytes(press);
+}
+
+}  // namespace
+
+// (0, 100, 120, 20) ink is (235, 143, 124) by the formula; the press's
+// profile makes it (235, 71, 124).
+TEST(ColourProfiles, CmykJpegsAreShownThroughTheirProfile) {
+    TempDir dir;
+    std::string profile = halfGreenPressProfile();
+    writeSolidJpeg(dir.path() + "press.jpg", {0, 100, 120, 20}, profile, std::min<size_t>(65519, profile.size() / 2 + 1));
+    expectShown(dir.path() + "press.jpg", {235, 71, 124}, 8);
     decodeServiceStop();
 }
