@@ -97,8 +97,13 @@ bool fitBoundImage(uint32_t maxSide) {
 
 namespace {
 
-// The colours of the picture decodeToRgba() left in the bound image.
-ColourDescription decodedColours;
+// The colours of the picture decodeToRgba() left in the bound image. Made
+// on first use: the helper decodes from a constructor, which may run before
+// this file's own objects are constructed.
+ColourDescription& decodedColours() {
+    static ColourDescription colours;
+    return colours;
+}
 
 // The helper's DevIL: started once, before the helper gives up its rights.
 void startDecoder(const std::string& displayProfile) {
@@ -121,7 +126,7 @@ bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height) {
     if (!decodeImage(path)) return false;
     {
         trace::Timer timer(trace::Step::decode);
-        decodedColours = readColourDescription(path);
+        decodedColours() = readColourDescription(path);
     }
     ILint format = ilGetInteger(IL_IMAGE_FORMAT);
     ILint type = ilGetInteger(IL_IMAGE_TYPE);
@@ -155,7 +160,7 @@ void copyDecodedRgba(unsigned char* target, int orientation, uint32_t targetWidt
     layout.sixteenBits = ilGetInteger(IL_IMAGE_TYPE) == IL_UNSIGNED_SHORT;
     layout.channels = uint32_t(layout.sixteenBits ? channels / 2 : channels);
     layout.bgr = swapped;
-    ColourConversion colours = conversionFor(decodedColours, layout);
+    ColourConversion colours = conversionFor(decodedColours(), layout);
     std::vector<unsigned char> narrowed;
     if (layout.sixteenBits) {
         // The high byte of each sample, as DevIL's own conversion keeps it,
