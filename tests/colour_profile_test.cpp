@@ -36,20 +36,21 @@ struct Space {
     const char* name;
     cmsCIExyY white;
     cmsCIExyYTRIPLE primaries;
-    bool linear;
+    double gamma;  // 0: Rec. 709's camera curve
 };
 
 const cmsCIExyY d65 = {0.3127, 0.3290, 1.0};
-const Space p3 = {"P3", d65, {{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}}, false};
-const Space rec2020 = {"Rec2020", d65, {{0.708, 0.292, 1}, {0.170, 0.797, 1}, {0.131, 0.046, 1}}, false};
-const Space linear709 = {"linear709", d65, {{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}}, true};
-const Space linear2020 = {"linear2020", d65, rec2020.primaries, true};
-const Space acescg = {"ACEScg", {0.32168, 0.33767, 1}, {{0.713, 0.293, 1}, {0.165, 0.830, 1}, {0.128, 0.044, 1}}, true};
+const Space p3 = {"P3", d65, {{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}}, 0};
+const Space rec2020 = {"Rec2020", d65, {{0.708, 0.292, 1}, {0.170, 0.797, 1}, {0.131, 0.046, 1}}, 0};
+const Space linear709 = {"linear709", d65, {{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}}, 1};
+const Space linear2020 = {"linear2020", d65, rec2020.primaries, 1};
+const Space acescg = {"ACEScg", {0.32168, 0.33767, 1}, {{0.713, 0.293, 1}, {0.165, 0.830, 1}, {0.128, 0.044, 1}}, 1};
+const Space p3Gamma22 = {"P3gamma2.2", d65, p3.primaries, 2.2};
 
 cmsHPROFILE makeProfile(const Space& space) {
     // Rec. 709's camera curve for the gamma-encoded spaces.
     const cmsFloat64Number rec709[5] = {1 / 0.45, 1 / 1.099, 0.099 / 1.099, 1 / 4.5, 0.081};
-    cmsToneCurve* curve = space.linear ? cmsBuildGamma(nullptr, 1.0) : cmsBuildParametricToneCurve(nullptr, 4, rec709);
+    cmsToneCurve* curve = space.gamma > 0 ? cmsBuildGamma(nullptr, space.gamma) : cmsBuildParametricToneCurve(nullptr, 4, rec709);
     cmsToneCurve* curves[3] = {curve, curve, curve};
     cmsHPROFILE profile = cmsCreateRGBProfile(&space.white, &space.primaries, curves);
     cmsFreeToneCurve(curve);
@@ -124,35 +125,14 @@ std::string solidPng(const std::array<uint16_t, 3>& samples, int bits, const std
 // `missing`, when not 0).
 void writeSolidJpeg(const std::string& path, const std::vector<int>& pixel, const std::string& profile,
                     size_t chunkBytes, int missing = 0) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = info.image_height = side;
-    info.input_components = int(pixel.size());
-    info.in_color_space = pixel.size() == 4 ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 100, TRUE);
-    info.write_Adobe_marker = FALSE;
-    jpeg_start_compress(&info, TRUE);
+    std::vector<std::pair<int, std::string>> segments;
     int count = int((profile.size() + chunkBytes - 1) / chunkBytes);
     for (int number = 1; number <= count; ++number) {
         if (number == missing) continue;
-        std::string segment = std::string("ICC_PROFILE\0", 12) + char(number) + char(count) +
-                              profile.substr(size_t(number - 1) * chunkBytes, chunkBytes);
-        jpeg_write_marker(&info, JPEG_APP0 + 2, reinterpret_cast<const JOCTET*>(segment.data()),
-                          unsigned(segment.size()));
+        segments.push_back({JPEG_APP0 + 2, std::string("ICC_PROFILE\0", 12) + char(number) + char(count) +
+                                               profile.substr(size_t(number - 1) * chunkBytes, chunkBytes)});
     }
-    std::vector<JSAMPLE> row(side * pixel.size());
-    for (size_t i = 0; i < row.size(); ++i) row[i] = JSAMPLE(pixel[i % pixel.size()]);
-    JSAMPROW rows[1] = {row.data()};
-    while (info.next_scanline < info.image_height) jpeg_write_scanlines(&info, rows, 1);
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::fclose(file);
+    writeSolidJpeg(path, side, side, pixel, pixel.size() == 4 ? JCS_CMYK : JCS_YCbCr, false, segments);
 }
 
 std::string little32(uint32_t value) {
@@ -227,7 +207,7 @@ TEST(ColourProfiles, EmbeddedProfilesShowTheColourTheyDescribe) {
             writeSolidJpeg(name + ".jpg", {eight[0], eight[1], eight[2]}, profile, profile.size() / 2 + 1);
             expectShown(name + ".jpg", colour, 8);
             std::array<uint16_t, 3> samples = {uint16_t(eight[0]), uint16_t(eight[1]), uint16_t(eight[2])};
-            writeBytes(name + ".png", space->linear ? solidPng(wide, 16, iccpChunk(profile)) : solidPng(samples, 8, iccpChunk(profile)));
+            writeBytes(name + ".png", space->gamma == 1 ? solidPng(wide, 16, iccpChunk(profile)) : solidPng(samples, 8, iccpChunk(profile)));
             expectShown(name + ".png", colour, 8);
         }
     }
@@ -238,25 +218,14 @@ TEST(ColourProfiles, EmbeddedProfilesShowTheColourTheyDescribe) {
 // the dark colour), and sRGB, which outranks gAMA.
 TEST(ColourProfiles, PngGammaAndChromaticitiesDescribeTheColours) {
     TempDir dir;
-    Space p3Gamma22 = p3;
-    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-    const cmsFloat64Number gamma22 = 2.2;
-    cmsToneCurve* curve = cmsBuildGamma(nullptr, gamma22);
-    cmsToneCurve* curves[3] = {curve, curve, curve};
-    cmsHPROFILE target = cmsCreateRGBProfile(&p3Gamma22.white, &p3Gamma22.primaries, curves);
-    cmsFreeToneCurve(curve);
-    cmsHTRANSFORM toP3 = cmsCreateTransform(srgb, TYPE_RGB_8, target, TYPE_RGB_8, INTENT_RELATIVE_COLORIMETRIC, 0);
-    unsigned char in[3] = {uint8_t(skin[0]), uint8_t(skin[1]), uint8_t(skin[2])}, out[3];
-    cmsDoTransform(toP3, in, out, 1);
-    cmsDeleteTransform(toP3);
-    cmsCloseProfile(target);
-    cmsCloseProfile(srgb);
+    Colour out = narrowed(storedIn(p3Gamma22, skin));
 
     std::string chromaticities;
     for (double value : {0.3127, 0.3290, 0.680, 0.320, 0.265, 0.690, 0.150, 0.060})
         chromaticities += bigEndian32(uint32_t(value * 100000 + 0.5));
     std::string gamma = pngChunk("gAMA", bigEndian32(45455));
-    writeBytes(dir.path() + "p3.png", solidPng({out[0], out[1], out[2]}, 8, gamma + pngChunk("cHRM", chromaticities)));
+    writeBytes(dir.path() + "p3.png",
+               solidPng({uint16_t(out[0]), uint16_t(out[1]), uint16_t(out[2])}, 8, gamma + pngChunk("cHRM", chromaticities)));
     expectShown(dir.path() + "p3.png", skin, 8);
 
     std::array<uint16_t, 3> linear = storedIn(linear709, dark);
@@ -329,18 +298,7 @@ TEST(ColourProfiles, OtherFormatsCarryTheirDescriptions) {
         for (double v : {primaries[i].X, primaries[i].Y, primaries[i].Z}) calibrated += little32(uint32_t(v * (1 << 30)));
     }
     for (int i = 0; i < 3; ++i) calibrated += little32(uint32_t(2.2 * 65536));
-    cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
-    cmsToneCurve* curves[3] = {curve, curve, curve};
-    cmsHPROFILE gamma22 = cmsCreateRGBProfile(&d65, &p3.primaries, curves);
-    cmsFreeToneCurve(curve);
-    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-    cmsHTRANSFORM toP3 = cmsCreateTransform(srgb, TYPE_RGB_8, gamma22, TYPE_RGB_8, INTENT_RELATIVE_COLORIMETRIC, 0);
-    unsigned char in[3] = {uint8_t(skin[0]), uint8_t(skin[1]), uint8_t(skin[2])}, out[3];
-    cmsDoTransform(toP3, in, out, 1);
-    cmsDeleteTransform(toP3);
-    cmsCloseProfile(gamma22);
-    cmsCloseProfile(srgb);
-    writeBytes(dir.path() + "v4.bmp", solidBmp({out[0], out[1], out[2]}, 108, calibrated, ""));
+    writeBytes(dir.path() + "v4.bmp", solidBmp(narrowed(storedIn(p3Gamma22, skin)), 108, calibrated, ""));
     expectShown(dir.path() + "v4.bmp", skin, 8);
 
     std::string resource = "8BIM" + std::string("\x04\x0F\0\0", 4) + bigEndian32(uint32_t(profile.size())) + profile;
@@ -357,7 +315,7 @@ TEST(ColourProfiles, OtherFormatsCarryTheirDescriptions) {
     expectShown(dir.path() + "p3.jp2", skin, 8);
 
     // Linear values in P3, which the decoder gives sRGB's curve.
-    std::array<uint16_t, 3> linear = storedIn({"linearP3", d65, p3.primaries, true}, skin);
+    std::array<uint16_t, 3> linear = storedIn({"linearP3", d65, p3.primaries, 1}, skin);
     Imf::Header header{int(side), int(side)};
     Imf::addChromaticities(header, Imf::Chromaticities(Imath::V2f(0.680f, 0.320f), Imath::V2f(0.265f, 0.690f),
                                                        Imath::V2f(0.150f, 0.060f), Imath::V2f(0.3127f, 0.3290f)));
