@@ -2,6 +2,7 @@
 // managers (colord, GNOME's and KDE's colour settings, dispwin) publish as
 // the `_ICC_PROFILE` property of the X root window, which XWayland carries
 // too. Read once, over a connection of its own, before the window opens.
+// The connection stays open while the viewer runs (one socket).
 //
 // Honoured: `_ICC_PROFILE` of the default screen's root window (the first
 // monitor's profile), in 8-bit format, up to maxDisplayProfileBytes.
@@ -32,7 +33,9 @@ std::string readRootWindowProfile() {
         data && format == 8 && left == 0)
         bytes.assign(reinterpret_cast<const char*>(data), items);
     if (data) XFree(data);
-    XCloseDisplay(connection);
+    // Left open: this is the viewer's first connection, made before SDL's,
+    // and an X server with no client left starts afresh (Xvfb, and Xorg
+    // without -noreset), which SDL's connection could then run into.
     return bytes;
 }
 
