@@ -1,6 +1,11 @@
 // PNG's colour chunks, which all come before the first IDAT: iCCP (a
 // deflated profile) wins over sRGB, which wins over gAMA (with cHRM's
-// primaries and white point when present, else sRGB's).
+// primaries and white point when present, else sRGB's). A gamma of 1/2.2
+// with sRGB's primaries or none is how writers (ImageMagick among them)
+// approximate sRGB in those two chunks, and is taken as sRGB, as libpng
+// takes it.
+#include <cmath>
+
 #include <zlib.h>
 
 #include "decoders/colour_description_formats.h"
@@ -27,6 +32,16 @@ std::string inflated(const std::string& compressed) {
     inflateEnd(&stream);
     if (status != Z_STREAM_END) out.clear();
     return out;
+}
+
+bool near(const double* a, const double* b) { return std::fabs(a[0] - b[0]) < 0.01 && std::fabs(a[1] - b[1]) < 0.01; }
+
+bool meansSrgb(double gamma, bool haveChromaticities, const Chromaticities& found) {
+    if (std::fabs(gamma - 2.2) > 0.02) return false;
+    if (!haveChromaticities) return true;
+    Chromaticities srgb;
+    return near(found.red, srgb.red) && near(found.green, srgb.green) && near(found.blue, srgb.blue) &&
+           near(found.white, srgb.white);
 }
 
 }  // namespace
@@ -69,7 +84,8 @@ void readPngColours(ByteReader& in, ColourDescription& description) {
         takeEmbeddedProfile(std::move(profile), description);
         if (description.kind == ColourDescription::Kind::icc) return;
     }
-    if (srgb || !haveGamma || !(gamma >= 0.1 && gamma <= 10)) return;
+    if (srgb || !haveGamma || !(gamma >= 0.1 && gamma <= 10) || meansSrgb(gamma, haveChromaticities, chromaticities))
+        return;
     description.kind = ColourDescription::Kind::numbers;
     description.gamma = gamma;
     if (haveChromaticities) description.primaries = chromaticities;

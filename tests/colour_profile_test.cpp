@@ -215,7 +215,8 @@ TEST(ColourProfiles, EmbeddedProfilesShowTheColourTheyDescribe) {
 }
 
 // gAMA with cHRM, gAMA alone (on 16 bits, where narrowing first would lose
-// the dark colour), and sRGB, which outranks gAMA.
+// the dark colour), sRGB, which outranks gAMA, and gamma 1/2.2 with sRGB's
+// primaries, which is sRGB.
 TEST(ColourProfiles, PngGammaAndChromaticitiesDescribeTheColours) {
     TempDir dir;
     Colour out = narrowed(storedIn(p3Gamma22, skin));
@@ -235,6 +236,12 @@ TEST(ColourProfiles, PngGammaAndChromaticitiesDescribeTheColours) {
 
     writeBytes(dir.path() + "srgb.png", solidPng({200, 30, 30}, 8, linearGamma + pngChunk("sRGB", std::string(1, '\0'))));
     expectShown(dir.path() + "srgb.png", red, 0);
+    // ImageMagick's way of saying sRGB: gamma 1/2.2 and sRGB's primaries.
+    std::string srgbChromaticities;
+    for (double value : {0.3127, 0.3290, 0.64, 0.33, 0.30, 0.60, 0.15, 0.06})
+        srgbChromaticities += bigEndian32(uint32_t(value * 100000 + 0.5));
+    writeBytes(dir.path() + "magick.png", solidPng({12, 40, 90}, 8, gamma + pngChunk("cHRM", srgbChromaticities)));
+    expectShown(dir.path() + "magick.png", dark, 0);
     decodeServiceStop();
 }
 
