@@ -156,13 +156,13 @@ void copyDecodedRgba(unsigned char* target, int orientation, uint32_t targetWidt
     bool swapped = format == IL_BGR || format == IL_BGRA;
     bool topFirst = ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_UPPER_LEFT;
     unsigned char* data = ilGetData();
-    SampleLayout layout;
-    layout.sixteenBits = ilGetInteger(IL_IMAGE_TYPE) == IL_UNSIGNED_SHORT;
-    layout.channels = uint32_t(layout.sixteenBits ? channels / 2 : channels);
-    layout.bgr = swapped;
-    ColourConversion colours = conversionFor(decodedColours(), layout);
+    SampleLayout stored;
+    stored.sixteenBits = ilGetInteger(IL_IMAGE_TYPE) == IL_UNSIGNED_SHORT;
+    stored.channels = uint32_t(stored.sixteenBits ? channels / 2 : channels);
+    stored.bgr = swapped;
+    ColourConversion colours = conversionFor(decodedColours(), stored);
     std::vector<unsigned char> narrowed;
-    if (layout.sixteenBits) {
+    if (stored.sixteenBits) {
         // The high byte of each sample, as DevIL's own conversion keeps it,
         // in one pass instead of a conversion to four channels.
         trace::Timer timer(trace::Step::decode);
@@ -189,7 +189,7 @@ void copyDecodedRgba(unsigned char* target, int orientation, uint32_t targetWidt
         width = storedTargetWidth;
         height = storedTargetHeight;
     }
-    if (colours.active() && !layout.sixteenBits) {
+    if (colours.active() && !stored.sixteenBits) {
         trace::Timer timer(trace::Step::decode);
         colours.convert(data, data, width * height);
     }

@@ -240,8 +240,9 @@ bool spawnHelper() {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pair[1], helperSocketFd);
-    // Made after the pair, so never at descriptor 3 or 4 itself (0 to 2 are
-    // taken); dup2 onto another number clears close-on-exec.
+    // Made after the pair, so not at descriptor 3 or 4 while 0 to 2 are open
+    // (dup2 onto another number clears close-on-exec); were it there, the
+    // helper would find no sealed buffer and show sRGB.
     int profile = displayProfileBuffer();
     if (profile >= 0) posix_spawn_file_actions_adddup2(&actions, profile, displayProfileFd);
 
