@@ -73,15 +73,18 @@ cmsHPROFILE profileFromNumbers(const ColourDescription& description) {
     return profile;
 }
 
-// The picture's profile; null when it is damaged or does not fit the pixels.
-// Whether it can convert at all shows when the transform is made.
-cmsHPROFILE pictureProfile(const ColourDescription& description, bool cmyk) {
+// The picture's profile; null when it is damaged or does not fit the pixels
+// (a grey one fits RGB samples only when they were grey). Whether it can
+// convert at all shows when the transform is made.
+cmsHPROFILE pictureProfile(const ColourDescription& description, const SampleLayout& layout) {
+    bool cmyk = layout.cmyk;
     if (description.kind == ColourDescription::Kind::srgb) return cmyk ? nullptr : cmsCreate_sRGBProfile();
     if (description.kind == ColourDescription::Kind::numbers) return cmyk ? nullptr : profileFromNumbers(description);
     cmsHPROFILE profile = cmsOpenProfileFromMem(description.icc.data(), cmsUInt32Number(description.icc.size()));
     if (!profile) return nullptr;
-    cmsColorSpaceSignature wanted = cmyk ? cmsSigCmykData : cmsSigRgbData;
-    if (cmsGetColorSpace(profile) != wanted || !describesDevice(profile)) {
+    cmsColorSpaceSignature space = cmsGetColorSpace(profile);
+    bool fits = cmyk ? space == cmsSigCmykData : space == cmsSigRgbData || (layout.fromGrey && space == cmsSigGrayData);
+    if (!fits || !describesDevice(profile)) {
         cmsCloseProfile(profile);
         return nullptr;
     }
@@ -113,10 +116,12 @@ std::deque<CachedTransform>& cache() {
     return transforms;
 }
 
-std::string keyOf(const ColourDescription& description, cmsUInt32Number in, cmsUInt32Number out) {
+std::string keyOf(const ColourDescription& description, const SampleLayout& layout, cmsUInt32Number in,
+                  cmsUInt32Number out) {
     std::string key(reinterpret_cast<const char*>(&in), sizeof in);
     key.append(reinterpret_cast<const char*>(&out), sizeof out);
     key.push_back(char(description.kind));
+    key.push_back(char(layout.fromGrey));
     if (description.kind == ColourDescription::Kind::icc) return key + description.icc;
     if (description.kind == ColourDescription::Kind::numbers) {
         key.append(reinterpret_cast<const char*>(&description.primaries), sizeof description.primaries);
@@ -127,15 +132,19 @@ std::string keyOf(const ColourDescription& description, cmsUInt32Number in, cmsU
 
 cmsHTRANSFORM makeTransform(const ColourDescription& description, const SampleLayout& layout, cmsUInt32Number in,
                             cmsUInt32Number out) {
-    Profile source(pictureProfile(description, layout.cmyk));
+    Profile source(pictureProfile(description, layout));
     if (!source.handle) return nullptr;
+    // The grey sample first, the other two and alpha carried along.
+    if (cmsGetColorSpace(source.handle) == cmsSigGrayData)
+        in = COLORSPACE_SH(PT_GRAY) | CHANNELS_SH(1) | BYTES_SH(layout.sixteenBits ? 2 : 1) | EXTRA_SH(layout.channels - 1);
     cmsHPROFILE shown = displayProfile();
     Profile srgb(shown ? nullptr : cmsCreate_sRGBProfile());
     cmsUInt32Number intent = INTENT_PERCEPTUAL;
     if (!cmsIsIntentSupported(source.handle, intent, LCMS_USED_AS_INPUT) ||
         !cmsIsIntentSupported(shown ? shown : srgb.handle, intent, LCMS_USED_AS_OUTPUT))
         intent = INTENT_RELATIVE_COLORIMETRIC;
-    cmsUInt32Number flags = cmsFLAGS_BLACKPOINTCOMPENSATION | (layout.channels == 4 && !layout.cmyk ? cmsFLAGS_COPY_ALPHA : 0);
+    bool grey = T_COLORSPACE(in) == PT_GRAY;
+    cmsUInt32Number flags = cmsFLAGS_BLACKPOINTCOMPENSATION | (layout.channels == 4 && !layout.cmyk && !grey ? cmsFLAGS_COPY_ALPHA : 0);
     return cmsCreateTransform(source.handle, in, shown ? shown : srgb.handle, out, intent, flags);
 }
 
@@ -160,7 +169,7 @@ ColourConversion conversionFor(const ColourDescription& description, const Sampl
     static const bool silenced = (cmsSetLogErrorHandler(quiet), true);
     (void)silenced;
     cmsUInt32Number in = pixelFormat(layout, false), out = pixelFormat(layout, true);
-    std::string key = keyOf(description, in, out);
+    std::string key = keyOf(description, layout, in, out);
     std::deque<CachedTransform>& transforms = cache();
     for (const CachedTransform& cached : transforms) {
         if (cached.key != key) continue;

@@ -25,6 +25,9 @@ struct SampleLayout {
     bool sixteenBits = false;
     bool cmyk = false;
     bool inverted = false;  // CMYK stored as 255 - ink (Adobe's way)
+    // RGB samples made from a grey picture: a grey profile then converts
+    // the first sample of each pixel into all three.
+    bool fromGrey = false;
 };
 
 // A conversion to the display's colours, producing 8-bit pixels of the same

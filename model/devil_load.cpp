@@ -97,11 +97,16 @@ bool fitBoundImage(uint32_t maxSide) {
 
 namespace {
 
-// The colours of the picture decodeToRgba() left in the bound image. Made
-// on first use: the helper decodes from a constructor, which may run before
-// this file's own objects are constructed.
-ColourDescription& decodedColours() {
-    static ColourDescription colours;
+// What decodeToRgba() knows of the colours of the picture it left in the
+// bound image. Made on first use: the helper decodes from a constructor,
+// which may run before this file's own objects are constructed.
+struct DecodedColours {
+    ColourDescription description;
+    bool grey = false;  // made RGBA from grey samples
+};
+
+DecodedColours& decodedColours() {
+    static DecodedColours colours;
     return colours;
 }
 
@@ -126,9 +131,10 @@ bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height) {
     if (!decodeImage(path)) return false;
     {
         trace::Timer timer(trace::Step::decode);
-        decodedColours() = readColourDescription(path);
+        decodedColours().description = readColourDescription(path);
     }
     ILint format = ilGetInteger(IL_IMAGE_FORMAT);
+    decodedColours().grey = format == IL_LUMINANCE || format == IL_LUMINANCE_ALPHA;
     ILint type = ilGetInteger(IL_IMAGE_TYPE);
     bool direct = (type == IL_UNSIGNED_BYTE || type == IL_UNSIGNED_SHORT) &&
                   (format == IL_RGB || format == IL_RGBA || format == IL_BGR || format == IL_BGRA);
@@ -160,7 +166,8 @@ void copyDecodedRgba(unsigned char* target, int orientation, uint32_t targetWidt
     stored.sixteenBits = ilGetInteger(IL_IMAGE_TYPE) == IL_UNSIGNED_SHORT;
     stored.channels = uint32_t(stored.sixteenBits ? channels / 2 : channels);
     stored.bgr = swapped;
-    ColourConversion colours = conversionFor(decodedColours(), stored);
+    stored.fromGrey = decodedColours().grey;
+    ColourConversion colours = conversionFor(decodedColours().description, stored);
     std::vector<unsigned char> narrowed;
     if (stored.sixteenBits) {
         // The high byte of each sample, as DevIL's own conversion keeps it,

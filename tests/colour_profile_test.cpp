@@ -103,11 +103,13 @@ std::string deflated(const std::string& bytes) {
 
 std::string iccpChunk(const std::string& profile) { return pngChunk("iCCP", std::string("test\0\0", 6) + deflated(profile)); }
 
-// A solid side x side RGB PNG of 8 or 16 bits, with `chunks` before its data.
-std::string solidPng(const std::array<uint16_t, 3>& samples, int bits, const std::string& chunks) {
-    std::string header = bigEndian32(side) + bigEndian32(side) + char(bits) + std::string("\2\0\0\0", 4);
+// A solid side x side RGB PNG of 8 or 16 bits, with `chunks` before its
+// data; grey when the three samples are one.
+std::string solidPng(const std::array<uint16_t, 3>& samples, int bits, const std::string& chunks, bool grey = false) {
+    std::string header = bigEndian32(side) + bigEndian32(side) + char(bits) + char(grey ? 0 : 2) + std::string(3, '\0');
     std::string pixel;
     for (uint16_t sample : samples) {
+        if (grey && !pixel.empty()) break;
         if (bits == 16) pixel.push_back(char(sample >> 8));
         pixel.push_back(char(bits == 16 ? sample & 0xFF : sample));
     }
@@ -246,7 +248,8 @@ TEST(ColourProfiles, PngGammaAndChromaticitiesDescribeTheColours) {
 }
 
 // A damaged profile, one whose segments do not add up, a grey profile on
-// RGB data and a deflate stream cut short: the numbers as stored.
+// RGB data and a deflate stream cut short: the numbers as stored. (The grey
+// profile does convert grey samples.)
 TEST(ColourProfiles, DamagedOrMismatchedProfilesLeaveTheStoredColours) {
     TempDir dir;
     std::string profile = profileBytes(makeProfile(p3));
@@ -262,6 +265,9 @@ TEST(ColourProfiles, DamagedOrMismatchedProfilesLeaveTheStoredColours) {
     cmsFreeToneCurve(curve);
     writeBytes(dir.path() + "grey.png", solidPng({200, 30, 30}, 8, iccpChunk(grey)));
     expectShown(dir.path() + "grey.png", red, 0);
+    // On grey samples it is the right kind: linear 50 is sRGB 124.
+    writeBytes(dir.path() + "linear-grey.png", solidPng({50, 50, 50}, 8, iccpChunk(grey), true));
+    expectShown(dir.path() + "linear-grey.png", {124, 124, 124}, 2);
     std::string cut = iccpChunk(profile);
     cut = pngChunk("iCCP", cut.substr(8, cut.size() - 8 - 4 - 10));
     writeBytes(dir.path() + "cut.png", solidPng({200, 30, 30}, 8, cut));
