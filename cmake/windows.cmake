@@ -115,7 +115,7 @@ target_link_options(olvistra PRIVATE -static -static-libgcc -static-libstdc++)
 # output of this build (windows-deps.cmake).
 target_link_directories(olvistra PRIVATE ${EXIF_LIBRARY_DIRS})
 target_link_libraries(olvistra PRIVATE
-  ${DEVIL_IMPORT_LIBRARIES} ${EXIF_LIBRARIES} glu32 opengl32 gdi32 user32 advapi32 pthread)
+  ${DEVIL_IMPORT_LIBRARIES} ${EXIF_LIBRARIES} glu32 opengl32 gdi32 user32 advapi32 imm32 pthread)
 
 install(TARGETS olvistra RUNTIME DESTINATION .)
 if(OLVISTRA_WINDOWS_DEPS_FROM_SOURCE)
