@@ -97,7 +97,8 @@ set(decode_transport_source ${CMAKE_SOURCE_DIR}/platform/windows/decode_transpor
 list(REMOVE_ITEM PLATFORM_SOURCES ${decode_transport_source})
 
 set_source_files_properties(resources/olvistra.rc PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/olvistra.ico;${CMAKE_SOURCE_DIR}/resources/olvistra.manifest")
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/olvistra.ico;${CMAKE_SOURCE_DIR}/resources/olvistra.manifest;${CMAKE_SOURCE_DIR}/resources/version.rc"
+  COMPILE_DEFINITIONS "OLVISTRA_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};OLVISTRA_VERSION_MINOR=${PROJECT_VERSION_MINOR};OLVISTRA_VERSION_PATCH=${PROJECT_VERSION_PATCH}")
 add_executable(olvistra WIN32 ${decode_transport_source} ${APP_SOURCES} ${PLATFORM_SOURCES} resources/olvistra.rc)
 target_include_directories(olvistra SYSTEM PRIVATE ${IL_INCLUDE_DIR} ${CMAKE_BINARY_DIR}/stb/include ${EXIF_INCLUDE_DIRS})
 target_include_directories(olvistra PRIVATE ${CMAKE_SOURCE_DIR})
