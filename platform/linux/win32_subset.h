@@ -13,6 +13,8 @@
 //    each box also writes one line to standard error.
 //  - windows, GL and messages: over SDL2 (see window.cpp, gl_context.cpp,
 //    messages.cpp, display.cpp).
+//  - input methods and the execution state: answered, changing nothing
+//    (input_method.cpp, execution_state.cpp).
 #pragma once
 
 #include <cstddef>

@@ -49,6 +49,12 @@ expect_eq "installDir after the install" 'C:\Program Files\Olvistra' "$(installe
 expect_eq "installed files: the zip's and the uninstaller" "$(printf '%s\nUninstall.exe' "$zipped" | sort)" \
   "$(cd "$app" && find . -type f | sed 's|^\./||' | sort)"
 [ -f "$menu/Olvistra.lnk" ] && pass || fail "no Start-menu entry (menu folder: $(ls "$menu" 2>&1))"
+# Version information in the installer and the uninstaller it wrote (the
+# viewer's is checked by scripts/check-windows-imports).
+for exe in "$installer" "$app/Uninstall.exe"; do
+  expect_eq "version information of $(basename "$exe")" "$version" \
+    "$(strings -el "$exe" | grep -A1 -x FileVersion | tail -n1)"
+done
 
 # "Open with": the ProgID, the application and its capabilities, each of the
 # 16 types (those the viewer lists) offering the ProgID; nothing that was
