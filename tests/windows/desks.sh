@@ -11,7 +11,8 @@ source "$(dirname "$0")/wine_lib.sh"
 
 start_display 2048x1536
 quarters="$work/quarters.png"
-convert -size 32x24 xc:red xc:lime +append \( -size 32x24 xc:blue xc:yellow +append \) -append "png:$quarters"
+# 96x72: neither side a power of two.
+convert -size 48x36 xc:red xc:lime +append \( -size 48x36 xc:blue xc:yellow +append \) -append "png:$quarters"
 
 start_wine
 app="$(drive_c)/olvistra"
