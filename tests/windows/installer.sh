@@ -6,7 +6,7 @@
 # any type's default, and adds a Start-menu entry; the installed viewer,
 # started through the open command as Explorer starts it, shows a sample; a
 # silent uninstall leaves the registry as it found it and takes the files
-# and the entry away again.
+# and the entry away again. A refused registry write fails the install.
 source "$(dirname "$0")/../e2e/lib.sh"
 source "$(dirname "$0")/wine_lib.sh"
 
@@ -108,5 +108,14 @@ export_software "$work/after.txt"
 expect_eq "registry changes the uninstall left" "" "$(diff "$work/before.txt" "$work/after.txt")"
 [ ! -e "$app" ] && pass || fail "left behind: $(cd "$app" && find . | tr '\n' ' ')"
 [ ! -e "$menu" ] && pass || fail "Start-menu entry left behind: $(ls "$menu")"
+
+# The viewer's key refused to the installer (as to a standard user; Wine
+# runs every program as an administrator, so a volatile parent key stands in
+# for the missing rights) ends it with a failure, not a success.
+x86_64-w64-mingw32-gcc -O1 -Wall -Werror "$OLVISTRA_SOURCE_DIR/tests/windows/volatile_key.c" -o "$work/volatile_key.exe"
+wine "$work/volatile_key.exe" 'Software\Quenmark' 2>/dev/null
+timeout 300 wine "$(windows_path "$installer")" /S 2>>"$work/install.log"
+refused=$?
+[ "$refused" -ne 0 ] && pass || fail "the installer reported success after a refused registry write"
 
 finish
