@@ -11,6 +11,7 @@
 #include "model/file_info.h"
 #include "model/file_list.h"
 #include "platform/monitor.h"
+#include "render/gl_window.h"
 #include "render/scene.h"
 
 namespace {
@@ -223,7 +224,9 @@ LRESULT CALLBACK viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
             frameDue = true;
             return 0;
         case WM_DPICHANGED:
-            followMonitorDpi(hWnd, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+            // Full-screen keeps covering its display mode, whatever scale
+            // the system gives that mode.
+            if (!viewerFullscreen()) followMonitorDpi(hWnd, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_PAINT:
             frameDue = true;
