@@ -29,12 +29,11 @@ view_quarters() {
   wait_window "^Olvistra - "
 }
 client_size() { xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p'; }
-# The execution states the viewer set so far, one a line.
-execution_states() { grep -ao 'NtSetThreadExecutionState (0x[0-9a-f]*' "$work/stderr" | sed 's/.*(//'; }
-execution_state_is() { [ "$(execution_states | sed -n "$2p")" == "$1" ]; }  # state count
-wait_execution_state() {  # state count: waits for the COUNT-th state set to be the state
-  wait_for 30 execution_state_is "$1" "$2" && pass ||
-    fail "execution state $2 is not $1 (seen: $(execution_states | tr '\n' ' '))"
+# The execution state the viewer set last.
+last_execution_state() { grep -ao 'NtSetThreadExecutionState (0x[0-9a-f]*' "$work/stderr" | tail -n1 | sed 's/.*(//'; }
+execution_state_is() { [ "$(last_execution_state)" == "$1" ]; }
+wait_execution_state() {  # state description
+  wait_for 30 execution_state_is "$1" && pass || fail "$2: the execution state is [$(last_execution_state)], not $1"
 }
 # The quarters' middles in a client area SCALE times 1024x768.
 expect_quarters_at() {  # description scale
@@ -56,16 +55,16 @@ expect_eq "client size at 100 %" "1024x768" "$(client_size)"
 expect_quarters_at "100 %" 1
 grep -aqE 'ImmAssociateContextEx \([0-9A-Fa-f]+, 0+, 0x0\)' "$work/stderr" && pass ||
   fail "no ImmAssociateContextEx(window, NULL, 0): $(grep -a ImmAssociate "$work/stderr" | head -n 3)"
-wait_execution_state 0x80000002 1
+wait_execution_state 0x80000002 "window in front: display required"
 capture "$work/full-gl.png"
 press F1
 wait_box help 1
-wait_execution_state 0x80000000 2
+wait_execution_state 0x80000000 "help box in front: display let go"
 answer_box Return
-wait_execution_state 0x80000002 3
+wait_execution_state 0x80000002 "window in front again"
 press Escape
 wait_wine_exit
-expect_eq "last execution state: the display let go" 0x80000000 "$(execution_states | tail -n1)"
+expect_eq "execution state after the viewer closed: display let go" 0x80000000 "$(last_execution_state)"
 
 # GL 1.1 as Windows' own renderer has it: no non-power-of-two textures, no
 # edge clamp. Mesa keeps the edge clamp whatever the override says.
