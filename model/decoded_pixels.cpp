@@ -60,18 +60,6 @@ void keep(const DecodeJob& finished, bool decoded, DecodedImage& image) {
     ready.push_back(std::move(entry));
 }
 
-bool submit(const std::string& path, const FileStamp& stamp, bool speculative) {
-    if (!decodeServiceSubmit(path.c_str(), drawnSide, decodeTimeLimitMsFor(path.c_str()))) return false;
-    job.running = true;
-    job.side = drawnSide;
-    job.path = path;
-    job.stamp = stamp;
-    job.speculative = speculative;
-    job.early = false;
-    job.started = std::chrono::steady_clock::now();
-    return true;
-}
-
 // Hands the ready pixels over to the caller and forgets the entry.
 bool takeReady(ReadyPixels* entry, DecodedImage* image) {
     bool decoded = entry->decoded;
@@ -121,11 +109,19 @@ bool pixelsFitDecodeSide(uint32_t pictureWidth, uint32_t pictureHeight, uint32_t
 }
 
 bool startDecode(const std::string& path, const FileStamp& stamp, bool speculative) {
-    return submit(path, stamp, speculative);
+    if (!decodeServiceSubmit(path.c_str(), drawnSide, decodeTimeLimitMsFor(path.c_str()))) return false;
+    job.running = true;
+    job.side = drawnSide;
+    job.path = path;
+    job.stamp = stamp;
+    job.speculative = speculative;
+    job.early = false;
+    job.started = std::chrono::steady_clock::now();
+    return true;
 }
 
 bool startEarlyDecode(const std::string& path, const FileStamp& stamp) {
-    if (!submit(path, stamp, false)) return false;
+    if (!startDecode(path, stamp, false)) return false;
     job.early = true;
     return true;
 }

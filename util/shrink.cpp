@@ -22,19 +22,23 @@ const uint32_t preShrinkFactor = 3;
 
 void shrinkPixels(const unsigned char* source, uint32_t width, uint32_t height, uint32_t channels,
                   unsigned char* target, uint32_t targetWidth, uint32_t targetHeight) {
+    // The area average does not weight colours by alpha, so a picture with
+    // alpha goes to the filter whole: the colour of clear pixels (often
+    // black) must not tint the edges of what is opaque.
+    bool alpha = channels == 2 || channels == 4;
     std::vector<unsigned char> halfway;
     uint64_t middleWidth = uint64_t(targetWidth) * preShrinkFactor;
     uint64_t middleHeight = uint64_t(targetHeight) * preShrinkFactor;
-    if (middleWidth < width && middleHeight < height) {
+    if (!alpha && middleWidth < width && middleHeight < height) {
         halfway.resize(size_t(middleWidth) * size_t(middleHeight) * channels);
         downscaleBox(source, width, height, channels, halfway.data(), uint32_t(middleWidth), uint32_t(middleHeight));
         source = halfway.data();
         width = uint32_t(middleWidth);
         height = uint32_t(middleHeight);
     }
-    int alpha = channels == 2 || channels == 4 ? int(channels) - 1 : STBIR_ALPHA_CHANNEL_NONE;
+    int alphaChannel = alpha ? int(channels) - 1 : STBIR_ALPHA_CHANNEL_NONE;
     int filtered = stbir_resize_uint8_generic(source, int(width), int(height), 0, target, int(targetWidth),
-                                              int(targetHeight), 0, int(channels), alpha, 0, STBIR_EDGE_CLAMP,
+                                              int(targetHeight), 0, int(channels), alphaChannel, 0, STBIR_EDGE_CLAMP,
                                               STBIR_FILTER_CATMULLROM, STBIR_COLORSPACE_LINEAR, nullptr);
     // Out of memory for the filter's buffers: the plain area average still
     // gives a picture.
