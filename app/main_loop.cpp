@@ -118,10 +118,9 @@ bool toggleFullscreen() {
 int runViewer(const std::string& startPath, const std::string& title) {
     // The decode helper starts and decodes the first picture, and the start
     // path is listed, while the window opens. The first picture is shown
-    // without waiting for the whole list when it is known.
-    // The first picture is decoded for the side the window is to draw it
-    // at, whenever the window is ready; a window that opens at another size
-    // has it decoded again.
+    // without waiting for the whole list when it is known. It is decoded for
+    // the size the window is to draw it at, however soon the window is
+    // there; a window that opens at another size has it decoded again.
     decodeServiceStart();
     std::string firstPicture = firstPictureOf(startPath);
     fitPicturesTo(nullptr, pictureSquareSide(openingClientHeight()));

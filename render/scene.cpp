@@ -19,8 +19,9 @@ const double pi = 3.14159265358979323846;
 int projectedWidth = 0;
 int projectedHeight = 0;
 
-double pixelsPerUnit() {
-    return double(projectedHeight) / (2.0 * cameraDistance * std::tan(fieldOfViewDegrees / 2.0 * pi / 180.0));
+// Pixels per scene unit in the picture plane for a client this high.
+double pixelsPerUnit(int clientHeight) {
+    return double(clientHeight) / (2.0 * cameraDistance * std::tan(fieldOfViewDegrees / 2.0 * pi / 180.0));
 }
 
 // The offset, in pixels, that puts an edge `side` pixels long centred on
@@ -33,16 +34,14 @@ double snapOffset(double centre, uint32_t side) {
 }  // namespace
 
 uint32_t pictureSquareSide(int clientHeight) {
-    if (clientHeight <= 0) return 0;
-    const double halfView = std::tan(fieldOfViewDegrees / 2.0 * pi / 180.0);
-    return uint32_t(std::lround(double(clientHeight) / (cameraDistance * halfView)));
+    return clientHeight <= 0 ? 0 : uint32_t(std::lround(2.0 * pixelsPerUnit(clientHeight)));
 }
 
 bool texelForPixelQuad(uint32_t texelWidth, uint32_t texelHeight, float halfWidth, float halfHeight, PixelQuad* quad) {
-    double perUnit = pixelsPerUnit();
+    double perUnit = pixelsPerUnit(projectedHeight);
     if (perUnit <= 0 || texelWidth == 0 || texelHeight == 0) return false;
-    if (std::fabs(2.0 * halfWidth * perUnit - texelWidth) > 1.0 || std::fabs(2.0 * halfHeight * perUnit - texelHeight) > 1.0)
-        return false;
+    double drawnWidth = 2.0 * halfWidth * perUnit, drawnHeight = 2.0 * halfHeight * perUnit;
+    if (std::fabs(drawnWidth - texelWidth) > 1.0 || std::fabs(drawnHeight - texelHeight) > 1.0) return false;
     quad->halfWidth = float(texelWidth / 2.0 / perUnit);
     quad->halfHeight = float(texelHeight / 2.0 / perUnit);
     quad->centreX = float(snapOffset(projectedWidth / 2.0, texelWidth) / perUnit);
