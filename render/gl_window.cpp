@@ -103,6 +103,8 @@ void startImageLibrary() {
 
 bool viewerFullscreen() { return fullscreen; }
 
+int openingClientHeight() { return clientHeight; }
+
 void presentFrame() { SwapBuffers(hDC); }
 
 bool openViewerWindow(const char* title, bool fullscreenRequested, WNDPROC windowProc) {
