@@ -113,7 +113,8 @@ set(decode_transport_source ${CMAKE_SOURCE_DIR}/platform/windows/decode_transpor
 list(REMOVE_ITEM PLATFORM_SOURCES ${decode_transport_source})
 
 set_source_files_properties(resources/olvistra.rc PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/olvistra.ico;${CMAKE_SOURCE_DIR}/resources/olvistra.manifest")
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/olvistra.ico;${CMAKE_SOURCE_DIR}/resources/olvistra.manifest;${CMAKE_SOURCE_DIR}/resources/version.rc"
+  COMPILE_DEFINITIONS "OLVISTRA_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};OLVISTRA_VERSION_MINOR=${PROJECT_VERSION_MINOR};OLVISTRA_VERSION_PATCH=${PROJECT_VERSION_PATCH}")
 add_executable(olvistra WIN32 ${decode_transport_source} ${APP_SOURCES} ${PLATFORM_SOURCES} resources/olvistra.rc)
 target_include_directories(olvistra SYSTEM PRIVATE ${IL_INCLUDE_DIR} ${CMAKE_BINARY_DIR}/stb/include ${EXIF_INCLUDE_DIRS})
 target_include_directories(olvistra PRIVATE ${CMAKE_SOURCE_DIR})
@@ -131,7 +132,7 @@ target_link_options(olvistra PRIVATE -static -static-libgcc -static-libstdc++)
 # output of this build (windows-deps.cmake).
 target_link_directories(olvistra PRIVATE ${EXIF_LIBRARY_DIRS})
 target_link_libraries(olvistra PRIVATE
-  ${DEVIL_IMPORT_LIBRARIES} ${EXIF_LIBRARIES} ${COLOUR_LIBRARIES} glu32 opengl32 gdi32 user32 advapi32 pthread)
+  ${DEVIL_IMPORT_LIBRARIES} ${EXIF_LIBRARIES} ${COLOUR_LIBRARIES} glu32 opengl32 gdi32 user32 advapi32 imm32 pthread)
 
 install(TARGETS olvistra RUNTIME DESTINATION .)
 if(OLVISTRA_WINDOWS_DEPS_FROM_SOURCE)
