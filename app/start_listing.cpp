@@ -96,11 +96,14 @@ void startListing(const std::string& startPath) {
 
 bool showFirstPictureAhead(const std::string& firstPicture) {
     if (firstPicture.empty() || !isImageName(firstPicture)) return false;
+    FileList* ahead = nullptr;
     try {
-        fileList = new FileList(dirnameOf(firstPicture), firstPicture);
+        ahead = new FileList(dirnameOf(firstPicture), firstPicture);
     } catch (...) {
         return false;  // the whole list reports what is wrong
     }
+    delete fileList;
+    fileList = ahead;
     return true;
 }
 
