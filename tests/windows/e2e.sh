@@ -5,7 +5,8 @@
 # with EXIF orientation 6 drawn upright, pixel for pixel as the Linux build
 # draws them; a file that crashes DevIL survived; a file name outside the
 # ANSI code page; Home, End, J and L; the I, F1 and F boxes; Escape's exit
-# status; and a bad start path.
+# status; a start file spelt in other letter case, and one named by a
+# \\?\unix\ path; and a bad start path.
 source "$(dirname "$0")/../e2e/lib.sh"
 source "$(dirname "$0")/wine_lib.sh"
 
@@ -172,6 +173,26 @@ expect_pixel "drawn again after F" 512 384 "#FF00FF"
 press Escape
 wait_wine_exit
 expect_eq "status after Escape" 27 "$status"
+
+# The start file is found in the list as Windows compares names: spelt in
+# other letter case it is still current once the whole list is in (I waits
+# for it); and a \\?\unix\ path, Wine's own form of one with two leading
+# separators, is taken as absolute, not joined to the working directory.
+unc_images="\\\\?\\unix${images//\//\\}"
+for start in "$win_images\\C_QUARTERS.BMP" "$unc_images\\c_quarters.bmp"; do
+  start_wine_program "$exe" "$start"
+  wait_window "^Olvistra - "
+  expect_eq "title for $start" "Olvistra - $start" "$(window_title)"
+  boxes=0
+  show_info
+  case "$box_text" in
+    "filename:\\t$(traced "${start%\\*}\\c_quarters.bmp")\\n"*) pass ;;
+    *) fail "start file $start is not current: $box_text" ;;
+  esac
+  expect_quarters "shown from $start"
+  press Escape
+  wait_wine_exit
+done
 
 # A start path that is neither a file nor a folder.
 boxes=$(box_texts | wc -l)
