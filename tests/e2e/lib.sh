@@ -59,9 +59,7 @@ wait_for() {  # seconds command...
 # a window manager ("wm"), and points DISPLAY at it.
 start_display() {
   local size="${1:-1024x768}" fdfile="$work/display.fd"
-  # -noreset: the server would otherwise start afresh whenever its last
-  # client leaves, and forget the key repeat and layout set here.
-  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$fdfile" 2>"$work/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$fdfile" 2>"$work/xvfb.log" &
   xvfb_pid=$!
   wait_for 30 test -s "$fdfile" || fail "Xvfb did not start: $(tail -n 3 "$work/xvfb.log")"
   export DISPLAY=":$(head -n1 "$fdfile")"
