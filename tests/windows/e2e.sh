@@ -182,7 +182,7 @@ expect_eq "status after Escape" 27 "$status"
 # keyboard to the window clicked, not to the one given the X focus.
 many="$work/many"
 mkdir -p "$many"
-(cd "$many" && seq -f 'p%05g.png' 1 20000 | xargs touch)
+(cd "$many" && seq -f 'p%06g.png' 1 100000 | xargs touch)
 start_wine_program "$exe" "$(windows_path "$many")"
 wait_window "^Olvistra - "
 press F1
@@ -194,7 +194,7 @@ answer_box Return
 boxes=1
 show_info
 case "$box_text" in
-  "filename:\\t$(traced "$(windows_path "$many")\\p20000.png")\\n"*) pass ;;
+  "filename:\\t$(traced "$(windows_path "$many")\\p100000.png")\\n"*) pass ;;
   *) fail "End pressed while the help box was open was lost: $box_text" ;;
 esac
 press Escape
