@@ -10,6 +10,9 @@ pkg_check_modules(LIBEXIF REQUIRED IMPORTED_TARGET libexif)
 # The decoders for what DevIL cannot read: JPEG 2000, OpenEXR and four-channel
 # JPEGs (stb_image's BMP reader is compiled in from libstb-dev's header).
 pkg_check_modules(DECODER_LIBRARIES REQUIRED IMPORTED_TARGET libopenjp2 OpenEXR libjpeg)
+# Colour management in the decode helper: Little CMS converts, zlib inflates
+# PNG's embedded profiles; Xlib reads the display's profile off the root window.
+pkg_check_modules(COLOUR_LIBRARIES REQUIRED IMPORTED_TARGET lcms2 zlib x11)
 set(DECODER_LIBRARY_SOURCES
   ${CMAKE_SOURCE_DIR}/decoders/libraries/cmyk_jpeg_libjpeg.cpp
   ${CMAKE_SOURCE_DIR}/decoders/libraries/jpeg2000_openjpeg.cpp
@@ -48,7 +51,8 @@ if(OLVISTRA_TESTS)
 endif()
 target_link_libraries(olvistra_core PUBLIC
   ${ILUT_LIBRARIES} ${ILU_LIBRARIES} ${IL_LIBRARIES}
-  SDL2::SDL2 OpenGL::GL OpenGL::GLU Threads::Threads PkgConfig::LIBEXIF PkgConfig::DECODER_LIBRARIES)
+  SDL2::SDL2 OpenGL::GL OpenGL::GLU Threads::Threads PkgConfig::LIBEXIF PkgConfig::DECODER_LIBRARIES
+  PkgConfig::COLOUR_LIBRARIES)
 
 # Optimised builds, the package's among them, get the hardening Debian builds
 # its own packages with: checked string and memory calls, and every symbol

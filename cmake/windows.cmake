@@ -85,6 +85,18 @@ else()
   pkg_check_modules(EXIF REQUIRED libexif)
 endif()
 
+# Little CMS converts colours in the decode helper, zlib inflates PNG's
+# embedded profiles; both are linked in statically.
+if(OLVISTRA_WINDOWS_DEPS_FROM_SOURCE)
+  set(COLOUR_LIBRARIES lcms2 /usr/x86_64-w64-mingw32/lib/libz.a)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(COLOUR REQUIRED lcms2 zlib)
+  set(COLOUR_LIBRARIES ${COLOUR_LIBRARIES})
+  list(APPEND EXIF_INCLUDE_DIRS ${COLOUR_INCLUDE_DIRS})
+  list(APPEND EXIF_LIBRARY_DIRS ${COLOUR_LIBRARY_DIRS})
+endif()
+
 file(GLOB PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/windows/*.cpp)
 # The files of platform/ itself serve both platforms.
 file(GLOB PLATFORM_SHARED_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/*.cpp)
@@ -115,7 +127,7 @@ target_link_options(olvistra PRIVATE -static -static-libgcc -static-libstdc++)
 # output of this build (windows-deps.cmake).
 target_link_directories(olvistra PRIVATE ${EXIF_LIBRARY_DIRS})
 target_link_libraries(olvistra PRIVATE
-  ${DEVIL_IMPORT_LIBRARIES} ${EXIF_LIBRARIES} glu32 opengl32 gdi32 user32 advapi32 pthread)
+  ${DEVIL_IMPORT_LIBRARIES} ${EXIF_LIBRARIES} ${COLOUR_LIBRARIES} glu32 opengl32 gdi32 user32 advapi32 pthread)
 
 install(TARGETS olvistra RUNTIME DESTINATION .)
 if(OLVISTRA_WINDOWS_DEPS_FROM_SOURCE)

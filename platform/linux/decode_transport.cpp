@@ -4,8 +4,10 @@
 // The helper is this very executable, started again through /proc/self/exe
 // with OLVISTRA_DECODE_HELPER=<parent pid> in its environment; a constructor
 // sees the marker and runs the helper loop instead of the program (no second
-// executable to install or find). Parent and helper talk over a
-// SOCK_SEQPACKET socket pair placed at the helper's descriptor 3:
+// executable to install or find). When the display has a colour profile,
+// the marker goes on with " 4" and descriptor 4 is a sealed memfd holding
+// it, which the helper reads before it restricts itself. Parent and helper
+// talk over a SOCK_SEQPACKET socket pair placed at the helper's descriptor 3:
 //   request: one packet holding the longest side the pixels may have (a
 //            little-endian uint32, 0 for the built-in cap), then the path's
 //            bytes;
@@ -56,6 +58,7 @@ namespace {
 
 const char* const helperMarker = "OLVISTRA_DECODE_HELPER";
 const int helperSocketFd = 3;
+const int displayProfileFd = 4;
 const size_t maxPathBytes = decodeMaxPathBytes;
 const char* const tunablesName = "GLIBC_TUNABLES";
 const char* const hugePagesTunable = "glibc.malloc.hugetlb=1";
@@ -160,19 +163,39 @@ void answer(const char* path, uint32_t maxSide) {
     }
 }
 
+// The display profile the viewer left at `fd`, or empty when it is not a
+// sealed buffer of a size the viewer sends.
+std::string receivedDisplayProfile(int fd) {
+    std::string bytes;
+    int seals = ::fcntl(fd, F_GET_SEALS);
+    off_t size = ::lseek(fd, 0, SEEK_END);
+    if (seals < 0 || !(seals & F_SEAL_WRITE) || size <= 0 || uint64_t(size) > decode_transport::maxDisplayProfileBytes)
+        return bytes;
+    bytes.resize(size_t(size));
+    for (size_t done = 0; done < bytes.size();) {
+        ssize_t got = ::pread(fd, &bytes[done], bytes.size() - done, off_t(done));
+        if (got <= 0) return std::string();
+        done += size_t(got);
+    }
+    return bytes;
+}
+
 // Runs before main() in every start of the executable; only a start made by
 // startHelper() carries the marker.
 __attribute__((constructor)) void decodeHelperEntry() {
     const char* marker = std::getenv(helperMarker);
     if (!marker) return;
-    pid_t parent = pid_t(std::strtol(marker, nullptr, 10));
+    char* end = nullptr;
+    pid_t parent = pid_t(std::strtol(marker, &end, 10));
+    bool profileGiven = std::strtol(end, nullptr, 10) == displayProfileFd;
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) std::_Exit(0);
     ::unsetenv(helperMarker);
+    std::string displayProfile = profileGiven ? receivedDisplayProfile(displayProfileFd) : std::string();
     closeDescriptorsAbove(helperSocketFd);
     const HelperDecoder* decoder = registeredHelperDecoder();
     if (!decoder) std::_Exit(0);  // nothing to decode with: every job fails
-    decoder->start();
+    decoder->start(displayProfile);
     restrictDecodeHelper();
 #ifdef OLVISTRA_TEST_HOOKS
     if (const char* folder = std::getenv("OLVISTRA_SANDBOX_ATTACK")) attackDecodeSandbox(helperSocketFd, folder);
@@ -181,6 +204,25 @@ __attribute__((constructor)) void decodeHelperEntry() {
 }
 
 // ---- viewer side ------------------------------------------------------------
+
+// A sealed memfd holding the display's profile, or -1 when there is none.
+int displayProfileBuffer() {
+    const std::string& profile = decode_transport::displayProfile();
+    if (profile.empty() || profile.size() > decode_transport::maxDisplayProfileBytes) return -1;
+    int fd = int(::syscall(SYS_memfd_create, "olvistra-display-profile", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+    if (fd < 0) return -1;
+    bool ok = true;
+    for (size_t done = 0; ok && done < profile.size();) {
+        ssize_t put = ::write(fd, profile.data() + done, profile.size() - done);
+        ok = put > 0;
+        if (ok) done += size_t(put);
+    }
+    if (!ok || ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 bool spawnHelper() {
     int pair[2];
@@ -198,8 +240,14 @@ bool spawnHelper() {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pair[1], helperSocketFd);
+    // Made after the pair, so not at descriptor 3 or 4 while 0 to 2 are open
+    // (dup2 onto another number clears close-on-exec); were it there, the
+    // helper would find no sealed buffer and show sRGB.
+    int profile = displayProfileBuffer();
+    if (profile >= 0) posix_spawn_file_actions_adddup2(&actions, profile, displayProfileFd);
 
     std::string marker = std::string(helperMarker) + "=" + std::to_string(::getpid());
+    if (profile >= 0) marker += " " + std::to_string(displayProfileFd);
     // A large picture's buffers are fresh memory on every decode; with huge
     // pages glibc's malloc takes a few hundred faults for them instead of
     // tens of thousands (about 30 ms on a 6000 x 4000 photo).
@@ -214,6 +262,7 @@ bool spawnHelper() {
     bool spawned = spawnSelf(argv, {marker, tunables}, &actions, &child);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pair[1]);
+    if (profile >= 0) ::close(profile);
     if (!spawned) {
         ::close(pair[0]);
         return false;

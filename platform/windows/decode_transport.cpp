@@ -6,7 +6,9 @@
 // marker and runs the helper loop before WinMain (no second executable to
 // install or find). The marker carries the values of the three handles the
 // helper inherits, and no others: the read end of the request pipe, the
-// write end of the answer pipe, and an event it sets after each answer.
+// write end of the answer pipe, and an event it sets after each answer;
+// when the display has a colour profile, then a read-only file mapping
+// holding it and its size, which the helper copies before its first job.
 // Pipes are byte streams, so every message is framed by a little-endian
 // uint32 holding the length of what follows:
 //   request: the longest side the pixels may have (a little-endian uint32,
@@ -169,6 +171,21 @@ void answer(const char* path, uint32_t maxSide) {
     }
 }
 
+// The display profile in the mapping the viewer passed on (closed here), or
+// empty when none came or it is not as large as the viewer said.
+std::string receivedDisplayProfile(HANDLE mapping, uint64_t size) {
+    std::string bytes;
+    if (!mapping) return bytes;
+    if (size > 0 && size <= decode_transport::maxDisplayProfileBytes) {
+        if (const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, SIZE_T(size))) {
+            bytes.assign(static_cast<const char*>(view), size_t(size));
+            UnmapViewOfFile(view);
+        }
+    }
+    CloseHandle(mapping);
+    return bytes;
+}
+
 LONG WINAPI endOnCrash(EXCEPTION_POINTERS*) {
     TerminateProcess(GetCurrentProcess(), 3);
     return EXCEPTION_EXECUTE_HANDLER;
@@ -179,13 +196,15 @@ LONG WINAPI endOnCrash(EXCEPTION_POINTERS*) {
 // object first, and this file is linked first (cmake/windows.cmake), so the
 // decoder's namespace-scope objects are constructed by the time it runs.
 __attribute__((constructor)) void decodeHelperEntry() {
-    char marker[96];
+    char marker[160];
     DWORD length = GetEnvironmentVariableA(helperMarker, marker, sizeof marker);
     if (length == 0 || length >= sizeof marker) return;
     SetEnvironmentVariableA(helperMarker, nullptr);
-    unsigned long long values[3];
-    if (std::sscanf(marker, "%llu %llu %llu", &values[0], &values[1], &values[2]) != 3) std::_Exit(0);
+    unsigned long long values[5] = {};
+    int given = std::sscanf(marker, "%llu %llu %llu %llu %llu", &values[0], &values[1], &values[2], &values[3], &values[4]);
+    if (given != 3 && given != 5) std::_Exit(0);
     helperPipes = {HANDLE(uintptr_t(values[0])), HANDLE(uintptr_t(values[1])), HANDLE(uintptr_t(values[2]))};
+    std::string displayProfile = receivedDisplayProfile(HANDLE(uintptr_t(values[3])), values[4]);
     // A crash ends the helper quietly; the viewer reports the failed decode.
     // The filter ends it at once also where the error mode is not honoured
     // (Wine starts its debugger, with a crash window, whatever the mode).
@@ -193,7 +212,7 @@ __attribute__((constructor)) void decodeHelperEntry() {
     SetUnhandledExceptionFilter(endOnCrash);
     const HelperDecoder* decoder = registeredHelperDecoder();
     if (!decoder) std::_Exit(0);  // nothing to decode with: every job fails
-    decoder->start();
+    decoder->start(displayProfile);
     helperLoop();
 }
 
@@ -287,6 +306,27 @@ HANDLE spawnHelper(HANDLE job, HANDLE* inherited, size_t count, const std::strin
     return process;
 }
 
+// A file mapping holding the display's profile, or null when there is none.
+HANDLE displayProfileMapping() {
+    const std::string& profile = decode_transport::displayProfile();
+    if (profile.empty() || profile.size() > decode_transport::maxDisplayProfileBytes) return nullptr;
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, DWORD(profile.size()), nullptr);
+    if (!mapping) return nullptr;
+    void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, profile.size());
+    if (!view) {
+        CloseHandle(mapping);
+        return nullptr;
+    }
+    std::memcpy(view, profile.data(), profile.size());
+    UnmapViewOfFile(view);
+    // The helper's copy may only read it.
+    HANDLE readOnly = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), mapping, GetCurrentProcess(), &readOnly, FILE_MAP_READ, TRUE, 0))
+        readOnly = nullptr;
+    CloseHandle(mapping);
+    return readOnly;
+}
+
 bool startNewHelper() {
     HANDLE job = helperJob();
     if (!job) return false;
@@ -301,14 +341,21 @@ bool startNewHelper() {
                 SetHandleInformation(answerWrite, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT) &&
                 DuplicateHandle(GetCurrentProcess(), answered, GetCurrentProcess(), &helperAnswered,
                                 EVENT_MODIFY_STATE, TRUE, 0);
+    HANDLE profile = made ? displayProfileMapping() : nullptr;
     HANDLE process = nullptr;
     if (made) {
-        HANDLE inherited[] = {requestRead, answerWrite, helperAnswered};
-        char marker[96];
-        std::snprintf(marker, sizeof marker, "%llu %llu %llu", (unsigned long long)uintptr_t(requestRead),
-                      (unsigned long long)uintptr_t(answerWrite), (unsigned long long)uintptr_t(helperAnswered));
-        process = spawnHelper(job, inherited, sizeof inherited / sizeof inherited[0], marker);
+        HANDLE inherited[] = {requestRead, answerWrite, helperAnswered, profile};
+        char marker[160];
+        int written = std::snprintf(marker, sizeof marker, "%llu %llu %llu", (unsigned long long)uintptr_t(requestRead),
+                                    (unsigned long long)uintptr_t(answerWrite),
+                                    (unsigned long long)uintptr_t(helperAnswered));
+        if (profile)
+            std::snprintf(marker + written, sizeof marker - size_t(written), " %llu %llu",
+                          (unsigned long long)uintptr_t(profile),
+                          (unsigned long long)decode_transport::displayProfile().size());
+        process = spawnHelper(job, inherited, profile ? 4 : 3, marker);
     }
+    closeHandle(profile);
     closeHandle(requestRead);
     closeHandle(answerWrite);
     closeHandle(helperAnswered);

@@ -68,7 +68,7 @@ unsigned char patternByte(uint32_t width, uint32_t height, size_t index) {
 // is tested with the real decoder.
 const uint32_t fakeTimeLimitMs = 10000;
 
-void startDecoder() {}
+void startDecoder(const std::string&) {}
 
 
 bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height) {
