@@ -106,9 +106,12 @@ bool toggleFullscreen() {
 int runViewer(const std::string& startPath, const std::string& title) {
     // The decode helper starts and decodes the first picture, and the start
     // path is listed, while the window opens. The first picture is shown
-    // without waiting for the whole list when it is known.
+    // without waiting for the whole list when it is known. It is decoded for
+    // the size the window is to draw it at, however soon the window is
+    // there; a window that opens at another size has it decoded again.
     decodeServiceStart();
     std::string firstPicture = firstPictureOf(startPath);
+    fitPicturesTo(nullptr, pictureSquareSide(openingClientHeight()));
     decodeStartFile(firstPicture);
     startListing(startPath);
     if (!openViewerWindow(title.c_str(), false, viewerWindowProc)) {
@@ -116,7 +119,6 @@ int runViewer(const std::string& startPath, const std::string& title) {
         endDecoding();
         return 0;
     }
-    decodeFitToScreen();
     if (!showFirstPictureAhead(firstPicture) && !installListing()) {
         endDecoding();
         closeViewerWindow();
@@ -142,6 +144,7 @@ int runViewer(const std::string& startPath, const std::string& title) {
             if (!installListing()) break;
             requestFrame();
         }
+        fitPicturesTo(fileList, shownPictureSquareSide());
         advanceBetweenFrames();
         if (shownPictureChanged()) requestFrame();
         bool ending = keyIsDown(VK_ESCAPE) || pressed.escape;
