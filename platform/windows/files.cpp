@@ -1,7 +1,9 @@
-// Readability test of a file (the C runtime refuses to open directories)
-// and the stamp that tells one version of a file from another.
+// Readability test of a file (the C runtime refuses to open directories),
+// long names for short ones, and the stamp that tells one version of a file
+// from another.
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "platform/services.h"
 #include "platform/win32.h"
@@ -11,6 +13,19 @@ bool fileOpensForReading(const char* path) {
     if (!file) return false;
     std::fclose(file);
     return true;
+}
+
+std::string longPathName(const std::string& path) {
+    // The first call tells the size the long path needs, zero terminator
+    // included; the file may be renamed in between, so it is asked again.
+    std::vector<char> buffer(MAX_PATH);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD length = GetLongPathNameA(path.c_str(), buffer.data(), DWORD(buffer.size()));
+        if (length == 0) return path;
+        if (length < buffer.size()) return std::string(buffer.data(), length);
+        buffer.resize(length);
+    }
+    return path;
 }
 
 bool fileStampOf(const char* path, FileStamp* stamp) {

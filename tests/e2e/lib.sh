@@ -66,11 +66,25 @@ start_display() {
   # The keyboard repeats as on a desktop, whatever the server's default.
   xset r on r rate 250 25 2>/dev/null || true
   if [ "${2:-}" == "wm" ]; then
+    start_wm || fail "openbox did not start: $(tail -n 3 "$work/wm.log")"
+  fi
+}
+
+# Starts openbox and waits until it has announced itself on the root. The
+# server resets when its last client (xset above) leaves, and openbox
+# connecting during that reset ends with "unable to open display"; it is then
+# started again, until the deadline.
+start_wm() {
+  local deadline=$((SECONDS + 60))
+  while [ "$SECONDS" -lt "$deadline" ]; do
     openbox --sm-disable >"$work/wm.log" 2>&1 &
     wm_pid=$!
-    # The window manager is ready once it has announced itself on the root.
-    wait_for 30 eval 'wmctrl -m >/dev/null 2>&1' || fail "openbox did not start: $(tail -n 3 "$work/wm.log")"
-  fi
+    while kill -0 "$wm_pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
+      wmctrl -m >/dev/null 2>&1 && return 0
+      sleep 0.1
+    done
+  done
+  return 1
 }
 
 # A registry file whose installDir is the work directory.
@@ -151,11 +165,12 @@ wait_lines() {  # text count
   return 1
 }
 
-# The path of the current entry, read from the info box the I key shows.
+# The path of the current entry, read from the info box the I key shows
+# (named by its symbol in the display's layout, $info_key, default i).
 current_entry() {
   local before
   before=$(count_lines 'message box "info": ')
-  press i
+  press "${info_key:-i}"
   wait_lines 'message box "info": ' $((before + 1)) || { echo "<no info box>"; return; }
   grep -F 'message box "info": ' "$work/stderr" | tail -n1 | sed -e 's/^olvistra: message box "info": filename:\\t//' -e 's/\\npath:.*$//'
 }
