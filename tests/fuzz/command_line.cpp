@@ -3,8 +3,8 @@
 // both systems, with the names the viewer then takes from that path.
 //
 // Input: the command-line text, then optionally a 0 byte and the working
-// directory. A start path keeps no double quote of the command line, and is
-// absolute wherever the working directory is.
+// directory. A start path keeps no double quote of the command line, is
+// absolute wherever the working directory is, and is spelt as itself.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -26,6 +26,10 @@ void checkStartPath(PathStyle style, const std::string& commandLine, const std::
     if (isAbsolutePath(style, workingDir)) require(isAbsolutePath(style, startPath));
     std::string folder = dirnameOf(startPath);
     require(folder == ".\\" || startPath.compare(0, folder.size(), folder) == 0);
+    // Windows compares names with ASCII letters folded and '/' as '\'.
+    require(samePathSpelling(style, startPath, startPath));
+    std::string folded = toLower(replaceAll(startPath, "/", "\\"));
+    if (style == PathStyle::windows) require(samePathSpelling(style, startPath, folded));
     std::string extension = extensionOf(startPath);
     require(extension.find('.') == std::string::npos && toLower(extension) == extension);
 }
