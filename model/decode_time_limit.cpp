@@ -103,6 +103,14 @@ uint32_t decodeTimeLimitFromSize(uint64_t fileBytes, uint64_t claimedPixels) {
     return ms > UINT32_MAX ? UINT32_MAX : uint32_t(ms);
 }
 
+uint32_t decodeTimeLimitForHead(const std::string& head, uint64_t fileBytes, const std::string& extension) {
+    uint64_t pixels = claimedPixelCount(head, extension);
+    if (head.compare(0, 8, pngSignature, 8) == 0 && pixels / pngPixelsPerByte > fileBytes) {
+        pixels = fileBytes * pngPixelsPerByte;
+    }
+    return decodeTimeLimitFromSize(fileBytes, pixels);
+}
+
 uint32_t decodeTimeLimitMsFor(const char* path) {
     // A FIFO or a device would block the viewer here; the helper reports it.
     std::FILE* file = fileOpensForReading(path) ? std::fopen(path, "rb") : nullptr;
@@ -115,7 +123,5 @@ uint32_t decodeTimeLimitMsFor(const char* path) {
         size = end > 0 ? uint64_t(end) : 0;
     }
     std::fclose(file);
-    uint64_t pixels = claimedPixelCount(head, extensionOf(path));
-    if (head.compare(0, 8, pngSignature, 8) == 0 && pixels / pngPixelsPerByte > size) pixels = size * pngPixelsPerByte;
-    return decodeTimeLimitFromSize(size, pixels);
+    return decodeTimeLimitForHead(head, size, extensionOf(path));
 }

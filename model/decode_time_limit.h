@@ -36,6 +36,10 @@ constexpr size_t claimHeadBytes = 256 * 1024;
 // The limit for a file of fileBytes bytes whose header claims claimedPixels.
 uint32_t decodeTimeLimitFromSize(uint64_t fileBytes, uint64_t claimedPixels);
 
+// The limit for a file of fileBytes bytes that begins with `head` (its
+// first claimHeadBytes at most) and whose name has `extension`.
+uint32_t decodeTimeLimitForHead(const std::string& head, uint64_t fileBytes, const std::string& extension);
+
 // The limit for the file at path, read from its size and header; given to
 // the decode service with every job.
 uint32_t decodeTimeLimitMsFor(const char* path);

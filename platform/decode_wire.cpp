@@ -16,6 +16,9 @@ AnswerHeader sizedAnswer(uint32_t storedWidth, uint32_t storedHeight, int orient
 bool answerSizesAgree(const AnswerHeader& header) {
     uint64_t expected = uint64_t(header.width) * header.height * 4;
     if (header.width == 0 || header.height == 0 || header.byteCount != expected) return false;
+    // No request lets the helper send more than this; a larger buffer would be
+    // memory the viewer commits on a hostile helper's word.
+    if (header.width > textureSideCap || header.height > textureSideCap) return false;
     return header.pictureWidth >= header.width && header.pictureHeight >= header.height;
 }
 

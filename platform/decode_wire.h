@@ -28,7 +28,8 @@ struct AnswerHeader {
 // to maxSide (0: the built-in cap). `ok` is left to the caller.
 AnswerHeader sizedAnswer(uint32_t storedWidth, uint32_t storedHeight, int orientation, uint32_t maxSide);
 
-// Viewer side: true when a successful answer's sizes agree with each other.
+// Viewer side: true when a successful answer's sizes agree with each other
+// and its pixels are no larger than any request allows (textureSideCap).
 bool answerSizesAgree(const AnswerHeader& header);
 
 // Viewer side: the image of an answer's pixels, mapped at `pixels`; `handle`

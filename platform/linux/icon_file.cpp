@@ -20,7 +20,8 @@ bool decodeBmpImage(const unsigned char* data, std::size_t size, IconImage& out)
     std::int32_t doubledHeight = static_cast<std::int32_t>(littleEndian32(data + 8));
     unsigned bitCount = littleEndian16(data + 14);
     std::uint32_t compression = littleEndian32(data + 16);
-    if (width <= 0 || width > 1024 || doubledHeight <= 0 || doubledHeight > 2048 || compression != 0) return false;
+    // A doubled height below 2 leaves no row of colour.
+    if (width <= 0 || width > 1024 || doubledHeight < 2 || doubledHeight > 2048 || compression != 0) return false;
     if (bitCount != 32 && bitCount != 24) return false;
     int height = doubledHeight / 2;
     std::size_t colourStride = ((static_cast<std::size_t>(width) * bitCount + 31) / 32) * 4;
