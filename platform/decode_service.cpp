@@ -3,6 +3,9 @@
 // after it dies, hangs or speaks nonsense. The helper and the channel to it
 // are the platform's (platform/decode_transport.h).
 //
+// A spare helper is started at the end of each job, so that the helper
+// killed by a cancel, a crash or a hang is replaced without a process start.
+//
 // A job's clock stands still while its helper is still starting (loading a
 // sanitized build on a busy machine takes seconds), up to
 // helperStartAllowanceMs, and starts when the helper is ready: the time
@@ -159,20 +162,21 @@ DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {
         holdDeadlineWhileHelperStarts();  // the helper may have been starting all the while
         if (nowMs() < s.jobDeadlineMs) return DecodeJobState::running;
         endHelper();  // over the time limit: the helper hangs
+        transport::startSpare();
         return DecodeJobState::failed;
     }
     bool decoded = false;
     bool wellFormed = woken == transport::Wait::answer && transport::receiveAnswer(image, &decoded);
     s.jobRunning = false;
-    if (!wellFormed) {
-        endHelper();  // crashed, or speaks nonsense
-        return DecodeJobState::failed;
-    }
+    if (!wellFormed) endHelper();  // crashed, or speaks nonsense
+    // A job's end is a quiet moment to have a spare ready for the next
+    // cancel or crash.
+    transport::startSpare();
     return decoded ? DecodeJobState::done : DecodeJobState::failed;
 }
 
 // The helper cannot be interrupted in the middle of a decode, so it is
-// killed; the next submit starts a new one.
+// killed; the next submit takes the spare.
 void decodeServiceCancel() {
     if (service().jobRunning) endHelper();
 }

@@ -68,9 +68,12 @@ void waitForMessageOrDecode();
 void wakeMessageWait();
 
 // ---- decode service -------------------------------------------------------------
-// Image files are decoded by a helper: a process of our own, started on
-// demand, restarted after it dies, and run with a memory cap (on Linux also
-// with no new privileges and a system-call filter). It decodes one file at a
+// Image files are decoded by a helper: our program olvistra-decode, found
+// beside the viewer or in its install's helper folder, started on demand,
+// restarted after it dies, with one spare kept started so that a cancel or
+// a crash costs no process start, and run sandboxed (on Linux no new
+// privileges, a system-call filter and an address-space cap; on Windows a
+// restricted token, a job and mitigation policies). It decodes one file at a
 // time and hands back 8-bit RGBA pixels, bottom row first, in shared memory
 // that the viewer maps read-only (sealed on Linux); a JPEG comes back turned
 // upright by its EXIF Orientation tag, with the upright width and height. A
@@ -99,7 +102,7 @@ enum class DecodeJobState {
     failed,   // a job failed: refused, crashed, timed out or unchecked
 };
 
-// The decoder the helper runs, given by the app.
+// The decoder the helper program runs (platform/decode_helper.h).
 // The helper calls `start` once, before it gives up its rights; then for
 // each file `decode`, which decodes it and gives its size, and after a
 // success `copyRgba`, which writes width * height * 4 bytes of 8-bit RGBA,
@@ -113,12 +116,6 @@ struct HelperDecoder {
     void (*copyRgba)(unsigned char* target, int orientation, uint32_t width, uint32_t height);
 };
 
-// Names the decoder for every helper this process starts, and for the one it
-// is when started as a helper. A helper's work begins before main(), from a
-// constructor of default priority; the app registers from a constructor of
-// priority helperDecoderRegistrationPriority, which runs ahead of it.
-void registerHelperDecoder(const HelperDecoder& decoder);
-constexpr int helperDecoderRegistrationPriority = 101;
 
 // Starts the helper ahead of the first job, so that its start overlaps
 // other work; submit starts it too when needed.
