@@ -37,6 +37,11 @@ constexpr bool platformUsesPosixPaths = true;
 // closes it at once. A directory never counts, on any platform.
 bool fileOpensForReading(const char* path);
 
+// False for a file whose content is not on this machine and would be
+// fetched by the first read (a cloud placeholder, an offline file), which
+// the viewer's thread must not wait for.
+bool fileContentAtHand(const char* path);
+
 // Why the path can be neither read as a file nor listed as a folder, in
 // the system's own words ("No such file or directory", "Permission
 // denied", ...), or "Not a picture or folder" for a FIFO, a device and the
