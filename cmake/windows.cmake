@@ -132,7 +132,9 @@ target_link_libraries(olvistra PRIVATE
 # The decode helper, a console program of its own that draws nothing: no
 # USER32, GDI32, OPENGL32 or ILUT (scripts/check-windows-imports checks it),
 # so it can run with win32k system calls turned off.
-add_executable(olvistra-decode helper/main.cpp ${HELPER_PLATFORM_SOURCES})
+set_source_files_properties(resources/olvistra-decode.rc PROPERTIES
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/olvistra-decode.manifest")
+add_executable(olvistra-decode helper/main.cpp ${HELPER_PLATFORM_SOURCES} resources/olvistra-decode.rc)
 target_compile_options(olvistra-decode PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS}>)
 target_link_options(olvistra-decode PRIVATE -static -static-libgcc -static-libstdc++)
 target_link_libraries(olvistra-decode PRIVATE olvistra_decoding advapi32 pthread)
