@@ -98,11 +98,15 @@ list(REMOVE_ITEM PLATFORM_SOURCES ${HELPER_PLATFORM_SOURCES})
 list(APPEND HELPER_PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/windows/decode_pipe.cpp)
 list(APPEND PLATFORM_SOURCES ${PLATFORM_SHARED_SOURCES})
 
+# Stack canaries and checked string and memory calls, as in the libraries
+# (scripts/windows-deps); their runtime, libssp, is linked in statically.
+set(OLVISTRA_HARDENING -fstack-protector-strong $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-D_FORTIFY_SOURCE=2>)
+
 # What decodes, for both programs: DevIL's IL and ILU, libexif, our decoders.
 add_library(olvistra_decoding STATIC ${DECODING_SOURCES})
 target_include_directories(olvistra_decoding SYSTEM PUBLIC ${IL_INCLUDE_DIR} ${CMAKE_BINARY_DIR}/stb/include ${EXIF_INCLUDE_DIRS})
 target_include_directories(olvistra_decoding PUBLIC ${CMAKE_SOURCE_DIR})
-target_compile_options(olvistra_decoding PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS}>)
+target_compile_options(olvistra_decoding PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS} ${OLVISTRA_HARDENING}>)
 if(OLVISTRA_DEVIL_FROM_DEF)
   add_dependencies(olvistra_decoding devil_import_libraries)
 endif()
@@ -117,12 +121,12 @@ if(OLVISTRA_DEVIL_FROM_DEF)
 else()
   set(HELPER_DEVIL_LIBRARIES ${ILU_LIBRARIES} ${IL_LIBRARIES})
 endif()
-target_link_libraries(olvistra_decoding PUBLIC ${HELPER_DEVIL_LIBRARIES} ${EXIF_LIBRARIES})
+target_link_libraries(olvistra_decoding PUBLIC ${HELPER_DEVIL_LIBRARIES} ${EXIF_LIBRARIES} ssp)
 
 set_source_files_properties(resources/olvistra.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/olvistra.ico;${CMAKE_SOURCE_DIR}/resources/olvistra.manifest")
 add_executable(olvistra WIN32 ${APP_SOURCES} ${PLATFORM_SOURCES} resources/olvistra.rc)
-target_compile_options(olvistra PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS}>)
+target_compile_options(olvistra PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS} ${OLVISTRA_HARDENING}>)
 # The C and C++ runtimes of the compiler and the POSIX thread library are
 # linked in, so the executables need only system DLLs and DevIL's.
 target_link_options(olvistra PRIVATE -static -static-libgcc -static-libstdc++)
@@ -135,7 +139,7 @@ target_link_libraries(olvistra PRIVATE
 set_source_files_properties(resources/olvistra-decode.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/olvistra-decode.manifest")
 add_executable(olvistra-decode helper/main.cpp ${HELPER_PLATFORM_SOURCES} resources/olvistra-decode.rc)
-target_compile_options(olvistra-decode PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS}>)
+target_compile_options(olvistra-decode PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS} ${OLVISTRA_HARDENING}>)
 target_link_options(olvistra-decode PRIVATE -static -static-libgcc -static-libstdc++)
 target_link_libraries(olvistra-decode PRIVATE olvistra_decoding advapi32 pthread)
 add_dependencies(olvistra olvistra-decode)

@@ -3,8 +3,9 @@
 // after it dies, hangs or speaks nonsense. The helper and the channel to it
 // are the platform's (platform/decode_transport.h).
 //
-// A spare helper is started at the end of each job, so that the helper
-// killed by a cancel, a crash or a hang is replaced without a process start.
+// A spare helper is kept started (started in the viewer's idle moments), so
+// that the helper killed by a cancel, a crash or a hang is replaced without a
+// process start.
 //
 // A job's clock stands still while its helper is still starting (loading a
 // sanitized build on a busy machine takes seconds), up to
@@ -162,16 +163,12 @@ DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {
         holdDeadlineWhileHelperStarts();  // the helper may have been starting all the while
         if (nowMs() < s.jobDeadlineMs) return DecodeJobState::running;
         endHelper();  // over the time limit: the helper hangs
-        transport::startSpare();
         return DecodeJobState::failed;
     }
     bool decoded = false;
     bool wellFormed = woken == transport::Wait::answer && transport::receiveAnswer(image, &decoded);
     s.jobRunning = false;
     if (!wellFormed) endHelper();  // crashed, or speaks nonsense
-    // A job's end is a quiet moment to have a spare ready for the next
-    // cancel or crash.
-    transport::startSpare();
     return decoded ? DecodeJobState::done : DecodeJobState::failed;
 }
 
@@ -180,6 +177,8 @@ DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {
 void decodeServiceCancel() {
     if (service().jobRunning) endHelper();
 }
+
+void decodeServiceKeepSpare() { transport::startSpare(); }
 
 void decodeServiceStop() {
     endHelper();

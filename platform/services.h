@@ -140,6 +140,10 @@ void decodeServiceNarrow(uint32_t maxSide);
 DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image);
 // Abandons the job in flight, if any; its outcome is never reported.
 void decodeServiceCancel();
+// Starts a spare helper unless one runs, for the next cancel, crash or hang
+// to take over without a process start. For an idle moment: its start
+// competes with whatever runs.
+void decodeServiceKeepSpare();
 // Ends the helper and releases its resources; the next submit starts it anew.
 void decodeServiceStop();
 void releaseDecodedImage(DecodedImage* image);
