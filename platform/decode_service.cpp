@@ -168,7 +168,10 @@ DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {
     bool decoded = false;
     bool wellFormed = woken == transport::Wait::answer && transport::receiveAnswer(image, &decoded);
     s.jobRunning = false;
-    if (!wellFormed) endHelper();  // crashed, or speaks nonsense
+    if (!wellFormed) {
+        endHelper();  // crashed, or speaks nonsense
+        return DecodeJobState::failed;
+    }
     return decoded ? DecodeJobState::done : DecodeJobState::failed;
 }
 
