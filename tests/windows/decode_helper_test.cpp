@@ -197,13 +197,29 @@ void testMemoryHog() {
     checkPicture(decode("picture:5:5"), 5, 5, 5, 5);
 }
 
+// When a process was started, or 0.
+uint64_t startedAt(long pid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    FILETIME created = {}, exited, kernel, user;
+    bool known = process && GetProcessTimes(process, &created, &exited, &kernel, &user);
+    if (process) CloseHandle(process);
+    return known ? (uint64_t(created.dwHighDateTime) << 32) | created.dwLowDateTime : 0;
+}
+
+// A cancel kills the helper; the spare, started before it, takes over.
 void testCancelAndStop() {
+    decodeServiceKeepSpare();
     CHECK(decodeServiceSubmit("hang", 0, fakeTimeLimitMs));
     long helper = decodeHelperId();
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    uint64_t cancelledAt = (uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     decodeServiceCancel();
     CHECK(ends(helper, 30000));
     CHECK(decodeServicePoll(0, nullptr) == DecodeJobState::idle);
     checkPicture(decode("picture:3:4"), 3, 4, 3, 4);
+    uint64_t successorStarted = startedAt(decodeHelperId());
+    CHECK(successorStarted != 0 && successorStarted < cancelledAt);
 
     decodeServiceCancel();  // idle: the helper stays
     helper = decodeHelperId();
