@@ -10,6 +10,11 @@ pkg_check_modules(LIBEXIF REQUIRED IMPORTED_TARGET libexif)
 # The decoders for what DevIL cannot read: JPEG 2000, OpenEXR and four-channel
 # JPEGs (stb_image's BMP reader is compiled in from libstb-dev's header).
 pkg_check_modules(DECODER_LIBRARIES REQUIRED IMPORTED_TARGET libopenjp2 OpenEXR libjpeg)
+# Colour management in the decode helper: Little CMS converts, zlib inflates
+# PNG's embedded profiles; Xlib reads the display's profile off the root
+# window, in the viewer (the helper draws nothing).
+pkg_check_modules(COLOUR_LIBRARIES REQUIRED IMPORTED_TARGET lcms2 zlib)
+pkg_check_modules(XLIB REQUIRED IMPORTED_TARGET x11)
 set(DECODER_LIBRARY_SOURCES
   ${CMAKE_SOURCE_DIR}/decoders/libraries/cmyk_jpeg_libjpeg.cpp
   ${CMAKE_SOURCE_DIR}/decoders/libraries/jpeg2000_openjpeg.cpp
@@ -62,13 +67,15 @@ if(OLVISTRA_TESTS)
   target_compile_definitions(olvistra_decoding PUBLIC OLVISTRA_TEST_HOOKS)
 endif()
 target_link_libraries(olvistra_decoding PUBLIC
-  ${ILU_LIBRARIES} ${IL_LIBRARIES} Threads::Threads PkgConfig::LIBEXIF PkgConfig::DECODER_LIBRARIES)
+  ${ILU_LIBRARIES} ${IL_LIBRARIES} Threads::Threads PkgConfig::LIBEXIF PkgConfig::DECODER_LIBRARIES
+  PkgConfig::COLOUR_LIBRARIES)
 
 add_library(olvistra_core STATIC ${APP_SOURCES} ${PLATFORM_SOURCES} ${ICON_SOURCE})
 target_compile_options(olvistra_core PRIVATE ${OLVISTRA_WARNINGS})
 target_compile_definitions(olvistra_core PRIVATE ${OLVISTRA_HARDENING}
   OLVISTRA_REGISTRY_FILE="${OLVISTRA_REGISTRY_FILE}")
-target_link_libraries(olvistra_core PUBLIC olvistra_decoding ${ILUT_LIBRARIES} SDL2::SDL2 OpenGL::GL OpenGL::GLU)
+target_link_libraries(olvistra_core PUBLIC olvistra_decoding ${ILUT_LIBRARIES} SDL2::SDL2 OpenGL::GL OpenGL::GLU
+  PkgConfig::XLIB)
 
 # The viewer finds its decode helper beside itself (in a build) or in the
 # install's folder for private programs (libexec/olvistra), the same way up

@@ -14,10 +14,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 # One package per library the binary is linked against (its NEEDED entries):
 # SDL2, DevIL with ILU and ILUT, libexif, the decoders' OpenJPEG, OpenEXR (with
-# Imath) and libjpeg, GL through GLVND (libOpenGL, libGLX), GLU and the C and
-# C++ runtimes. The package test checks this list against the binary.
+# Imath) and libjpeg, colour management's Little CMS, zlib and Xlib, GL through
+# GLVND (libOpenGL, libGLX), GLU and the C and C++ runtimes. The package test
+# checks this list against the binary.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libc6, libstdc++6, libgcc-s1, libsdl2-2.0-0, libdevil1c2, libexif12, libopenjp2-7, libopenexr-3-1-30, libimath-3-1-29, libjpeg62-turbo, libopengl0, libglx0, libgl1, libglu1-mesa")
+  "libc6, libstdc++6, libgcc-s1, libsdl2-2.0-0, libdevil1c2, libexif12, libopenjp2-7, libopenexr-3-1-30, libimath-3-1-29, libjpeg62-turbo, liblcms2-2, zlib1g, libx11-6, libopengl0, libglx0, libgl1, libglu1-mesa")
 # An edited registry file survives upgrades.
 if(OLVISTRA_REGISTRY_FILE MATCHES "^/etc/")
   file(WRITE "${CMAKE_BINARY_DIR}/debian/conffiles" "${OLVISTRA_REGISTRY_FILE}\n")

@@ -1,19 +1,20 @@
-# DevIL (DevIL.dll, ILU.dll, ILUT.dll) and libexif for Windows, cross-built
+# DevIL (DevIL.dll, ILU.dll, ILUT.dll), libexif and Little CMS for Windows, cross-built
 # from source tarballs by scripts/windows-deps. They are built once per set
 # of tarballs and build recipe, into a folder under build/ that every Windows
 # build of this source tree shares, and the DLLs are copied beside
 # olvistra.exe. Sets OLVISTRA_WINDOWS_DEPS_PREFIX, OLVISTRA_WINDOWS_DLLS and
 # the target windows_deps.
 set(OLVISTRA_THIRD_PARTY_DIR "${CMAKE_SOURCE_DIR}/../shared/third_party" CACHE PATH
-    "Folder holding the devil-, libjpeg-turbo-, libpng- and libexif-*.tar.gz source tarballs")
+    "Folder holding the devil-, libjpeg-turbo-, libpng-, libexif- and lcms2-*.tar.gz source tarballs")
 set(OLVISTRA_THIRD_PARTY_CACHE "${CMAKE_SOURCE_DIR}/build/third-party" CACHE PATH
     "Folder where the Windows libraries built from the tarballs are kept")
 
 set(deps_script "${CMAKE_SOURCE_DIR}/scripts/windows-deps")
 set(deps_recipe "${deps_script}" "${CMAKE_SOURCE_DIR}/cmake/third_party/devil-1.8.0-mingw.patch"
+    "${CMAKE_SOURCE_DIR}/cmake/third_party/devil-1.8.0-png-gamma.patch"
     "${CMAKE_SOURCE_DIR}/cmake/mingw-w64.cmake")
 set(deps_tarballs)
-foreach(library devil libjpeg-turbo libpng libexif)
+foreach(library devil libjpeg-turbo libpng libexif lcms2)
   file(GLOB found "${OLVISTRA_THIRD_PARTY_DIR}/${library}-*.tar.gz")
   list(LENGTH found count)
   if(NOT count EQUAL 1)

@@ -86,6 +86,18 @@ else()
   pkg_check_modules(EXIF REQUIRED libexif)
 endif()
 
+# Little CMS converts colours in the decode helper, zlib inflates PNG's
+# embedded profiles; both are linked in statically.
+if(OLVISTRA_WINDOWS_DEPS_FROM_SOURCE)
+  set(COLOUR_LIBRARIES lcms2 /usr/x86_64-w64-mingw32/lib/libz.a)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(COLOUR REQUIRED lcms2 zlib)
+  set(COLOUR_LIBRARIES ${COLOUR_LIBRARIES})
+  list(APPEND EXIF_INCLUDE_DIRS ${COLOUR_INCLUDE_DIRS})
+  list(APPEND EXIF_LIBRARY_DIRS ${COLOUR_LIBRARY_DIRS})
+endif()
+
 file(GLOB PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/windows/*.cpp)
 # The decode helper's own side of the platform: its entry, what it does to
 # itself, and the test build's attack on its sandbox. The pipes' framing
@@ -102,7 +114,8 @@ list(APPEND PLATFORM_SOURCES ${PLATFORM_SHARED_SOURCES})
 # (scripts/windows-deps); their runtime, libssp, is linked in statically.
 set(OLVISTRA_HARDENING -fstack-protector-strong $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-D_FORTIFY_SOURCE=2>)
 
-# What decodes, for both programs: DevIL's IL and ILU, libexif, our decoders.
+# What decodes, for both programs: DevIL's IL and ILU, libexif, Little CMS,
+# our decoders.
 add_library(olvistra_decoding STATIC ${DECODING_SOURCES})
 target_include_directories(olvistra_decoding SYSTEM PUBLIC ${IL_INCLUDE_DIR} ${CMAKE_BINARY_DIR}/stb/include ${EXIF_INCLUDE_DIRS})
 target_include_directories(olvistra_decoding PUBLIC ${CMAKE_SOURCE_DIR})
@@ -121,7 +134,7 @@ if(OLVISTRA_DEVIL_FROM_DEF)
 else()
   set(HELPER_DEVIL_LIBRARIES ${ILU_LIBRARIES} ${IL_LIBRARIES})
 endif()
-target_link_libraries(olvistra_decoding PUBLIC ${HELPER_DEVIL_LIBRARIES} ${EXIF_LIBRARIES} ssp)
+target_link_libraries(olvistra_decoding PUBLIC ${HELPER_DEVIL_LIBRARIES} ${EXIF_LIBRARIES} ${COLOUR_LIBRARIES} ssp)
 
 set_source_files_properties(resources/olvistra.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/olvistra.ico;${CMAKE_SOURCE_DIR}/resources/olvistra.manifest")

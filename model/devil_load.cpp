@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "decoders/colour_description.h"
+#include "decoders/colour_transform.h"
 #include "decoders/own_decoders.h"
 #include "model/payload_check.h"
 #include "platform/services.h"
@@ -95,8 +97,21 @@ bool fitBoundImage(uint32_t maxSide) {
 
 namespace {
 
+// What decodeToRgba() knows of the colours of the picture it left in the
+// bound image.
+struct DecodedColours {
+    ColourDescription description;
+    bool grey = false;  // made RGBA from grey samples
+};
+
+DecodedColours& decodedColours() {
+    static DecodedColours colours;
+    return colours;
+}
+
 // The helper's DevIL: started once, before the helper gives up its rights.
-void startDecoder() {
+void startDecoder(const std::string& displayProfile) {
+    useDisplayProfile(displayProfile);
     installDevilAllocator();
     ilInit();
     iluInit();
@@ -113,7 +128,12 @@ void startDecoder() {
 // anything else is converted by DevIL first.
 bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height) {
     if (!decodeImage(path)) return false;
+    {
+        trace::Timer timer(trace::Step::decode);
+        decodedColours().description = readColourDescription(path);
+    }
     ILint format = ilGetInteger(IL_IMAGE_FORMAT);
+    decodedColours().grey = format == IL_LUMINANCE || format == IL_LUMINANCE_ALPHA;
     ILint type = ilGetInteger(IL_IMAGE_TYPE);
     bool direct = (type == IL_UNSIGNED_BYTE || type == IL_UNSIGNED_SHORT) &&
                   (format == IL_RGB || format == IL_RGBA || format == IL_BGR || format == IL_BGRA);
@@ -130,7 +150,9 @@ bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height) {
 
 // A turned picture is read from DevIL's pixels in the same single pass. A
 // picture to be shrunk is shrunk as stored, in its own layout, and the small
-// copy is then turned and converted.
+// copy is then turned and converted. Colours are converted to the display's
+// on 16-bit samples as they are narrowed (dark linear values lose most to
+// narrowing), and on 8-bit ones after shrinking, where there are fewer.
 void copyDecodedRgba(unsigned char* target, int orientation, uint32_t targetWidth, uint32_t targetHeight) {
     size_t width = size_t(ilGetInteger(IL_IMAGE_WIDTH));
     size_t height = size_t(ilGetInteger(IL_IMAGE_HEIGHT));
@@ -138,16 +160,26 @@ void copyDecodedRgba(unsigned char* target, int orientation, uint32_t targetWidt
     size_t channels = size_t(ilGetInteger(IL_IMAGE_BYTES_PER_PIXEL));
     bool swapped = format == IL_BGR || format == IL_BGRA;
     bool topFirst = ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_UPPER_LEFT;
-    const unsigned char* data = ilGetData();
+    unsigned char* data = ilGetData();
+    SampleLayout stored;
+    stored.sixteenBits = ilGetInteger(IL_IMAGE_TYPE) == IL_UNSIGNED_SHORT;
+    stored.channels = uint32_t(stored.sixteenBits ? channels / 2 : channels);
+    stored.bgr = swapped;
+    stored.fromGrey = decodedColours().grey;
+    ColourConversion colours = conversionFor(decodedColours().description, stored);
     std::vector<unsigned char> narrowed;
-    if (ilGetInteger(IL_IMAGE_TYPE) == IL_UNSIGNED_SHORT) {
+    if (stored.sixteenBits) {
         // The high byte of each sample, as DevIL's own conversion keeps it,
         // in one pass instead of a conversion to four channels.
         trace::Timer timer(trace::Step::decode);
         channels /= 2;
         narrowed.resize(width * height * channels);
         const ILushort* samples = reinterpret_cast<const ILushort*>(data);
-        for (size_t i = 0; i < narrowed.size(); ++i) narrowed[i] = (unsigned char)(samples[i] >> 8);
+        if (colours.active()) {
+            colours.convert(samples, narrowed.data(), width * height);
+        } else {
+            for (size_t i = 0; i < narrowed.size(); ++i) narrowed[i] = (unsigned char)(samples[i] >> 8);
+        }
         data = narrowed.data();
     }
     bool sidesSwapped = isKnownOrientation(orientation) && orientationSwapsSides(orientation);
@@ -162,6 +194,10 @@ void copyDecodedRgba(unsigned char* target, int orientation, uint32_t targetWidt
         data = shrunk.data();
         width = storedTargetWidth;
         height = storedTargetHeight;
+    }
+    if (colours.active() && !stored.sixteenBits) {
+        trace::Timer timer(trace::Step::decode);
+        colours.convert(data, data, width * height);
     }
     if (isKnownOrientation(orientation) && orientation != 1) {
         PixelLayout layout;

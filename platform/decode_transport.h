@@ -8,7 +8,9 @@
 // Everything here runs on the viewer's main thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/services.h"
 
@@ -51,6 +53,12 @@ Wait waitForAnswer(uint32_t waitMs);
 // trusted with another job). `decoded` tells whether it carried pixels,
 // mapped into `image`.
 bool receiveAnswer(DecodedImage* image, bool* decoded);
+
+// The ICC profile the desktop publishes for the screen the viewer's window
+// opens on, or empty; read once. Every helper is started with it.
+const std::string& displayProfile();
+// Larger display profiles are not passed on (the display is then sRGB).
+constexpr size_t maxDisplayProfileBytes = size_t(16) << 20;
 
 // Called when the service stops, after endHelper: ends the spare too.
 void stopped();

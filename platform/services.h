@@ -108,7 +108,8 @@ enum class DecodeJobState {
 };
 
 // The decoder the helper program runs (platform/decode_helper.h).
-// The helper calls `start` once, before it gives up its rights; then for
+// The helper calls `start` once, before it gives up its rights, with the
+// display's ICC profile (empty when the desktop publishes none); then for
 // each file `decode`, which decodes it and gives its size, and after a
 // success `copyRgba`, which writes width * height * 4 bytes of 8-bit RGBA,
 // bottom row first, turned upright by an EXIF orientation (1 to 8,
@@ -116,7 +117,7 @@ enum class DecodeJobState {
 // 8). width x height is the upright size or a smaller one of the same aspect
 // (cappedSize), which the decoded picture is shrunk to with a box filter.
 struct HelperDecoder {
-    void (*start)();
+    void (*start)(const std::string& displayProfile);
     bool (*decode)(const char* path, uint32_t* width, uint32_t* height);
     void (*copyRgba)(unsigned char* target, int orientation, uint32_t width, uint32_t height);
 };

@@ -47,29 +47,9 @@ std::string writeSamples(const TempDir& dir) {
 // marker, or CMYK or YCCK with it (libjpeg then stores the inverted values
 // Adobe's applications write).
 void writeFourChannelJpeg(const std::string& path, J_COLOR_SPACE stored, bool adobeMarker, const unsigned char ink[4]) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = 32;
-    info.image_height = 16;
-    info.input_components = 4;
-    info.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&info);
-    jpeg_set_colorspace(&info, stored);
-    jpeg_set_quality(&info, 100, TRUE);
-    info.write_Adobe_marker = adobeMarker ? TRUE : FALSE;
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(32 * 4);
-    for (size_t i = 0; i < row.size(); ++i) row[i] = adobeMarker ? JSAMPLE(255 - ink[i % 4]) : ink[i % 4];
-    JSAMPROW rows[1] = {row.data()};
-    while (info.next_scanline < info.image_height) jpeg_write_scanlines(&info, rows, 1);
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::fclose(file);
+    std::vector<int> samples;
+    for (int c = 0; c < 4; ++c) samples.push_back(adobeMarker ? 255 - ink[c] : ink[c]);
+    writeSolidJpeg(path, 32, 16, samples, stored, adobeMarker, {});
 }
 
 // Where the pixel data begins: damage behind it cannot change the size.

@@ -50,7 +50,22 @@ bool ByteReader::tagIs(uint64_t offset, const char* tag, size_t n) {
     return n <= sizeof b && bytes.read(offset, n, b) && std::memcmp(b, tag, n) == 0;
 }
 
-uint64_t jpegFrameHeaderOffset(ByteReader& in) {
+bool ByteReader::append(uint64_t offset, uint64_t n, std::string& out) {
+    unsigned char chunk[4096];
+    while (n > 0) {
+        size_t part = n < sizeof chunk ? size_t(n) : sizeof chunk;
+        if (!bytes.read(offset, part, chunk)) {
+            ok = false;
+            return false;
+        }
+        out.append(reinterpret_cast<const char*>(chunk), part);
+        offset += part;
+        n -= part;
+    }
+    return true;
+}
+
+uint64_t walkJpegHeaders(ByteReader& in, const std::function<bool(const JpegSegment&)>& visit) {
     if (!in.tagIs(0, "\xFF\xD8", 2)) return 0;
     uint64_t offset = 2;
     while (in.holds(offset, 4)) {
@@ -64,12 +79,19 @@ uint64_t jpegFrameHeaderOffset(ByteReader& in) {
             offset += 2;
             continue;
         }
-        if (marker == 0xDA || marker == 0xD9) return 0;  // scan or end before any frame
-        bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame) return offset;
+        if (marker == 0xDA || marker == 0xD9) return 0;  // scan or end
         uint32_t length = in.be(offset + 2, 2);
         if (length < 2) return 0;
+        if (!visit(JpegSegment{marker, offset, length})) return offset;
         offset += 2 + length;
     }
     return 0;
+}
+
+uint64_t jpegFrameHeaderOffset(ByteReader& in) {
+    return walkJpegHeaders(in, [](const JpegSegment& segment) {
+        uint32_t marker = segment.marker;
+        bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        return !frame;
+    });
 }

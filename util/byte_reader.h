@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -41,7 +42,24 @@ struct ByteReader {
     bool holds(uint64_t offset, uint64_t n) const { return offset <= bytes.size && n <= bytes.size - offset; }
     // True when the n bytes at offset are the tag's.
     bool tagIs(uint64_t offset, const char* tag, size_t n);
+    // Appends the n bytes from offset to `out`; false (and ok cleared) when
+    // they are not all there.
+    bool append(uint64_t offset, uint64_t n, std::string& out);
 };
+
+// One marker segment of a JPEG's headers: its marker byte (0xE2 for APP2),
+// where its 0xFF lies and its length field (which counts itself).
+struct JpegSegment {
+    uint32_t marker;
+    uint64_t offset;
+    uint32_t length;
+};
+
+// Walks a JPEG's marker segments from the start of image by their lengths,
+// up to the first scan, calling `visit` for each until it returns false.
+// Returns the offset of the segment it stopped at; 0 when the file is no
+// JPEG or the scan or end came first.
+uint64_t walkJpegHeaders(ByteReader& in, const std::function<bool(const JpegSegment&)>& visit);
 
 // The offset of a JPEG's first frame header (its SOFn marker), found by
 // walking the segments from the start of image by their lengths; 0 when

@@ -2,14 +2,18 @@
 // whether an Adobe APP14 marker was present. Adobe's applications (and every
 // writer that follows them, libjpeg's own included) store CMYK inverted,
 // 255 meaning no ink; without the marker the samples are plain ink amounts.
-// The picture is then made RGB without a colour profile: each of R, G, B is
-// what is left after its ink and the black ink, (1 - C)(1 - K) for red.
+// With an embedded CMYK profile the inks are converted to the display's
+// colours through it; without one (or with a damaged one) the picture is
+// made RGB by formula: each of R, G, B is what is left after its ink and the
+// black ink, (1 - C)(1 - K) for red.
 #include <csetjmp>
 #include <cstdio>
 #include <vector>
 
 #include <jpeglib.h>
 
+#include "decoders/colour_description.h"
+#include "decoders/colour_transform.h"
 #include "decoders/formats.h"
 
 namespace {
@@ -29,7 +33,16 @@ void countWarning(j_common_ptr info, int level) {
 
 // Everything touched after setjmp is plain data declared before it, so the
 // long jump skips no destructor.
-bool decodeInto(FILE* file, jpeg_decompress_struct* info, ErrorJump* errors) {
+// The conversion of the inks through the file's profile (no libjpeg call
+// inside, so no jump leaves it half done).
+ColourConversion inkConversion(const ColourDescription& colours, bool inverted) {
+    SampleLayout layout;
+    layout.cmyk = true;
+    layout.inverted = inverted;
+    return conversionFor(colours, layout);
+}
+
+bool decodeInto(FILE* file, jpeg_decompress_struct* info, ErrorJump* errors, const ColourDescription* colours) {
     if (setjmp(errors->jump)) return false;
     jpeg_create_decompress(info);
     jpeg_stdio_src(info, file);
@@ -41,11 +54,17 @@ bool decodeInto(FILE* file, jpeg_decompress_struct* info, ErrorJump* errors) {
     unsigned char* target = rgbaCanvas(info->output_width, info->output_height);
     if (!target) return false;
     bool inverted = info->saw_Adobe_marker;
+    ColourConversion inks = inkConversion(*colours, inverted);
     JSAMPARRAY row = (*info->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
                                                 info->output_width * 4, 1);
     while (info->output_scanline < info->output_height) {
         // A file cut short ends with a warning and grey rows: refused.
         if (jpeg_read_scanlines(info, row, 1) != 1 || info->err->num_warnings > 0) return false;
+        if (inks.active()) {
+            inks.convert(row[0], target, info->output_width);
+            for (JDIMENSION x = 0; x < info->output_width; ++x, target += 4) target[3] = 255;
+            continue;
+        }
         for (JDIMENSION x = 0; x < info->output_width; ++x, target += 4) {
             const JSAMPLE* ink = row[0] + size_t(x) * 4;
             unsigned left[4];
@@ -65,12 +84,13 @@ bool cmykJpegDecoderBuiltIn() { return true; }
 bool decodeCmykJpeg(const std::string& path) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;
+    ColourDescription colours = readColourDescription(path);
     jpeg_decompress_struct info = {};
     ErrorJump errors = {};
     info.err = jpeg_std_error(&errors.manager);
     errors.manager.error_exit = jumpOut;
     errors.manager.emit_message = countWarning;
-    bool ok = decodeInto(file, &info, &errors);
+    bool ok = decodeInto(file, &info, &errors, &colours);
     jpeg_destroy_decompress(&info);
     std::fclose(file);
     return ok;

@@ -2,10 +2,12 @@
 // the channel is described in decode_transport.cpp, the viewer's side).
 //
 // The viewer starts olvistra-decode with OLVISTRA_DECODE_HELPER=<its pid> in
-// the environment and the socket at descriptor 3. The helper dies with the
-// viewer (PR_SET_PDEATHSIG), closes every other descriptor, starts its
-// decoder and restricts itself (decode_sandbox.cpp) before its first job;
-// the viewer's clock for that job starts once it sees the restriction.
+// the environment (followed by " 4" when descriptor 4 holds the display's
+// colour profile) and the socket at descriptor 3. The helper dies with the
+// viewer (PR_SET_PDEATHSIG), reads the profile, closes every other
+// descriptor, starts its decoder with the profile and restricts itself
+// (decode_sandbox.cpp) before its first job; the viewer's clock for that job
+// starts once it sees the restriction.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -18,7 +20,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <string>
+
 #include "platform/decode_helper.h"
+#include "platform/decode_transport.h"
 #include "platform/decode_wire.h"
 #include "platform/exif_orientation.h"
 #include "platform/linux/decode_sandbox.h"
@@ -27,6 +32,7 @@ namespace {
 
 const char* const helperMarker = "OLVISTRA_DECODE_HELPER";
 const int helperSocketFd = 3;
+const int displayProfileFd = 4;
 const size_t maxPathBytes = decodeMaxPathBytes;
 
 HelperDecoder decoder;
@@ -119,6 +125,23 @@ int helperLoop() {
     }
 }
 
+// The display profile the viewer left at `fd`, or empty when it is not a
+// sealed buffer of a size the viewer sends.
+std::string receivedDisplayProfile(int fd) {
+    std::string bytes;
+    int seals = ::fcntl(fd, F_GET_SEALS);
+    off_t size = ::lseek(fd, 0, SEEK_END);
+    if (seals < 0 || !(seals & F_SEAL_WRITE) || size <= 0 || uint64_t(size) > decode_transport::maxDisplayProfileBytes)
+        return bytes;
+    bytes.resize(size_t(size));
+    for (size_t done = 0; done < bytes.size();) {
+        ssize_t got = ::pread(fd, &bytes[done], bytes.size() - done, off_t(done));
+        if (got <= 0) return std::string();
+        done += size_t(got);
+    }
+    return bytes;
+}
+
 }  // namespace
 
 bool startedAsDecodeHelper() {
@@ -127,13 +150,16 @@ bool startedAsDecodeHelper() {
 }
 
 int serveDecodeRequests(const HelperDecoder& given) {
-    pid_t viewer = pid_t(std::strtol(std::getenv(helperMarker), nullptr, 10));
+    char* end = nullptr;
+    pid_t viewer = pid_t(std::strtol(std::getenv(helperMarker), &end, 10));
+    bool profileGiven = std::strtol(end, nullptr, 10) == displayProfileFd;
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != viewer) return 0;  // the viewer is already gone
     ::unsetenv(helperMarker);
+    std::string displayProfile = profileGiven ? receivedDisplayProfile(displayProfileFd) : std::string();
     closeDescriptorsAbove(helperSocketFd);
     decoder = given;
-    decoder.start();
+    decoder.start(displayProfile);
     restrictDecodeHelper();
 #ifdef OLVISTRA_TEST_HOOKS
     if (const char* folder = std::getenv("OLVISTRA_SANDBOX_ATTACK")) attackDecodeSandbox(helperSocketFd, folder);

@@ -5,8 +5,11 @@
 // The helper is the program olvistra-decode: beside the viewer in a build,
 // in the install's helper folder (OLVISTRA_HELPER_FROM_BIN, relative to the
 // viewer's own folder) once installed. It is started with
-// OLVISTRA_DECODE_HELPER=<viewer pid> in its environment. Viewer and helper
-// talk over a SOCK_SEQPACKET socket pair placed at the helper's descriptor 3:
+// OLVISTRA_DECODE_HELPER=<viewer pid> in its environment. When the display
+// has a colour profile, the marker goes on with " 4" and descriptor 4 is a
+// sealed memfd holding it, which the helper reads before it restricts
+// itself. Viewer and helper talk over a SOCK_SEQPACKET socket pair placed at
+// the helper's descriptor 3:
 //   request: one packet holding the longest side the pixels may have (a
 //            little-endian uint32, 0 for the built-in cap), then the path's
 //            bytes;
@@ -56,6 +59,7 @@ namespace {
 const char* const helperMarker = "OLVISTRA_DECODE_HELPER";
 const char* const helperName = "olvistra-decode";
 const int helperSocketFd = 3;
+const int displayProfileFd = 4;
 const char* const tunablesName = "GLIBC_TUNABLES";
 const char* const hugePagesTunable = "glibc.malloc.hugetlb=1";
 
@@ -87,6 +91,25 @@ const std::string& helperProgram() {
     return found;
 }
 
+// A sealed memfd holding the display's profile, or -1 when there is none.
+int displayProfileBuffer() {
+    const std::string& profile = decode_transport::displayProfile();
+    if (profile.empty() || profile.size() > decode_transport::maxDisplayProfileBytes) return -1;
+    int fd = int(::syscall(SYS_memfd_create, "olvistra-display-profile", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+    if (fd < 0) return -1;
+    bool ok = true;
+    for (size_t done = 0; ok && done < profile.size();) {
+        ssize_t put = ::write(fd, profile.data() + done, profile.size() - done);
+        ok = put > 0;
+        if (ok) done += size_t(put);
+    }
+    if (!ok || ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // Starts a helper into `started`; false when it could not be started.
 bool spawnHelper(Helper* started) {
     const std::string& program = helperProgram();
@@ -106,8 +129,14 @@ bool spawnHelper(Helper* started) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pair[1], helperSocketFd);
+    // Made after the pair, so not at descriptor 3 or 4 while 0 to 2 are open
+    // (dup2 onto another number clears close-on-exec); were it there, the
+    // helper would find no sealed buffer and show sRGB.
+    int profile = displayProfileBuffer();
+    if (profile >= 0) posix_spawn_file_actions_adddup2(&actions, profile, displayProfileFd);
 
     std::string marker = std::string(helperMarker) + "=" + std::to_string(::getpid());
+    if (profile >= 0) marker += " " + std::to_string(displayProfileFd);
     // A large picture's buffers are fresh memory on every decode; with huge
     // pages glibc's malloc takes a few hundred faults for them instead of
     // tens of thousands (about 30 ms on a 6000 x 4000 photo).
@@ -121,6 +150,7 @@ bool spawnHelper(Helper* started) {
     bool spawned = spawnProgram(program.c_str(), argv, {marker, tunables}, &actions, &child);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pair[1]);
+    if (profile >= 0) ::close(profile);
     if (!spawned) {
         ::close(pair[0]);
         return false;

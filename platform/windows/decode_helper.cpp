@@ -2,7 +2,7 @@
 // the channel is described in decode_transport.cpp, the viewer's side).
 //
 // The viewer starts olvistra-decode.exe with OLVISTRA_DECODE_HELPER naming
-// the four handles it inherits (decode_pipe.h), in a job, under a restricted
+// the handles it inherits (decode_pipe.h), in a job, under a restricted
 // token and with mitigation policies (helper_start.cpp). Before its first
 // job the helper makes every crash end it at once and quietly, starts its
 // decoder and sets the ready event: the viewer's clock for the job starts
@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/decode_helper.h"
+#include "platform/decode_transport.h"
 #include "platform/exif_orientation.h"
 #include "platform/windows/decode_pipe.h"
 #include "platform/windows/decode_sandbox.h"
@@ -86,16 +87,33 @@ int helperLoop() {
     }
 }
 
+// The display profile in the mapping the viewer passed on (closed here), or
+// empty when none came or it is not as large as the viewer said.
+std::string receivedDisplayProfile(HANDLE mapping, uint64_t size) {
+    std::string bytes;
+    if (!mapping) return bytes;
+    if (size > 0 && size <= decode_transport::maxDisplayProfileBytes) {
+        if (const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, SIZE_T(size))) {
+            bytes.assign(static_cast<const char*>(view), size_t(size));
+            UnmapViewOfFile(view);
+        }
+    }
+    CloseHandle(mapping);
+    return bytes;
+}
+
 }  // namespace
 
 bool startedAsDecodeHelper() {
-    char marker[128];
+    char marker[160];
     DWORD length = GetEnvironmentVariableA(decodeHelperMarker, marker, sizeof marker);
     if (length == 0 || length >= sizeof marker) return false;
-    unsigned long long values[4];
-    if (std::sscanf(marker, "%llu %llu %llu %llu", &values[0], &values[1], &values[2], &values[3]) != 4) return false;
+    unsigned long long values[6] = {};
+    int given = std::sscanf(marker, "%llu %llu %llu %llu %llu %llu", &values[0], &values[1], &values[2], &values[3],
+                            &values[4], &values[5]);
+    if (given != 4 && given != 6) return false;
     channel = {HANDLE(uintptr_t(values[0])), HANDLE(uintptr_t(values[1])), HANDLE(uintptr_t(values[2])),
-               HANDLE(uintptr_t(values[3]))};
+               HANDLE(uintptr_t(values[3])), HANDLE(uintptr_t(values[4])), values[5]};
     SetEnvironmentVariableA(decodeHelperMarker, nullptr);
     return true;
 }
@@ -104,7 +122,7 @@ int serveDecodeRequests(const HelperDecoder& given) {
     endDecodeHelperOnAnyCrash();
     decoder = given;
     try {
-        decoder.start();
+        decoder.start(receivedDisplayProfile(channel.displayProfile, channel.displayProfileBytes));
 #ifdef OLVISTRA_TEST_HOOKS
         if (const char* folder = std::getenv("OLVISTRA_SANDBOX_ATTACK")) attackDecodeSandbox(channel, folder);
 #endif

@@ -13,12 +13,15 @@
 // viewer, and which inherited handles are its channel.
 extern const char* const decodeHelperMarker;
 
-// The handles a helper inherits, in the order the marker lists their values.
+// The handles a helper inherits, in the order the marker lists their values
+// (the display profile's mapping and size last, when there is a profile).
 struct DecodeHelperHandles {
     HANDLE requests;  // read end of the request pipe
     HANDLE answers;   // write end of the answer pipe
     HANDLE answered;  // event set after each answer
     HANDLE ready;     // event set once the helper's own start is over
+    HANDLE displayProfile;  // read-only mapping, or null
+    uint64_t displayProfileBytes;
 };
 
 struct DecodeAnswer {

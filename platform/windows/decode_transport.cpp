@@ -6,7 +6,9 @@
 // started with OLVISTRA_DECODE_HELPER in its environment, carrying the
 // values of the four handles it inherits, and no others (decode_pipe.h): the
 // read end of the request pipe, the write end of the answer pipe, an event
-// it sets after each answer, and one it sets once its own start is over.
+// it sets after each answer, and one it sets once its own start is over;
+// when the display has a colour profile, then a read-only file mapping
+// holding it and its size, which the helper copies before its first job.
 // Pipes are byte streams, so every message is framed by a little-endian
 // uint32 holding the length of what follows:
 //   request: the longest side the pixels may have (a little-endian uint32,
@@ -95,6 +97,27 @@ bool inheritableCopy(HANDLE handle, DWORD access, HANDLE* copy) {
     return DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), copy, access, TRUE, 0);
 }
 
+// A file mapping holding the display's profile, which the helper may only
+// read, or null when there is none.
+HANDLE displayProfileMapping() {
+    const std::string& profile = decode_transport::displayProfile();
+    if (profile.empty() || profile.size() > decode_transport::maxDisplayProfileBytes) return nullptr;
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, DWORD(profile.size()), nullptr);
+    if (!mapping) return nullptr;
+    void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, profile.size());
+    if (!view) {
+        CloseHandle(mapping);
+        return nullptr;
+    }
+    std::memcpy(view, profile.data(), profile.size());
+    UnmapViewOfFile(view);
+    HANDLE readOnly = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), mapping, GetCurrentProcess(), &readOnly, FILE_MAP_READ, TRUE, 0))
+        readOnly = nullptr;
+    CloseHandle(mapping);
+    return readOnly;
+}
+
 // Starts a helper into `started`; false when it could not be started.
 bool startNewHelper(Helper* started) {
     HANDLE job = makeHelperJob();
@@ -111,15 +134,23 @@ bool startNewHelper(Helper* started) {
                 SetHandleInformation(answerWrite, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT) &&
                 inheritableCopy(answered, EVENT_MODIFY_STATE, &helperAnswered) &&
                 inheritableCopy(ready, EVENT_MODIFY_STATE, &helperReady);
+    HANDLE profile = made ? displayProfileMapping() : nullptr;
     HANDLE process = nullptr;
     if (made) {
-        HANDLE inherited[] = {requestRead, answerWrite, helperAnswered, helperReady};
-        char marker[128];
-        std::snprintf(marker, sizeof marker, "%llu %llu %llu %llu", (unsigned long long)uintptr_t(requestRead),
-                      (unsigned long long)uintptr_t(answerWrite), (unsigned long long)uintptr_t(helperAnswered),
-                      (unsigned long long)uintptr_t(helperReady));
-        process = startSandboxedHelper(helperProgram(), job, inherited, sizeof inherited / sizeof inherited[0], marker);
+        HANDLE inherited[] = {requestRead, answerWrite, helperAnswered, helperReady, profile};
+        char marker[160];
+        int written = std::snprintf(marker, sizeof marker, "%llu %llu %llu %llu",
+                                    (unsigned long long)uintptr_t(requestRead),
+                                    (unsigned long long)uintptr_t(answerWrite),
+                                    (unsigned long long)uintptr_t(helperAnswered),
+                                    (unsigned long long)uintptr_t(helperReady));
+        if (profile)
+            std::snprintf(marker + written, sizeof marker - size_t(written), " %llu %llu",
+                          (unsigned long long)uintptr_t(profile),
+                          (unsigned long long)decode_transport::displayProfile().size());
+        process = startSandboxedHelper(helperProgram(), job, inherited, profile ? 5 : 4, marker);
     }
+    closeHandle(profile);
     closeHandle(requestRead);
     closeHandle(answerWrite);
     closeHandle(helperAnswered);

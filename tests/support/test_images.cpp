@@ -206,3 +206,33 @@ void writeTestImage(const std::string& path, const std::string& format, uint32_t
         throw std::runtime_error("no writer for " + format);
     }
 }
+
+void writeSolidJpeg(const std::string& path, uint32_t width, uint32_t height, const std::vector<int>& samples,
+                    J_COLOR_SPACE stored, bool adobeMarker, const std::vector<std::pair<int, std::string>>& segments) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) throw std::runtime_error("cannot write " + path);
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, file);
+    info.image_width = width;
+    info.image_height = height;
+    info.input_components = int(samples.size());
+    info.in_color_space = samples.size() == 4 ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_colorspace(&info, stored);
+    jpeg_set_quality(&info, 100, TRUE);
+    info.write_Adobe_marker = adobeMarker ? TRUE : FALSE;
+    jpeg_start_compress(&info, TRUE);
+    for (const auto& segment : segments)
+        jpeg_write_marker(&info, segment.first, reinterpret_cast<const JOCTET*>(segment.second.data()),
+                          unsigned(segment.second.size()));
+    std::vector<JSAMPLE> row(width * samples.size());
+    for (size_t i = 0; i < row.size(); ++i) row[i] = JSAMPLE(samples[i % samples.size()]);
+    JSAMPROW rows[1] = {row.data()};
+    while (info.next_scanline < info.image_height) jpeg_write_scanlines(&info, rows, 1);
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::fclose(file);
+}

@@ -7,7 +7,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include <jpeglib.h>
 
 struct Rgb {
     uint8_t r, g, b;
@@ -26,3 +31,10 @@ std::string readBytes(const std::string& path);
 // Appends a 16- or 32-bit little-endian field, as image headers store them.
 void put16(std::string& out, uint32_t v);
 void put32(std::string& out, uint32_t v);
+
+// A solid JPEG written by libjpeg at quality 100: `samples` is one pixel, 3
+// (RGB) or 4 (CMYK) samples, stored as `stored` (YCbCr, CMYK or YCCK), with
+// Adobe's APP14 marker or without; `segments` (marker, bytes) follow the
+// headers. Raises std::runtime_error when it cannot.
+void writeSolidJpeg(const std::string& path, uint32_t width, uint32_t height, const std::vector<int>& samples,
+                    J_COLOR_SPACE stored, bool adobeMarker, const std::vector<std::pair<int, std::string>>& segments);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The real olvistra.exe with its own DevIL DLLs under Wine, on a display and
 # in a Wine prefix of its own: the registry box and the key imported with
-# regedit; the title and the client size; a PNG, a JPEG, a BMP and a photo
-# with EXIF orientation 6 drawn upright, pixel for pixel as the Linux build
+# regedit; the title and the client size; a PNG, a JPEG, a BMP, a photo
+# with EXIF orientation 6 drawn upright and a PNG stored in Display P3 with
+# its profile, in its sRGB colours, pixel for pixel as the Linux build
 # draws them; a file that crashes DevIL survived; a file name outside the
 # ANSI code page; Home, End, J and L; the I, F1 and F boxes; Escape's exit
 # status; and a bad start path.
@@ -25,7 +26,10 @@ quarters -rotate -90 -strip -quality 100 "jpg:$work/stored.jpg"
   printf '\xff\xe1\x00\x22Exif\x00\x00II*\x00\x08\x00\x00\x00\x01\x00\x12\x01\x03\x00\x01\x00\x00\x00\x06\x00\x00\x00\x00\x00\x00\x00'
   tail -c +3 "$work/stored.jpg"
 } >"$images/d_photo.jpg"
-pictures=(a_quarters.png b_quarters.jpg c_quarters.bmp d_photo.jpg)
+# The quarters in Display P3 numbers, with that profile: unconverted, lime
+# would show as (116, 251, 77).
+"$OLVISTRA_SOURCE_DIR/tests/support/make_wide_gamut_png" "$images/d_wide.png"
+pictures=(a_quarters.png b_quarters.jpg c_quarters.bmp d_photo.jpg d_wide.png)
 # An SGI file (found through its content) whose run-length rows overrun their
 # buffer: DevIL 1.8's reader writes past its heap block and crashes.
 be() { local b; for b in "$@"; do printf "\\x$(printf %02x "$b")"; done; }  # bytes, given in decimal

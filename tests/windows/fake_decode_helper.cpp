@@ -28,7 +28,7 @@ void passGate(const char* here) {
     if (proceed) CloseHandle(proceed);
 }
 
-void startDecoder() {}
+void startDecoder(const std::string&) {}
 
 bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height) {
     decoded = Decoded{};
