@@ -118,9 +118,12 @@ bool toggleFullscreen() {
 int runViewer(const std::string& startPath, const std::string& title) {
     // The decode helper starts and decodes the first picture, and the start
     // path is listed, while the window opens. The first picture is shown
-    // without waiting for the whole list when it is known.
+    // without waiting for the whole list when it is known. It is decoded for
+    // the size the window is to draw it at, however soon the window is
+    // there; a window that opens at another size has it decoded again.
     decodeServiceStart();
     std::string firstPicture = firstPictureOf(startPath);
+    fitPicturesTo(nullptr, pictureSquareSide(openingClientHeight()));
     decodeStartFile(firstPicture);
     startListing(startPath);
     if (!openViewerWindow(title.c_str(), false, viewerWindowProc)) {
@@ -128,7 +131,6 @@ int runViewer(const std::string& startPath, const std::string& title) {
         endDecoding();
         return 0;
     }
-    decodeFitToScreen();
     if (!showFirstPictureAhead(firstPicture) && !installWholeList()) {
         endDecoding();
         closeViewerWindow();
@@ -164,6 +166,7 @@ int runViewer(const std::string& startPath, const std::string& title) {
             }
             requestFrame();
         }
+        fitPicturesTo(fileList, shownPictureSquareSide());
         advanceBetweenFrames();
         if (shownPictureChanged()) requestFrame();
         bool ending = keyIsDown(VK_ESCAPE) || pressed.escape;

@@ -10,6 +10,8 @@
 #include "model/decode_ahead.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
+#include "platform/monitor.h"
+#include "render/gl_window.h"
 #include "render/scene.h"
 
 namespace {
@@ -198,6 +200,10 @@ LRESULT CALLBACK viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
         case WM_ACTIVATE:
             active = HIWORD(wParam) == 0;
             frameDue = true;
+            // The display stays on while the viewer is in front, as it does
+            // for a video; behind another window it may sleep again.
+            SetThreadExecutionState(active && LOWORD(wParam) != WA_INACTIVE ? ES_CONTINUOUS | ES_DISPLAY_REQUIRED
+                                                                           : ES_CONTINUOUS);
             return 0;
         case WM_SYSCOMMAND:
             if (wParam == SC_SCREENSAVE || wParam == SC_MONITORPOWER) return 0;
@@ -216,6 +222,11 @@ LRESULT CALLBACK viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
         case WM_SIZE:
             setupProjection(LOWORD(lParam), HIWORD(lParam));
             frameDue = true;
+            return 0;
+        case WM_DPICHANGED:
+            // Full-screen keeps covering its display mode, whatever scale
+            // the system gives that mode.
+            if (!viewerFullscreen()) followMonitorDpi(hWnd, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_PAINT:
             frameDue = true;

@@ -65,15 +65,19 @@ else()
   set(DEVIL_IMPORT_LIBRARIES ${ILUT_LIBRARIES} ${ILU_LIBRARIES} ${IL_LIBRARIES})
 endif()
 
-# stb_image's BMP reader is compiled in from Debian's libstb-dev header,
-# copied aside so that no other /usr/include header reaches the cross-build.
+# stb_image's BMP reader and stb_image_resize (the shrink to the drawn size)
+# are compiled in from Debian's libstb-dev headers, copied aside so that no
+# other /usr/include header reaches the cross-build.
 # OpenJPEG, OpenEXR and libjpeg are not at hand for mingw-w64: JPEG 2000,
 # OpenEXR and four-channel JPEGs are left to DevIL here.
 set(OLVISTRA_STB_HEADER "/usr/include/stb/stb_image.h" CACHE FILEPATH "stb_image.h from libstb-dev")
-if(NOT EXISTS "${OLVISTRA_STB_HEADER}")
-  message(FATAL_ERROR "stb_image.h not found at ${OLVISTRA_STB_HEADER} (install libstb-dev)")
-endif()
-file(COPY "${OLVISTRA_STB_HEADER}" DESTINATION "${CMAKE_BINARY_DIR}/stb/include/stb")
+get_filename_component(OLVISTRA_STB_DIR "${OLVISTRA_STB_HEADER}" DIRECTORY)
+foreach(header "${OLVISTRA_STB_HEADER}" "${OLVISTRA_STB_DIR}/stb_image_resize.h")
+  if(NOT EXISTS "${header}")
+    message(FATAL_ERROR "${header} not found (install libstb-dev)")
+  endif()
+  file(COPY "${header}" DESTINATION "${CMAKE_BINARY_DIR}/stb/include/stb")
+endforeach()
 list(APPEND DECODING_SOURCES ${CMAKE_SOURCE_DIR}/decoders/libraries/without_libraries.cpp)
 
 # libexif reads the EXIF orientation of JPEGs inside the decode helper.
@@ -137,14 +141,15 @@ endif()
 target_link_libraries(olvistra_decoding PUBLIC ${HELPER_DEVIL_LIBRARIES} ${EXIF_LIBRARIES} ${COLOUR_LIBRARIES} ssp)
 
 set_source_files_properties(resources/olvistra.rc PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/olvistra.ico;${CMAKE_SOURCE_DIR}/resources/olvistra.manifest")
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/olvistra.ico;${CMAKE_SOURCE_DIR}/resources/olvistra.manifest;${CMAKE_SOURCE_DIR}/resources/version.rc"
+  COMPILE_DEFINITIONS "OLVISTRA_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};OLVISTRA_VERSION_MINOR=${PROJECT_VERSION_MINOR};OLVISTRA_VERSION_PATCH=${PROJECT_VERSION_PATCH}")
 add_executable(olvistra WIN32 ${APP_SOURCES} ${PLATFORM_SOURCES} resources/olvistra.rc)
 target_compile_options(olvistra PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS} ${OLVISTRA_HARDENING}>)
 # The C and C++ runtimes of the compiler and the POSIX thread library are
 # linked in, so the executables need only system DLLs and DevIL's.
 target_link_options(olvistra PRIVATE -static -static-libgcc -static-libstdc++)
 target_link_libraries(olvistra PRIVATE
-  ${DEVIL_IMPORT_LIBRARIES} olvistra_decoding glu32 opengl32 gdi32 user32 advapi32 pthread)
+  ${DEVIL_IMPORT_LIBRARIES} olvistra_decoding glu32 opengl32 gdi32 user32 advapi32 imm32 pthread)
 
 # The decode helper, a console program of its own that draws nothing: no
 # USER32, GDI32, OPENGL32 or ILUT (scripts/check-windows-imports checks it),

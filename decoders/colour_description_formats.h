@@ -3,7 +3,7 @@
 // found whole and consistent.
 #pragma once
 
-#include "decoders/colour_description.h"
+#include "decoders/colour_description_types.h"
 #include "util/byte_reader.h"
 
 void readJpegColours(ByteReader& in, ColourDescription& description);

@@ -31,7 +31,7 @@ bool prepareShown(FileInfoImg* shown) {
         dropPixels(shown->path);
     }
     const DecodeJob& job = decodeJob();
-    if (job.running && job.path == shown->path && job.stamp == stamp) {
+    if (job.running && job.path == shown->path && job.stamp == stamp && job.side == decodeSide()) {
         // A job started ahead (or before the window) is now the one the
         // screen waits for.
         decodeJobNowShown();
@@ -181,6 +181,27 @@ bool decodePending(FileInfo* entry) {
     collectDecoded(0);
     ReadyPixels* done = readyPixelsFor(image->path);
     return !(done && done->stamp == stamp);
+}
+
+// A loaded picture whose texture was shrunk for another side is decoded
+// again: the shown one keeps its picture until the new pixels are in, as a
+// reload does (a job in flight for it is let finish first, so a window
+// dragged to a new size does not restart the helper on every step); the
+// others are unloaded and decoded ahead afresh.
+void fitPicturesTo(FileList* list, uint32_t side) {
+    if (side == 0 || side == decodeSide()) return;
+    setDecodeSide(side);
+    if (!list) return;
+    for (uint32_t index = 0; index < list->items.count; ++index) {
+        FileInfoImg* entry = imageAt(*list, index);
+        if (!entry || !entry->loaded || entry->texture == 0) continue;
+        if (pixelsFitDecodeSide(entry->width, entry->height, entry->texelWidth, entry->texelHeight)) continue;
+        if (int64_t(index) == list->current) {
+            setPendingReload(entry->path);
+        } else {
+            unloadIfLoaded(entry);
+        }
+    }
 }
 
 void endDecoding() {

@@ -63,5 +63,11 @@ bool requestReload(FileInfo* entry);
 // not loaded whose pixels (or failure) are not in yet.
 bool decodePending(FileInfo* entry);
 
+// Makes `side` (in screen pixels, 0: minimised, ignored) the side pictures
+// are decoded for, once it changes: a window size change or the full-screen
+// switch. Loaded pictures shrunk for another side are decoded again; the
+// shown one stays on screen meanwhile.
+void fitPicturesTo(FileList* list, uint32_t side);
+
 // Releases all pixels and ends the helper.
 void endDecoding();

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "model/decode_time_limit.h"
-#include "platform/win32.h"
+#include "util/downscale.h"
 #include "util/trace.h"
 
 namespace {
@@ -14,6 +14,7 @@ const uint32_t pollSliceMs = 50;
 
 std::vector<ReadyPixels> ready;
 DecodeJob job;
+uint32_t drawnSide = 0;
 // Set when pixels the screen waits for came in, or a reload was carried out.
 bool shownChanged = false;
 // The path of the entry whose reload waits for its job; empty when none.
@@ -32,10 +33,19 @@ uint64_t spareBytes() {
     return total;
 }
 
+bool fitsDrawnSide(const DecodedImage& image) {
+    return pixelsFitDecodeSide(image.pictureWidth, image.pictureHeight, image.width, image.height);
+}
+
 // Keeps a finished job's outcome. A speculative result that would break
 // the bound on spare buffers keeps only its name, with a stamp that never
-// matches, so the entry is decoded afresh when it is shown.
+// matches, so the entry is decoded afresh when it is shown. Pixels of a
+// side no longer drawn are not kept: whoever wants them decodes afresh.
 void keep(const DecodeJob& finished, bool decoded, DecodedImage& image) {
+    if (decoded && !fitsDrawnSide(image)) {
+        releaseDecodedImage(&image);
+        return;
+    }
     ReadyPixels entry;
     entry.path = finished.path;
     entry.stamp = finished.stamp;
@@ -48,25 +58,6 @@ void keep(const DecodeJob& finished, bool decoded, DecodedImage& image) {
         entry.stamp = FileStamp{};
     }
     ready.push_back(std::move(entry));
-}
-
-// Texels beyond the screen are never shown, so a picture's pixels are shrunk
-// to the screen's longer side; 0 (no display) leaves the service's cap.
-uint32_t screenSide() {
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    int longer = width > height ? width : height;
-    return longer > 0 ? uint32_t(longer) : 0;
-}
-
-bool submit(const std::string& path, const FileStamp& stamp, bool speculative, uint32_t maxSide) {
-    if (!decodeServiceSubmit(path.c_str(), maxSide, decodeTimeLimitMsFor(path.c_str()))) return false;
-    job.running = true;
-    job.path = path;
-    job.stamp = stamp;
-    job.speculative = speculative;
-    job.early = false;
-    job.started = std::chrono::steady_clock::now();
-    return true;
 }
 
 // Hands the ready pixels over to the caller and forgets the entry.
@@ -99,20 +90,40 @@ bool collectDecoded(uint32_t waitMs) {
     return true;
 }
 
-bool startDecode(const std::string& path, const FileStamp& stamp, bool speculative) {
-    return submit(path, stamp, speculative, screenSide());
+void setDecodeSide(uint32_t side) {
+    if (side == drawnSide) return;
+    drawnSide = side;
+    for (size_t i = ready.size(); i-- > 0;) {
+        if (!ready[i].decoded || fitsDrawnSide(ready[i].image)) continue;
+        release(ready[i]);
+        ready.erase(ready.begin() + long(i));
+    }
 }
 
-// No display is open yet to size the pixels by: decodeFitToScreen() tells
-// the helper once the window is there.
-bool startEarlyDecode(const std::string& path, const FileStamp& stamp) {
-    if (!submit(path, stamp, false, 0)) return false;
-    job.early = true;
+uint32_t decodeSide() { return drawnSide; }
+
+bool pixelsFitDecodeSide(uint32_t pictureWidth, uint32_t pictureHeight, uint32_t width, uint32_t height) {
+    uint32_t fittedWidth = 0, fittedHeight = 0;
+    cappedSize(pictureWidth, pictureHeight, pixelSideCap(drawnSide), &fittedWidth, &fittedHeight);
+    return fittedWidth == width && fittedHeight == height;
+}
+
+bool startDecode(const std::string& path, const FileStamp& stamp, bool speculative) {
+    if (!decodeServiceSubmit(path.c_str(), drawnSide, decodeTimeLimitMsFor(path.c_str()))) return false;
+    job.running = true;
+    job.side = drawnSide;
+    job.path = path;
+    job.stamp = stamp;
+    job.speculative = speculative;
+    job.early = false;
+    job.started = std::chrono::steady_clock::now();
     return true;
 }
 
-void decodeFitToScreen() {
-    if (job.running) decodeServiceNarrow(screenSide());
+bool startEarlyDecode(const std::string& path, const FileStamp& stamp) {
+    if (!startDecode(path, stamp, false)) return false;
+    job.early = true;
+    return true;
 }
 
 void decodeJobNowShown() {
@@ -184,7 +195,7 @@ bool takeDecoded(const std::string& path, DecodedImage* image) {
         dropPixels(path);  // the file changed since
     }
     if (!stamped) return false;
-    if (job.running && !(job.path == path && job.stamp == now)) cancelDecode();
+    if (job.running && !(job.path == path && job.stamp == now && job.side == drawnSide)) cancelDecode();
     if (!job.running && !startDecode(path, now, false)) return false;
     while (!collectDecoded(pollSliceMs)) {
     }

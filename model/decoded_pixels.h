@@ -37,6 +37,7 @@ struct DecodeJob {
     // Started before anything asked for it (the first picture, while the
     // window opens); the trace counts only the time waited after asking.
     bool early = false;
+    uint32_t side = 0;  // the longest side asked for (decodeSide() when it started)
     std::chrono::steady_clock::time_point started;
 };
 
@@ -61,17 +62,26 @@ const DecodeJob& decodeJob();
 // no job runs any more.
 bool collectDecoded(uint32_t waitMs);
 
-// Starts a job for the file, its pixels no larger than the screen. False
-// when the helper does not take it.
+// The longest side pictures are decoded for: the side of the square they
+// are drawn in, in screen pixels (0: the helper's own cap). A picture larger
+// than that comes back shrunk to it, so the screen shows it texel for pixel.
+// A new side drops the kept pixels of another size; jobs started before it
+// are collected and then decoded again.
+void setDecodeSide(uint32_t side);
+uint32_t decodeSide();
+
+// True when pixels of width x height are what a picture of pictureWidth x
+// pictureHeight is decoded to for the current side.
+bool pixelsFitDecodeSide(uint32_t pictureWidth, uint32_t pictureHeight, uint32_t width, uint32_t height);
+
+// Starts a job for the file at the current side. False when the helper
+// does not take it.
 bool startDecode(const std::string& path, const FileStamp& stamp, bool speculative);
 
-// Starts the job for the first picture before the window opens, with no
-// size to fit yet; its wait counts from when the screen asks for it.
+// Starts the job for the first picture before the window opens, at the side
+// the window is to draw it at; its wait counts from when the screen asks
+// for it.
 bool startEarlyDecode(const std::string& path, const FileStamp& stamp);
-
-// Tells a decode started before the window opened how large the screen is,
-// so its pixels come back no larger than the screen can show.
-void decodeFitToScreen();
 
 // The job in flight is now the one the screen waits for: it stops being
 // speculative or early, and the trace counts from here.

@@ -9,7 +9,7 @@
 #include "decoders/own_decoders.h"
 #include "model/payload_check.h"
 #include "platform/services.h"
-#include "util/downscale.h"
+#include "util/shrink.h"
 #include "util/orientation.h"
 #include "util/trace.h"
 #ifndef ILUT_USE_OPENGL
@@ -189,7 +189,7 @@ void copyDecodedRgba(unsigned char* target, int orientation, uint32_t targetWidt
     if (storedTargetWidth < width || storedTargetHeight < height) {
         trace::Timer timer(trace::Step::decode);
         shrunk.resize(storedTargetWidth * storedTargetHeight * channels);
-        downscaleBox(data, uint32_t(width), uint32_t(height), uint32_t(channels), shrunk.data(),
+        shrinkPixels(data, uint32_t(width), uint32_t(height), uint32_t(channels), shrunk.data(),
                      uint32_t(storedTargetWidth), uint32_t(storedTargetHeight));
         data = shrunk.data();
         width = storedTargetWidth;

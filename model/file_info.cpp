@@ -97,9 +97,9 @@ std::string FileInfoImg::infoText() {
 // puts them into DevIL's bound image and makes the texture in the current GL
 // context. Any failure (the helper's checks, a crash, a hang, a refusal)
 // leaves no texture and the size 0 x 0, so nothing of an earlier image is
-// shown. The helper shrinks a large picture (textureSideCap), and one still
-// wider or taller than the context allows is shrunk for the texture here;
-// width and height stay the file's.
+// shown. The helper shrinks a large picture to the side it is drawn at, and
+// one still wider or taller than the context allows is shrunk for the
+// texture here; width and height stay the file's.
 void FileInfoImg::load() {
     // Taken before the old texture goes: unload() would forget ready pixels.
     DecodedImage image;
@@ -107,10 +107,13 @@ void FileInfoImg::load() {
     releaseTexture();
     width = 0;
     height = 0;
+    texelWidth = 0;
+    texelHeight = 0;
     if (!decoded) return;
     bool bound = boundImageFromRgba(image.width, image.height, image.pixels);
     uint32_t decodedWidth = image.pictureWidth;
     uint32_t decodedHeight = image.pictureHeight;
+    uint32_t shrunkWidth = image.width, shrunkHeight = image.height;
     releaseDecodedImage(&image);
     if (!bound) return;
     GLint maxSide = 0;
@@ -127,6 +130,8 @@ void FileInfoImg::load() {
     textureGeneration = currentGLContextGeneration;
     width = decodedWidth;
     height = decodedHeight;
+    texelWidth = shrunkWidth;
+    texelHeight = shrunkHeight;
 }
 
 // Reload and edit come through here first: pixels decoded ahead are

@@ -37,6 +37,10 @@ public:
     uint32_t texture = 0;  // GL texture made by load(); 0 after a failed decode
     uint32_t width = 0;    // pixels; 0 after a failed decode
     uint32_t height = 0;
+    // The size the helper shrank the picture to for the texture: the side
+    // it was drawn at when it was decoded (model/decoded_pixels.h).
+    uint32_t texelWidth = 0;
+    uint32_t texelHeight = 0;
 
     explicit FileInfoImg(std::string path);
 

@@ -82,9 +82,9 @@ void wakeMessageWait();
 // time and hands back 8-bit RGBA pixels, bottom row first, in shared memory
 // that the viewer maps read-only (sealed on Linux); a JPEG comes back turned
 // upright by its EXIF Orientation tag, with the upright width and height. A
-// picture whose longer side exceeds textureSideCap (util/downscale.h) comes
-// back shrunk to it with a box filter, aspect kept; its real size is
-// reported beside the pixels'.
+// picture larger than the side asked for (at most textureSideCap,
+// util/downscale.h) comes back shrunk to it (util/shrink.h), aspect kept;
+// its real size is reported beside the pixels'.
 // A job that runs past the time limit has its helper killed and counts as a
 // failed decode, like a crash does.
 
@@ -115,7 +115,7 @@ enum class DecodeJobState {
 // bottom row first, turned upright by an EXIF orientation (1 to 8,
 // util/orientation.h; 1 as stored, with width and height exchanged for 5 to
 // 8). width x height is the upright size or a smaller one of the same aspect
-// (cappedSize), which the decoded picture is shrunk to with a box filter.
+// (cappedSize), which the decoded picture is shrunk to (util/shrink.h).
 struct HelperDecoder {
     void (*start)(const std::string& displayProfile);
     bool (*decode)(const char* path, uint32_t* width, uint32_t* height);

@@ -14,6 +14,7 @@
 #endif
 #include <windows.h>
 #include <direct.h>
+#include <imm.h>
 #else
 #include "linux/win32_subset.h"
 #endif

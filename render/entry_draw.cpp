@@ -3,6 +3,7 @@
 // from -1 to 1, a directory as a blue marker.
 #include "model/file_info.h"
 #include "render/gl.h"
+#include "render/scene.h"
 #include "render/textured_quad.h"
 
 void FileInfoImg::draw() {
@@ -16,7 +17,15 @@ void FileInfoImg::draw() {
         hw = 1.0f / r;
         hh = 1.0f;
     }
-    drawTexturedQuad(hw, hh);
+    // A picture decoded for the size it is drawn at lands texel on pixel,
+    // so the linear filter shows each texel as it is instead of blending
+    // neighbours (a shift of less than half a pixel).
+    PixelQuad exact;
+    if (texelForPixelQuad(texelWidth, texelHeight, hw, hh, &exact)) {
+        drawTexturedQuad(exact.halfWidth, exact.halfHeight, exact.centreX, exact.centreY);
+    } else {
+        drawTexturedQuad(hw, hh);
+    }
     glDisable(GL_TEXTURE_2D);
 }
 

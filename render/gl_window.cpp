@@ -6,6 +6,7 @@
 
 #include "model/devil_load.h"
 #include "model/gl_context_generation.h"
+#include "platform/monitor.h"
 #include "render/scene.h"
 
 HINSTANCE hInstance = nullptr;
@@ -102,6 +103,8 @@ void startImageLibrary() {
 
 bool viewerFullscreen() { return fullscreen; }
 
+int openingClientHeight() { return clientHeight; }
+
 void presentFrame() { SwapBuffers(hDC); }
 
 bool openViewerWindow(const char* title, bool fullscreenRequested, WNDPROC windowProc) {
@@ -121,6 +124,13 @@ bool openViewerWindow(const char* title, bool fullscreenRequested, WNDPROC windo
     hWnd = CreateWindowExA(exStyle, className, title, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
                            rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, hInstance, nullptr);
     if (!hWnd) return failOpen("Window Creation Error.");
+    // The viewer's keys are letters: an input method would take them
+    // (Japanese, Chinese, Korean), so the window has none.
+    ImmAssociateContextEx(hWnd, nullptr, 0);
+    // Full-screen runs in a display mode of the client's size; a window is
+    // sized for its monitor's DPI and work area.
+    PixelSize client = {clientWidth, clientHeight};
+    if (!fullscreen) client = fitWindowToMonitor(hWnd, clientWidth, clientHeight);
 
     hDC = GetDC(hWnd);
     if (!hDC) return failOpen("Can't Create A GL Device Context.");
@@ -137,7 +147,7 @@ bool openViewerWindow(const char* title, bool fullscreenRequested, WNDPROC windo
     ShowWindow(hWnd, SW_SHOW);
     SetForegroundWindow(hWnd);
     SetFocus(hWnd);
-    setupProjection(clientWidth, clientHeight);
+    setupProjection(client.width, client.height);
     startImageLibrary();
     setupRenderState();
     return true;
@@ -162,5 +172,7 @@ void closeViewerWindow() {
         if (!DestroyWindow(hWnd)) reportShutdownFailure("Could Not Release hWnd.");
         hWnd = nullptr;
     }
+    // With the window gone nothing is shown that needs the display on.
+    SetThreadExecutionState(ES_CONTINUOUS);
     if (!UnregisterClassA(className, hInstance)) reportShutdownFailure("Could Not Unregister Class.");
 }

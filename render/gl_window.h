@@ -16,6 +16,11 @@ extern HGLRC hRC;
 // chose a window. Closing the window leaves it alone.
 bool viewerFullscreen();
 
+// The client height a window opens with (full-screen too), before the
+// system has had its say: what a picture decoded before the window is
+// there is sized for.
+int openingClientHeight();
+
 // Shows the frame drawn in the window's back buffer.
 void presentFrame();
 

@@ -2,10 +2,32 @@
 // here needs the viewer's rendering context current on the calling thread.
 #pragma once
 
+#include <cstdint>
+
 class FileList;
 
 // Fits the viewport and the 45-degree perspective to a client size.
 void setupProjection(int width, int height);
+
+// The side, in pixels, of the square a picture is fitted into, for a client
+// area clientHeight pixels high: the square fills the same share of the
+// height whatever the width. 0 for a height of 0 or less (minimised).
+uint32_t pictureSquareSide(int clientHeight);
+
+// The same for the client size the projection was last fitted to; 0 before
+// the first.
+uint32_t shownPictureSquareSide();
+
+// Where a picture whose texture has texelWidth x texelHeight texels is drawn
+// texel for pixel, in scene units: a quad of exactly that many whole
+// pixels, centred within half a pixel of the fitted quad (halfWidth x
+// halfHeight). False, leaving the quad alone, when the texture is not
+// within a pixel of the fitted quad's size: an enlarged or (until it is
+// decoded again for a new size) a minified picture.
+struct PixelQuad {
+    float halfWidth = 0, halfHeight = 0, centreX = 0, centreY = 0;
+};
+bool texelForPixelQuad(uint32_t texelWidth, uint32_t texelHeight, float halfWidth, float halfHeight, PixelQuad* quad);
 
 // Sets the GL state once for a new rendering context.
 void setupRenderState();

@@ -1,15 +1,19 @@
 // Frames drawn into the real viewer window and read back from its back
 // buffer: the fitted image quad, its orientation, the directory marker, a
-// narrow client and the frames that show nothing.
+// narrow client, the frames that show nothing, and a zone plate shrunk
+// without aliasing.
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "app/window_proc.h"
+#include "model/decode_ahead.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
 #include "platform/testing.h"
@@ -320,4 +324,82 @@ TEST_F(RenderScene, FailedDecodeDrawsNothing) {
     EXPECT_TRUE(broken->loaded);
     EXPECT_EQ(broken->width, 0u);
     EXPECT_EQ(broken->texture, 0u);
+}
+
+namespace {
+
+// A grey zone plate, 127.5 + 127.5 cos(pi r^2 / side): its rings are r / side
+// cycles a pixel apart at radius r, reaching the picture's own limit (half a
+// cycle a pixel) on the inscribed circle.
+void writeZonePlate(const std::string& path, uint32_t side) {
+    writeBmp(path, side, side, [side](uint32_t x, uint32_t y) {
+        double dx = x + 0.5 - side / 2.0, dy = y + 0.5 - side / 2.0;
+        auto grey = uint8_t(std::lround(127.5 + 127.5 * std::cos(M_PI * (dx * dx + dy * dy) / side)));
+        return Rgb{grey, grey, grey};
+    });
+}
+
+// The spread (standard deviation) of the grey drawn where the plate's rings
+// are finer than the screen can show: the plate fills the square of a
+// viewport viewWidth x viewHeight, whose Nyquist limit its rings pass at a
+// radius of half the square's side in picture pixels. A careful resize
+// (ImageMagick's Lanczos) spreads 11 levels right at that radius, 4 at 1.25
+// times it and 0.9 from 1.5 times it on; the transition band of any good
+// filter lies below that, so the count starts there.
+double spreadBeyondNyquist(const Frame& frame, int viewWidth, int viewHeight, uint32_t plateSide) {
+    double square = viewHeight / (2.5 * std::tan(22.5 * M_PI / 180.0));
+    double scale = square / plateSide;  // screen pixels a picture pixel
+    double from = 1.5 * square / 2.0 + 2.0 / scale, to = plateSide / 2.0 - 2.0 / scale;
+    double sum = 0, squares = 0, count = 0;
+    for (int y = 0; y < viewHeight; ++y)
+        for (int x = 0; x < viewWidth; ++x) {
+            double r = std::hypot(x + 0.5 - viewWidth / 2.0, y + 0.5 - viewHeight / 2.0) / scale;
+            if (r < from || r > to) continue;
+            double grey = frame.at(x, y)[1];
+            sum += grey;
+            squares += grey * grey;
+            count += 1;
+        }
+    double mean = sum / count;
+    return std::sqrt(squares / count - mean * mean);
+}
+
+}  // namespace
+
+// A picture larger than its square is decoded for the size it is drawn at,
+// again after a size change and after the full-screen switch; each time the
+// rings the screen cannot show come out as flat grey, not as moire.
+TEST_F(RenderScene, ZonePlateIsFlatBeyondTheScreensLimitAtEverySize) {
+    const uint32_t plateSide = 2400;
+    writeZonePlate(dir.path() + "zone.bmp", plateSide);
+    listDirectory(dir.path());
+    auto check = [&](int viewWidth, int viewHeight) {
+        SCOPED_TRACE(std::to_string(viewWidth) + "x" + std::to_string(viewHeight));
+        Frame frame = show(dir.path() + "zone.bmp");
+        FileInfoImg* zone = imageEntry(dir.path() + "zone.bmp");
+        ASSERT_NE(zone, nullptr);
+        EXPECT_EQ(zone->texelWidth, pictureSquareSide(viewHeight)) << "not decoded for the size drawn";
+        EXPECT_LE(spreadBeyondNyquist(frame, viewWidth, viewHeight, plateSide), 3.0);
+    };
+    fitPicturesTo(list, shownPictureSquareSide());
+    check(clientWidth, clientHeight);
+
+    // The window made smaller: the picture shown is decoded again and stays
+    // on screen until the new pixels are in.
+    setupProjection(800, 600);
+    fitPicturesTo(list, shownPictureSquareSide());
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!pendingReload().empty() && std::chrono::steady_clock::now() < end) {
+        advanceDecoding(list);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    check(800, 600);
+
+    // The full-screen switch, as the main loop makes it.
+    closeViewerWindow();
+    list->unloadAll();
+    ASSERT_TRUE(openViewerWindow("Olvistra", true, viewerWindowProc));
+    fitPicturesTo(list, shownPictureSquareSide());
+    check(clientWidth, clientHeight);
+    setDecodeSide(0);
 }

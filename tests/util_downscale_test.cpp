@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "util/downscale.h"
+#include "util/shrink.h"
 
 namespace {
 
@@ -99,9 +100,38 @@ TEST(DownscaleBox, NoiseStaysCloseToTheTrueMeanAtAnyRatio) {
     }
 }
 
-TEST(PixelSideCap, RequestsAreKeptWithinTheFloorAndTheCap) {
+TEST(PixelSideCap, RequestsAreKeptWithinTheCap) {
     EXPECT_EQ(pixelSideCap(0), textureSideCap);
     EXPECT_EQ(pixelSideCap(1280), 1280u);
     EXPECT_EQ(pixelSideCap(3840), textureSideCap);
-    EXPECT_EQ(pixelSideCap(100), textureSideFloor);
+    EXPECT_EQ(pixelSideCap(100), 100u) << "a small window's picture is shrunk to what it shows";
+}
+
+// A plain colour stays exact through the area pre-shrink and the filter;
+// clear pixels lend the opaque ones none of their colour.
+TEST(ShrinkPixels, PlainColoursStayExactAndClearPixelsLendNoColour) {
+    const uint32_t width = 1000, height = 640, targetWidth = 250, targetHeight = 160;
+    std::vector<unsigned char> rgb(size_t(width) * height * 3);
+    for (size_t i = 0; i < rgb.size(); i += 3) rgb[i] = 200, rgb[i + 1] = 120, rgb[i + 2] = 40;
+    std::vector<unsigned char> shrunk(size_t(targetWidth) * targetHeight * 3);
+    shrinkPixels(rgb.data(), width, height, 3, shrunk.data(), targetWidth, targetHeight);
+    for (size_t i = 0; i < shrunk.size(); i += 3) {
+        ASSERT_EQ((std::vector<int>{shrunk[i], shrunk[i + 1], shrunk[i + 2]}), (std::vector<int>{200, 120, 40})) << i;
+    }
+
+    // Opaque amber stripes on clear black.
+    std::vector<unsigned char> rgba(size_t(width) * height * 4, 0);
+    for (size_t pixel = 0; pixel < size_t(width) * height; ++pixel) {
+        if ((pixel % width) / 7 % 2) continue;
+        unsigned char* p = &rgba[pixel * 4];
+        p[0] = 200, p[1] = 120, p[2] = 40, p[3] = 255;
+    }
+    shrunk.assign(size_t(targetWidth) * targetHeight * 4, 0);
+    shrinkPixels(rgba.data(), width, height, 4, shrunk.data(), targetWidth, targetHeight);
+    for (size_t i = 0; i < shrunk.size(); i += 4) {
+        if (shrunk[i + 3] < 8) continue;  // too clear for its colour to count
+        ASSERT_NEAR(shrunk[i], 200, 3) << i;
+        ASSERT_NEAR(shrunk[i + 1], 120, 3) << i;
+        ASSERT_NEAR(shrunk[i + 2], 40, 3) << i;
+    }
 }

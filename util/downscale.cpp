@@ -168,8 +168,7 @@ void shrinkFixed(const unsigned char* source, uint32_t width, uint32_t height, u
 }  // namespace
 
 uint32_t pixelSideCap(uint32_t requested) {
-    if (requested == 0 || requested > textureSideCap) return textureSideCap;
-    return requested < textureSideFloor ? textureSideFloor : requested;
+    return requested == 0 || requested > textureSideCap ? textureSideCap : requested;
 }
 
 void cappedSize(uint32_t width, uint32_t height, uint32_t maxSide, uint32_t* cappedWidth, uint32_t* cappedHeight) {

@@ -10,12 +10,10 @@
 // The longest side a decoded picture keeps for its texture: a maximised
 // window on common screens shows the picture's square no larger than this.
 constexpr uint32_t textureSideCap = 2048;
-// Below this a requested cap is not honoured: a picture stays worth
-// looking at in a window made larger later.
-constexpr uint32_t textureSideFloor = 512;
 
-// The cap for one decode: the requested side within [textureSideFloor,
-// textureSideCap]; 0 asks for textureSideCap.
+// The cap for one decode: the requested side, at most textureSideCap; 0
+// asks for textureSideCap. A window made larger later has the picture
+// decoded again for its new size.
 uint32_t pixelSideCap(uint32_t requested);
 
 // The size of a width x height picture shrunk, aspect kept, so that neither

@@ -13,6 +13,8 @@
 //    each box also writes one line to standard error.
 //  - windows, GL and messages: over SDL2 (see window.cpp, gl_context.cpp,
 //    messages.cpp, display.cpp).
+//  - input methods and the execution state: answered, changing nothing
+//    (input_method.cpp, execution_state.cpp).
 #pragma once
 
 #include <cstddef>
@@ -248,6 +250,7 @@ int ShowCursor(BOOL bShow);
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
 #define WM_SYSCOMMAND 0x0112
+#define WM_DPICHANGED 0x02E0
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
 #define SC_SCREENSAVE 0xF140
@@ -361,6 +364,18 @@ LONG ChangeDisplaySettingsA(DEVMODEA* lpDevMode, DWORD dwFlags);
 // display is opened for it when no window did yet); 0 when there is none,
 // and for other indexes.
 int GetSystemMetrics(int nIndex);
+
+// ---- input methods and power --------------------------------------------
+typedef struct HIMC__* HIMC;
+// input_method.cpp
+BOOL ImmAssociateContextEx(HWND hWnd, HIMC hIMC, DWORD dwFlags);
+
+typedef DWORD EXECUTION_STATE;
+#define ES_SYSTEM_REQUIRED ((DWORD)0x00000001)
+#define ES_DISPLAY_REQUIRED ((DWORD)0x00000002)
+#define ES_CONTINUOUS ((DWORD)0x80000000)
+// execution_state.cpp
+EXECUTION_STATE SetThreadExecutionState(EXECUTION_STATE esFlags);
 
 // ---- GDI and WGL --------------------------------------------------------
 typedef struct tagPIXELFORMATDESCRIPTOR {

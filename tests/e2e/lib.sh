@@ -66,11 +66,25 @@ start_display() {
   # The keyboard repeats as on a desktop, whatever the server's default.
   xset r on r rate 250 25 2>/dev/null || true
   if [ "${2:-}" == "wm" ]; then
+    start_wm || fail "openbox did not start: $(tail -n 3 "$work/wm.log")"
+  fi
+}
+
+# Starts openbox and waits until it has announced itself on the root. The
+# server resets when its last client (xset above) leaves, and openbox
+# connecting during that reset ends with "unable to open display"; it is then
+# started again, until the deadline.
+start_wm() {
+  local deadline=$((SECONDS + 60))
+  while [ "$SECONDS" -lt "$deadline" ]; do
     openbox --sm-disable >"$work/wm.log" 2>&1 &
     wm_pid=$!
-    # The window manager is ready once it has announced itself on the root.
-    wait_for 30 eval 'wmctrl -m >/dev/null 2>&1' || fail "openbox did not start: $(tail -n 3 "$work/wm.log")"
-  fi
+    while kill -0 "$wm_pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
+      wmctrl -m >/dev/null 2>&1 && return 0
+      sleep 0.1
+    done
+  done
+  return 1
 }
 
 # A registry file whose installDir is the work directory.

@@ -95,7 +95,8 @@ void LayerSnapshot::release() const {
     ChangeDisplaySettingsA(nullptr, 0);
 }
 
-void writeQuadrantBmp(const std::string& path, uint32_t width, uint32_t height, const Quadrants& colours) {
+void writeBmp(const std::string& path, uint32_t width, uint32_t height,
+              const std::function<Rgb(uint32_t x, uint32_t y)>& colourAt) {
     uint32_t rowBytes = (width * 3 + 3) / 4 * 4;
     uint32_t dataBytes = rowBytes * height;
     std::string out = "BM";
@@ -113,12 +114,21 @@ void writeQuadrantBmp(const std::string& path, uint32_t width, uint32_t height, 
     put32(out, 2835);
     put32(out, 0);
     put32(out, 0);
+    out.reserve(out.size() + dataBytes);
     for (uint32_t stored = 0; stored < height; ++stored) {
-        size_t before = out.size();
-        putBgrRow(out, colours, width, height, height - 1 - stored);
-        out.append(rowBytes - (out.size() - before), '\0');
+        for (uint32_t x = 0; x < width; ++x) {
+            Rgb c = colourAt(x, height - 1 - stored);
+            out += char(c.b);
+            out += char(c.g);
+            out += char(c.r);
+        }
+        out.append(rowBytes - width * 3, '\0');
     }
     writeBytes(path, out);
+}
+
+void writeQuadrantBmp(const std::string& path, uint32_t width, uint32_t height, const Quadrants& colours) {
+    writeBmp(path, width, height, [&](uint32_t x, uint32_t y) { return colourAt(colours, width, height, x, y); });
 }
 
 void writeQuadrantTga(const std::string& path, uint32_t width, uint32_t height, const Quadrants& colours,

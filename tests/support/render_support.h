@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -57,7 +58,11 @@ struct Quadrants {
     Rgb topLeft, topRight, bottomLeft, bottomRight;
 };
 
-// An uncompressed 24-bit BMP, rows stored bottom row first.
+// An uncompressed 24-bit BMP, rows stored bottom row first; colourAt is
+// asked for each pixel, y counted from the top.
+void writeBmp(const std::string& path, uint32_t width, uint32_t height,
+              const std::function<Rgb(uint32_t x, uint32_t y)>& colourAt);
+// The same with four quadrants.
 void writeQuadrantBmp(const std::string& path, uint32_t width, uint32_t height, const Quadrants& colours);
 // An uncompressed 24-bit TGA whose origin is the top-left corner (rows
 // stored top row first) or, with topOrigin false, the bottom-left one.
