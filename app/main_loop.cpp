@@ -18,23 +18,11 @@
 
 namespace {
 
-// Exit status of a start that could list nothing at all.
-const int refusedStartStatus = 1;
-
 // The picture the viewer will show first: the start file itself, or a
 // folder's first entry when that is a picture; empty when it is neither.
 std::string firstPictureOf(const std::string& startPath) {
     if (fileOpensForReading(startPath.c_str())) return startPath;
     return firstImageIn(startFolderOf(startPath));
-}
-
-// Shows the whole list once it is in. Its indices are not the first
-// picture's list's, so an entry error reported there is forgotten. False
-// after telling the user that the start path cannot be listed.
-bool installWholeList() {
-    if (!installListing()) return false;
-    forgetEntryError();
-    return true;
 }
 
 // Draws one frame. An entry that cannot be opened is reported once and then
@@ -131,10 +119,10 @@ int runViewer(const std::string& startPath, const std::string& title) {
         endDecoding();
         return 0;
     }
-    if (!showFirstPictureAhead(firstPicture) && !installWholeList()) {
+    if (!showFirstPictureAhead(firstPicture) && !installListing()) {
         endDecoding();
         closeViewerWindow();
-        return refusedStartStatus;
+        return listingFailedStatus;
     }
 
     // A frame is drawn only when something changed: a message that asks for
@@ -143,27 +131,17 @@ int runViewer(const std::string& startPath, const std::string& title) {
     // the decode helper's answer comes.
     MSG message = {};
     LoopKeys pressed;
-    bool refused = false;
     for (;;) {
         if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) break;
             if (isRepeatAheadOfScreen(message)) continue;
-            // A key that acts on the list waits for the whole of it.
-            bool needsList = message.message == WM_KEYDOWN && keyNeedsList(message.wParam);
-            if (needsList && listingPending() && !installWholeList()) {
-                refused = true;
-                break;
-            }
             TranslateMessage(&message);
             DispatchMessageA(&message);
             pressed.notePress(message);
             continue;
         }
         if (listingPending() && listingDone()) {
-            if (!installWholeList()) {
-                refused = true;
-                break;
-            }
+            if (!installListing()) break;
             requestFrame();
         }
         fitPicturesTo(fileList, shownPictureSquareSide());
@@ -192,8 +170,8 @@ int runViewer(const std::string& startPath, const std::string& title) {
         if (ending) break;
         if (!frameRequested() && !loadedAhead) waitForMessageOrDecode();
     }
+    closeViewerWindow();
     endListing();
     endDecoding();
-    closeViewerWindow();
-    return refused ? refusedStartStatus : static_cast<int>(message.wParam);
+    return listingFailed() ? listingFailedStatus : static_cast<int>(message.wParam);
 }

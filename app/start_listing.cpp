@@ -3,6 +3,7 @@
 #include <atomic>
 #include <new>
 
+#include "app/entry_errors.h"
 #include "model/file_info.h"
 #include "model/file_info_factory.h"
 #include "model/file_list.h"
@@ -26,6 +27,7 @@ struct Listing {
     std::string startPath;
     FileList* list = nullptr;  // written by the thread, read after join
     std::string error;         // empty when the list was made
+    bool failed = false;       // the error was shown
 };
 
 Listing listing;
@@ -38,12 +40,7 @@ void* makeList(void*) {
         FileList* list = nullptr;
         if (fileOpensForReading(startPath.c_str())) {
             list = new FileList(dirnameOf(startPath));
-            for (uint32_t i = 0; i < list->items.count; ++i) {
-                if (list->items[i]->path == startPath) {
-                    list->current = i;
-                    break;
-                }
-            }
+            list->select(startPath);
         } else {
             list = new FileList(startFolderOf(startPath));
         }
@@ -64,15 +61,17 @@ void joinListing() {
 }
 
 // Moves the entry shown ahead into the whole list, in place of the entry
-// with the same path; an entry the whole list lacks is dropped.
+// it names (found as select finds the start file), under the name as the
+// whole list spells it; an entry the whole list lacks is dropped.
 void takeOverShown(FileList* ahead, FileList* whole) {
     if (!ahead || ahead->items.count == 0) return;
     FileInfo* shown = ahead->items[0];
     ahead->items.count = 0;  // the ahead list must not delete it
-    for (uint32_t i = 0; i < whole->items.count; ++i) {
-        if (whole->items[i]->path != shown->path) continue;
-        delete whole->items[i];
-        whole->items[i] = shown;
+    uint32_t index = 0;
+    if (whole->find(shown->path, &index)) {
+        shown->path = whole->items[index]->path;
+        delete whole->items[index];
+        whole->items[index] = shown;
         return;
     }
     unloadIfLoaded(shown);
@@ -90,17 +89,21 @@ std::string startFolderOf(const std::string& startPath) {
 void startListing(const std::string& startPath) {
     listing.startPath = startPath;
     listing.done = false;
+    listing.failed = false;
     listing.running = pthread_create(&listing.thread, nullptr, makeList, nullptr) == 0;
     if (!listing.running) makeList(nullptr);  // no thread: list here, as before
 }
 
 bool showFirstPictureAhead(const std::string& firstPicture) {
     if (firstPicture.empty() || !isImageName(firstPicture)) return false;
+    FileList* ahead = nullptr;
     try {
-        fileList = new FileList(dirnameOf(firstPicture), firstPicture);
+        ahead = new FileList(dirnameOf(firstPicture), firstPicture);
     } catch (...) {
         return false;  // the whole list reports what is wrong
     }
+    delete fileList;
+    fileList = ahead;
     return true;
 }
 
@@ -119,6 +122,7 @@ bool installListing() {
         std::string reason = pathProblem(listing.startPath.c_str());
         std::string text = listing.error + "\n" + listing.startPath + (reason.empty() ? "" : "\n" + reason);
         listing.error.clear();
+        listing.failed = true;
         MessageBoxA(nullptr, text.c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
         return false;
     }
@@ -127,8 +131,11 @@ bool installListing() {
     fileList = listing.list;
     listing.list = nullptr;
     delete ahead;
+    forgetEntryError();
     return true;
 }
+
+bool listingFailed() { return listing.failed; }
 
 void endListing() {
     if (listing.running) joinListing();

@@ -36,10 +36,20 @@ bool listingPending();
 // True when the listing thread has ended.
 bool listingDone();
 
-// Waits for the listing and makes its list fileList. False after telling the
-// user that the start path cannot be listed (then fileList is left as it
-// was). True when there was nothing pending.
+// Exit status of a start whose path could not be listed.
+constexpr int listingFailedStatus = 1;
+
+// Waits for the listing and makes its list fileList; an entry error
+// reported on the list it replaces is forgotten (its indices were that
+// list's). False after telling the user that the start path cannot be
+// listed (then fileList is left as it was, and listingFailed() answers
+// true). True when there was nothing pending.
 bool installListing();
 
-// Waits for a listing nobody will use and drops it.
+// True once installListing() has told the user that the start path cannot
+// be listed: the viewer is ending, and no command acts on the list.
+bool listingFailed();
+
+// Waits for a listing nobody will use and drops it. Called once the window
+// is closed, so that a slow folder keeps no window frozen meanwhile.
 void endListing();

@@ -62,14 +62,18 @@ FileInfo* entryForCommand() {
     }
 }
 
-// Runs an operation that reads the current entry from disk again. The entry
-// is taken without opening it first, since the operation opens it anyway.
+// Runs an operation that reads the current entry from disk again, once the
+// entry is found still there: one that has gone is reported as opening it
+// would, and the operation does not run. It is not loaded first: loading
+// would wait for the decode helper, and the operation reads it afresh.
 template <typename Operation>
 void rereadCurrent(Operation operation) {
     forgetEntryError();
     if (fileList->current >= fileList->items.count) return;
+    FileInfo* entry = fileList->items[fileList->current];
     try {
-        operation(fileList->items[fileList->current]);
+        entry->testReadable();
+        operation(entry);
     } catch (const std::string& error) {
         reportEntryError(error);
     }
@@ -85,8 +89,10 @@ void reloadEntry() {
 
 // Like R once the paint program has ended: the old picture stays until the
 // edited file is decoded, so a file the decoder chokes on never stops keys.
+// A folder has no edit command: E does nothing to it.
 void editEntry() {
     rereadCurrent([](FileInfo* entry) {
+        if (entry->editCommand().empty()) return;
         entry->runEditCommand();
         if (!requestReload(entry)) reload(entry);
     });
@@ -145,9 +151,22 @@ const KeyCommand* commandFor(WPARAM key) {
     return nullptr;
 }
 
+// A command that acts on the list waits here for the whole of it, however
+// its key arrives: also from the loop of a message box the viewer shows
+// (on Windows those keys come straight to the window procedure). A listing
+// that fails ends the viewer, and no command acts on the list after it.
+bool wholeListReady() {
+    if (listingFailed()) return false;
+    if (installListing()) return true;
+    PostQuitMessage(listingFailedStatus);
+    return false;
+}
+
 void runKeyCommand(WPARAM key) {
     const KeyCommand* command = commandFor(key);
-    if (command && (fileList || !command->needsList)) command->run();
+    if (!command) return;
+    if (command->needsList && (!wholeListReady() || !fileList)) return;
+    command->run();
 }
 
 void setKey(WPARAM key, bool down) {
@@ -171,11 +190,6 @@ bool takeFrameRequest() {
 bool keyIsDown(WPARAM key) { return key < sizeof keys / sizeof keys[0] && keys[key]; }
 
 void releaseKey(WPARAM key) { setKey(key, false); }
-
-bool keyNeedsList(WPARAM key) {
-    const KeyCommand* command = commandFor(key);
-    return command && command->needsList;
-}
 
 bool keySteps(WPARAM key) {
     const KeyCommand* command = commandFor(key);

@@ -21,9 +21,6 @@ bool frameRequested();
 // True when a frame is requested, and clears the request.
 bool takeFrameRequest();
 
-// True when the key's command acts on the list of entries.
-bool keyNeedsList(WPARAM key);
-
 // True when the key's command steps to the next or the previous entry.
 bool keySteps(WPARAM key);
 

@@ -62,10 +62,14 @@ void FileInfo::runEditCommand() {
 
 std::string FileInfo::infoText() { return "filename:\t" + path + "\npath:\t" + dirnameOf(path); }
 
-void FileInfo::open() {
+void FileInfo::testReadable() {
     if (!fileOpensForReading(path.c_str()) && !isReadableDir(path)) {
         throw std::string("can not open file " + path + " for read");
     }
+}
+
+void FileInfo::open() {
+    testReadable();
     if (!loaded) {
         load();
         loaded = true;

@@ -26,6 +26,9 @@ public:
     virtual std::string infoText();
     // Tests that the entry is still readable, then loads it if not loaded.
     virtual void open();
+    // The test open() makes first: raises its error when the file no longer
+    // opens for reading and is no readable folder either. Loads nothing.
+    void testReadable();
     // Loads the entry's content; called only by open().
     virtual void load();
     // Called before the entry is marked as not loaded; never touches `loaded`.

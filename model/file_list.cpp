@@ -5,6 +5,7 @@
 
 #include "model/file_info_factory.h"
 #include "model/handdir.h"
+#include "util/path_rules.h"
 #include "util/trace.h"
 
 namespace {
@@ -117,12 +118,24 @@ bool FileList::loadAhead(uint32_t index) {
 }
 
 void FileList::select(const std::string& fullPath) {
+    uint32_t index = 0;
+    if (find(fullPath, &index)) current = index;
+}
+
+bool FileList::find(const std::string& fullPath, uint32_t* index) {
+    const PathStyle style = platformUsesPosixPaths ? PathStyle::posix : PathStyle::windows;
+    // Only the name is taken long: the entries' paths keep the directory as
+    // the list was given it, short names and all.
+    std::string longPath = longPathName(fullPath);
+    std::string wanted = fullPath.substr(0, fullPath.find_last_of("\\/") + 1) +
+                         longPath.substr(longPath.find_last_of("\\/") + 1);
     for (uint32_t i = 0; i < items.count; ++i) {
-        if (items[i]->path == fullPath) {
-            current = i;
-            return;
+        if (samePathSpelling(style, items[i]->path, wanted)) {
+            *index = i;
+            return true;
         }
     }
+    return false;
 }
 
 void FileList::unloadAll() {

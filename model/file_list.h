@@ -42,8 +42,14 @@ public:
     // get raises the error again.
     bool loadAhead(uint32_t index);
 
-    // Makes the entry whose path equals fullPath byte for byte current.
+    // Makes the entry that fullPath names current; current stays when no
+    // entry has it. See find().
     void select(const std::string& fullPath);
+
+    // The index of the entry that fullPath names, as the system compares
+    // names: byte for byte on Linux; on Windows blind to letter case, with
+    // short (8.3) names expanded. False when no entry has it.
+    bool find(const std::string& fullPath, uint32_t* index);
 
     // Marks every loaded entry as not loaded (after calling its unload).
     void unloadAll();

@@ -42,6 +42,11 @@ bool fileOpensForReading(const char* path);
 // the viewer's thread must not wait for.
 bool fileContentAtHand(const char* path);
 
+// The path with each short (8.3) name in it expanded to its long name, as
+// Windows lists the entry (GetLongPathNameA); the path as given where it
+// names nothing, and on Linux, which has no short names.
+std::string longPathName(const std::string& path);
+
 // Why the path can be neither read as a file nor listed as a folder, in
 // the system's own words ("No such file or directory", "Permission
 // denied", ...), or "Not a picture or folder" for a FIFO, a device and the

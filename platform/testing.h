@@ -1,5 +1,6 @@
 // Failure injection for tests: makes chosen platform calls fail, so that every
-// failure path of the window lifecycle can be exercised on a real display.
+// failure path of the window lifecycle, and a folder that cannot be listed,
+// can be exercised on a real display.
 // Only the test build compiles this in (OLVISTRA_TEST_HOOKS); nothing that
 // users run can reach it.
 #pragma once
@@ -18,6 +19,7 @@ enum class PlatformCall {
     wglMakeCurrentRelease,  // making no context current (both arguments none)
     wglDeleteContext,
     ChangeDisplaySettingsA,  // the switch into a full-screen mode
+    FindFirstFileA,          // listing a folder, as when it is taken away
     Count
 };
 

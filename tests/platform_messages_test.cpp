@@ -115,6 +115,19 @@ TEST_F(PlatformMessages, KeysArriveAsVirtualKeysWithRepeats) {
     EXPECT_EQ(got[7].wParam, WPARAM(VK_ESCAPE));
 }
 
+// The layout's own Latin letter first; where it has none, the US letter of
+// the key's place; the digit row always gives its digits. As on Windows.
+TEST(PlatformKeymap, LettersAndDigitsUnderOtherLayouts) {
+    using olvlinux::virtualKeyFor;
+    EXPECT_EQ(virtualKeyFor(SDLK_a, SDL_SCANCODE_Q, KMOD_NUM), WORD('A')) << "AZERTY keeps its letters";
+    EXPECT_EQ(virtualKeyFor(SDLK_COMMA, SDL_SCANCODE_M, KMOD_NUM), WORD(0xBC)) << "AZERTY's comma is no M";
+    EXPECT_EQ(virtualKeyFor(SDLK_AMPERSAND, SDL_SCANCODE_1, KMOD_NUM), WORD('1'));
+    EXPECT_EQ(virtualKeyFor(SDLK_QUOTE, SDL_SCANCODE_4, KMOD_NUM), WORD('4'));
+    EXPECT_EQ(virtualKeyFor(0x434, SDL_SCANCODE_L, KMOD_NUM), WORD('L')) << "Russian de";
+    EXPECT_EQ(virtualKeyFor(0x3BE, SDL_SCANCODE_J, KMOD_NUM), WORD('J')) << "Greek xi";
+    EXPECT_EQ(virtualKeyFor(0x436, SDL_SCANCODE_SEMICOLON, KMOD_NUM), WORD(0)) << "no letter at that place";
+}
+
 TEST_F(PlatformMessages, AltKeysAreSystemKeysTheViewerDoesNotSee) {
     LayerWindow window;
     pushKey(window.sdlId(), SDL_KEYDOWN, SDLK_l, false, KMOD_LALT | KMOD_NUM);

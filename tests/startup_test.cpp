@@ -111,6 +111,20 @@ TEST(StartupPath, WindowsRules) {
     EXPECT_EQ(startPathFrom(w, "C:\\x\"y\\z", "C:\\work"), "C:\\xy\\z");
     EXPECT_EQ(startPathFrom(w, "odd:name", "C:\\work"), "odd:name");
     EXPECT_EQ(startPathFrom(w, "\"\"", "C:\\work"), "C:\\work\\");
+    // Two leading separators: a network path, or a \\?\ or \\.\ path.
+    for (const char* absolute : {"\\\\server\\share\\a.jpg", "//server/share/a.jpg", "\\\\?\\UNC\\server\\share\\a.jpg",
+                                 "\\\\?\\unix\\tmp\\a.jpg", "\\\\.\\pipe\\x"}) {
+        EXPECT_EQ(startPathFrom(w, absolute, "C:\\work"), absolute);
+    }
+}
+
+TEST(StartupPath, WindowsNamesAreCaseBlindPosixNamesExact) {
+    EXPECT_TRUE(samePathSpelling(PathStyle::windows, "c:\\pics\\photo.jpg", "C:/Pics/Photo.JPG"));
+    EXPECT_FALSE(samePathSpelling(PathStyle::windows, "c:\\pics\\photo.jpg", "c:\\pics\\photo.jpe"));
+    EXPECT_FALSE(samePathSpelling(PathStyle::windows, "c:\\pics\\photo.jpg", "c:\\pics\\photo.jpg2"));
+    EXPECT_FALSE(samePathSpelling(PathStyle::windows, "@", "`")) << "only letters are folded";
+    EXPECT_TRUE(samePathSpelling(PathStyle::posix, "/p/Photo.JPG", "/p/Photo.JPG"));
+    EXPECT_FALSE(samePathSpelling(PathStyle::posix, "/p/photo.jpg", "/p/Photo.JPG"));
 }
 
 TEST(StartupPath, PosixRules) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/services.h"
+#include "platform/testing.h"
 #include "platform/win32.h"
 
 namespace {
@@ -54,6 +55,10 @@ void SetLastError(DWORD code) { lastError = code; }
 
 HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
     std::string directory = lpFileName ? lpFileName : "";
+    if (platformCallFails(PlatformCall::FindFirstFileA)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
     // Only "all names in a directory" searches are supported.
     if (directory.empty() || directory.back() != '*') {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -121,6 +126,8 @@ bool fileOpensForReading(const char* path) {
 }
 
 bool fileContentAtHand(const char*) { return true; }
+
+std::string longPathName(const std::string& path) { return path; }
 
 bool fileStampOf(const char* path, FileStamp* stamp) {
     struct stat info;

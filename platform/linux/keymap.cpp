@@ -1,10 +1,16 @@
 // SDL key codes to Windows virtual-key codes.
 //
-// SDL key codes follow the keyboard layout, as virtual-key codes do on
-// Windows, so a letter maps to the letter whatever key carries it. Left and
+// Honoured: SDL key codes follow the keyboard layout, as virtual-key codes
+// do on Windows, so a Latin letter maps to the letter whatever key carries
+// it (AZERTY's A is 'A'). A letter key whose layout has no Latin letter
+// there (Russian, Greek) gives the letter that key carries on a US
+// keyboard, and a key of the digit row gives its digit whatever the layout
+// prints on it (AZERTY's "&" key is '1'), both as Windows does. Left and
 // right Shift, Control and Alt give the shared VK_SHIFT, VK_CONTROL and
 // VK_MENU, which is what WM_KEYDOWN carries on Windows. With NumLock off the
 // keypad digits are the navigation keys printed on them.
+// Not supported: the OEM punctuation codes of non-Latin layouts (their keys
+// give no code, where Windows gives the US key's VK_OEM_ code).
 #include "platform/linux/layer_state.h"
 
 namespace {
@@ -70,14 +76,37 @@ WORD lookUp(const KeyPair (&table)[N], SDL_Keycode key) {
     return 0;
 }
 
+// The digit of a key of the digit row, by its place on the keyboard; 0 for
+// any other key.
+WORD digitOfDigitRow(SDL_Scancode place) {
+    if (place >= SDL_SCANCODE_1 && place <= SDL_SCANCODE_9) return WORD('1' + (place - SDL_SCANCODE_1));
+    return place == SDL_SCANCODE_0 ? WORD('0') : 0;
+}
+
+// The letter a key carries on a US keyboard, by its place; 0 for a key
+// that carries none there.
+WORD usLetterAt(SDL_Scancode place) {
+    if (place >= SDL_SCANCODE_A && place <= SDL_SCANCODE_Z) return WORD('A' + (place - SDL_SCANCODE_A));
+    return 0;
+}
+
+bool isDigitKey(SDL_Keycode key) { return key >= SDLK_0 && key <= SDLK_9; }
+
+// A character outside ASCII: a key of a layout without Latin letters there.
+bool isNonLatinCharacter(SDL_Keycode key) { return key > 0x7F && !(key & SDLK_SCANCODE_MASK); }
+
 }  // namespace
 
 namespace olvlinux {
 
-WORD virtualKeyFor(SDL_Keycode key, Uint16 modifiers) {
+WORD virtualKeyFor(SDL_Keycode key, SDL_Scancode place, Uint16 modifiers) {
     if (!(modifiers & KMOD_NUM)) {
         if (WORD vk = lookUp(keypadNavigation, key)) return vk;
     }
+    if (WORD digit = digitOfDigitRow(place)) {
+        if (!isDigitKey(key)) return digit;
+    }
+    if (isNonLatinCharacter(key)) return usLetterAt(place);
     return lookUp(keyTable, key);
 }
 

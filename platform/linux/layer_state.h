@@ -137,8 +137,10 @@ int findDisplayMode(const std::vector<DisplayModeInfo>& modes, const DisplayMode
                     const DEVMODEA& request);
 
 // Windows virtual-key code for an SDL key, or 0 when the viewer's keyboard
-// has no such key. `modifiers` are the SDL_Keymod bits of the event
-// (NumLock decides what the keypad digits are).
-WORD virtualKeyFor(SDL_Keycode key, Uint16 modifiers);
+// has no such key. `place` is the key's physical position (its scancode),
+// which names the letter or digit where the layout gives none; `modifiers`
+// are the SDL_Keymod bits of the event (NumLock decides what the keypad
+// digits are).
+WORD virtualKeyFor(SDL_Keycode key, SDL_Scancode place, Uint16 modifiers);
 
 }  // namespace olvlinux

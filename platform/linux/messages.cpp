@@ -91,7 +91,7 @@ Window* keyTarget(Uint32 windowId) {
 void translateKey(const SDL_KeyboardEvent& key) {
     Window* window = keyTarget(key.windowID);
     if (!window) return;
-    WORD vk = virtualKeyFor(key.keysym.sym, key.keysym.mod);
+    WORD vk = virtualKeyFor(key.keysym.sym, key.keysym.scancode, key.keysym.mod);
     if (vk == 0) return;
     bool down = key.type == SDL_KEYDOWN;
     bool alt = (key.keysym.mod & KMOD_ALT) && !(key.keysym.mod & KMOD_CTRL);

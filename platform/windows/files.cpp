@@ -1,5 +1,8 @@
-// Readability test of a file, whether its content is at hand, and the stamp that tells one version of a file from another.
+// Readability test of a file, whether its content is at hand, long names
+// for short ones, and the stamp that tells one version of a file from
+// another.
 #include <cstdint>
+#include <vector>
 
 #include "platform/services.h"
 #include "platform/win32.h"
@@ -23,6 +26,19 @@ bool fileContentAtHand(const char* path) {
                                 0x00400000 /* RECALL_ON_DATA_ACCESS */;
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & fetchedOnRead);
+}
+
+std::string longPathName(const std::string& path) {
+    // The first call tells the size the long path needs, zero terminator
+    // included; the file may be renamed in between, so it is asked again.
+    std::vector<char> buffer(MAX_PATH);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD length = GetLongPathNameA(path.c_str(), buffer.data(), DWORD(buffer.size()));
+        if (length == 0) return path;
+        if (length < buffer.size()) return std::string(buffer.data(), length);
+        buffer.resize(length);
+    }
+    return path;
 }
 
 bool fileStampOf(const char* path, FileStamp* stamp) {

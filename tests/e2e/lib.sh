@@ -165,11 +165,12 @@ wait_lines() {  # text count
   return 1
 }
 
-# The path of the current entry, read from the info box the I key shows.
+# The path of the current entry, read from the info box the I key shows
+# (named by its symbol in the display's layout, $info_key, default i).
 current_entry() {
   local before
   before=$(count_lines 'message box "info": ')
-  press i
+  press "${info_key:-i}"
   wait_lines 'message box "info": ' $((before + 1)) || { echo "<no info box>"; return; }
   grep -F 'message box "info": ' "$work/stderr" | tail -n1 | sed -e 's/^olvistra: message box "info": filename:\\t//' -e 's/\\npath:.*$//'
 }

@@ -17,11 +17,21 @@ wmctrl -i -c "$wid"
 wait_exit
 expect_eq "close button exit status" 0 "$status"
 
+# Minimised and restored, the window is drawn again (its pixels were lost
+# with the mapping); then Escape while minimised.
 start_viewer "$work/pics"
 wait_window "Olvistra - "
-xdotool windowminimize --sync "$wid" 2>/dev/null || xdotool windowminimize "$wid"
+expect_pixel "picture shown" 512 384 "#FF0000"
 iconic() { xprop -id "$wid" WM_STATE 2>/dev/null | grep -q Iconic; }
-wait_for 30 iconic || fail "the window was not minimised"
+minimise() {
+  xdotool windowminimize --sync "$wid" 2>/dev/null || xdotool windowminimize "$wid"
+  wait_for 30 iconic || fail "the window was not minimised"
+}
+minimise
+wmctrl -i -a "$wid"
+wait_for 30 eval '! iconic' || fail "the window was not restored"
+expect_pixel "picture drawn again after the restore" 512 384 "#FF0000"
+minimise
 # The minimised window has no focus; the key is sent to it directly.
 xdotool key --window "$wid" Escape 2>/dev/null || true  # the key-up finds the viewer gone
 wait_exit

@@ -57,4 +57,20 @@ if kill -0 "$viewer_pid" 2>/dev/null; then pass; else fail "viewer ended on an e
 press Escape
 wait_exit
 
+# Layouts without Latin letters: the physical L, J and I keys, typed by the
+# symbols the layout gives them, are still L, J and I. The layout is set
+# while the viewer runs: the server goes back to its own when its last
+# client leaves.
+for layout in "ru Cyrillic_de Cyrillic_o Cyrillic_sha" "gr Greek_lamda Greek_xi Greek_iota"; do
+  read -r name key_l key_j info_key <<<"$layout"
+  start_viewer "$pics"
+  wait_window "Olvistra - "
+  setxkbmap -display "$DISPLAY" "$name" || fail "setxkbmap $name"
+  press "$key_l" "$key_l"; expect_eq "L under $name" "$(at 2)" "$(current_entry)"
+  press "$key_j"; expect_eq "J under $name" "$(at 1)" "$(current_entry)"
+  press Escape
+  wait_exit
+done
+info_key=i
+
 finish

@@ -20,6 +20,12 @@ expect_pixel "wide: below the picture" 512 578 "#000000"
 expect_pixel "wide: left of the picture" 132 384 "#000000"
 expect_pixel "wide: inside left edge" 150 384 "#FF0000"
 import -window "$wid" "$work/wide.png"
+# Half the size: drawn again, fitted to the new client area, where the old
+# frame was black.
+xdotool windowsize --sync "$wid" 512 384 2>/dev/null || xdotool windowsize "$wid" 512 384
+expect_pixel "resized: left half red" 150 192 "#FF0000"
+expect_pixel "resized: right half blue" 360 192 "#0000FF"
+expect_pixel "resized: above the picture" 256 90 "#000000"
 
 press Escape
 wait_exit

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # An entry whose file goes away after the listing: told once, drawn as
-# nothing, and tried again on stepping back, R and F5; the viewer keeps going.
+# nothing, and tried again on stepping back, R and F5; E tells it without
+# starting the paint program; the viewer keeps going.
 source "$(dirname "$0")/lib.sh"
 start_display
 make_registry
@@ -11,7 +12,11 @@ mapfile -t order < <(listed_images "$pics")
 gone="$pics/${order[1]}"
 error="message box \"Olvistra - error\": can not open file $gone for read"
 
-start_viewer "$pics"
+# A stand-in paint program that only records that it ran.
+mkdir -p "$work/bin"
+printf '#!/bin/sh\ntouch "%s"\n' "$work/painted" >"$work/bin/mspaint"
+chmod +x "$work/bin/mspaint"
+PATH="$work/bin:$PATH" start_viewer "$pics"
 wait_window "Olvistra - "
 expect_pixel "first entry shown" 512 384 "#FF0000"
 mv "$gone" "$work/kept.png"
@@ -32,12 +37,16 @@ expect_eq "stepping back tries again" 2 "$(count_lines "$error")"
 press r
 wait_lines "$error" 3 || true
 expect_eq "R tries again" 3 "$(count_lines "$error")"
+press e
+wait_lines "$error" 4 || true
+expect_eq "E tells it" 4 "$(count_lines "$error")"
+[ ! -e "$work/painted" ] && pass || fail "E started the paint program on a vanished file"
 
 mv "$work/kept.png" "$gone"
 convert -size 32x32 xc:blue png:- >"$gone"
 press F5
 expect_pixel "F5 shows the file once it is back" 512 384 "#0000FF"
-expect_eq "no further error" 3 "$(count_lines "$error")"
+expect_eq "no further error" 4 "$(count_lines "$error")"
 kill -0 "$viewer_pid" 2>/dev/null && pass || fail "viewer ended"
 press Escape
 wait_exit

@@ -6,7 +6,9 @@
 # its profile, in its sRGB colours, pixel for pixel as the Linux build
 # draws them; a file that crashes DevIL survived; a file name outside the
 # ANSI code page; Home, End, J and L; the I, F1 and F boxes; Escape's exit
-# status; and a bad start path.
+# status; End from the help box's loop while a folder is read; a start file
+# spelt in other letter case, and one named by a \\?\unix\ path; and a bad
+# start path.
 source "$(dirname "$0")/../e2e/lib.sh"
 source "$(dirname "$0")/wine_lib.sh"
 
@@ -176,6 +178,51 @@ expect_pixel "drawn again after F" 512 384 "#FF00FF"
 press Escape
 wait_wine_exit
 expect_eq "status after Escape" 27 "$status"
+
+# A key that reaches the window procedure from a box's own loop waits for
+# the whole list as well: F1 while a large folder is still read (the loop
+# cannot take the list in while the box is open), then End in the viewer's
+# window; once the box is closed the last entry is current. Wine gives the
+# keyboard to the window clicked, not to the one given the X focus.
+many="$work/many"
+mkdir -p "$many"
+(cd "$many" && seq -f 'p%06g.png' 1 100000 | xargs touch)
+start_wine_program "$exe" "$(windows_path "$many")"
+wait_window "^Olvistra - "
+press F1
+wait_box help 1
+xdotool mousemove --window "$wid" 20 20 click 1
+xdotool key End
+xdotool mousemove --window "$box" 5 5 click 1
+answer_box Return
+boxes=1
+show_info
+case "$box_text" in
+  "filename:\\t$(traced "$(windows_path "$many")\\p100000.png")\\n"*) pass ;;
+  *) fail "End pressed while the help box was open was lost: $box_text" ;;
+esac
+press Escape
+wait_wine_exit
+
+# The start file is found in the list as Windows compares names: spelt in
+# other letter case it is still current once the whole list is in (I waits
+# for it); and a \\?\unix\ path, Wine's own form of one with two leading
+# separators, is taken as absolute, not joined to the working directory.
+unc_images="\\\\?\\unix${images//\//\\}"
+for start in "$win_images\\C_QUARTERS.BMP" "$unc_images\\c_quarters.bmp"; do
+  start_wine_program "$exe" "$start"
+  wait_window "^Olvistra - "
+  expect_eq "title for $start" "Olvistra - $start" "$(window_title)"
+  boxes=0
+  show_info
+  case "$box_text" in
+    "filename:\\t$(traced "${start%\\*}\\c_quarters.bmp")\\n"*) pass ;;
+    *) fail "start file $start is not current: $box_text" ;;
+  esac
+  expect_quarters "shown from $start"
+  press Escape
+  wait_wine_exit
+done
 
 # A start path that is neither a file nor a folder.
 boxes=$(box_texts | wc -l)
