@@ -8,7 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOLVISTRA_TESTS=ON >/dev/null
-cmake --build "$build" --target olvistra_decode_bench >/dev/null
+cmake --build "$build" --target olvistra_decode_bench olvistra-decode >/dev/null
 
 images=$(mktemp -d /tmp/olvistra-bench.XXXXXX)
 trap 'rm -rf "$images"' EXIT
@@ -19,7 +19,7 @@ for name in a b; do
     -quality 90 "$images/big/$name.jpg"
 done
 export OLVISTRA_BENCH_DIR="$images" LIBGL_ALWAYS_SOFTWARE=1
-run=("$build/tests/olvistra_decode_bench" --gtest_also_run_disabled_tests)
+run=("$build/olvistra_decode_bench" --gtest_also_run_disabled_tests)
 if [ -z "${DISPLAY:-}" ]; then
   xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "${run[@]}"
 else

@@ -11,8 +11,10 @@ pkg_check_modules(LIBEXIF REQUIRED IMPORTED_TARGET libexif)
 # JPEGs (stb_image's BMP reader is compiled in from libstb-dev's header).
 pkg_check_modules(DECODER_LIBRARIES REQUIRED IMPORTED_TARGET libopenjp2 OpenEXR libjpeg)
 # Colour management in the decode helper: Little CMS converts, zlib inflates
-# PNG's embedded profiles; Xlib reads the display's profile off the root window.
-pkg_check_modules(COLOUR_LIBRARIES REQUIRED IMPORTED_TARGET lcms2 zlib x11)
+# PNG's embedded profiles; Xlib reads the display's profile off the root
+# window, in the viewer (the helper draws nothing).
+pkg_check_modules(COLOUR_LIBRARIES REQUIRED IMPORTED_TARGET lcms2 zlib)
+pkg_check_modules(XLIB REQUIRED IMPORTED_TARGET x11)
 set(DECODER_LIBRARY_SOURCES
   ${CMAKE_SOURCE_DIR}/decoders/libraries/cmyk_jpeg_libjpeg.cpp
   ${CMAKE_SOURCE_DIR}/decoders/libraries/jpeg2000_openjpeg.cpp
@@ -36,40 +38,70 @@ add_custom_command(
   COMMENT "Embedding the application icon")
 
 file(GLOB PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/linux/*.cpp)
-list(REMOVE_ITEM PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/linux/entry.cpp)
-# The files of platform/ itself serve both platforms.
-file(GLOB PLATFORM_SHARED_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/*.cpp)
+# The decode helper's own side of the platform: its entry, its sandbox and
+# the test build's attack on it.
+set(HELPER_PLATFORM_SOURCES
+  ${CMAKE_SOURCE_DIR}/platform/linux/decode_helper.cpp
+  ${CMAKE_SOURCE_DIR}/platform/linux/decode_sandbox.cpp
+  ${CMAKE_SOURCE_DIR}/platform/linux/sandbox_attack.cpp)
+list(REMOVE_ITEM PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/linux/entry.cpp ${HELPER_PLATFORM_SOURCES})
 list(APPEND PLATFORM_SOURCES ${PLATFORM_SHARED_SOURCES})
-
-add_library(olvistra_core STATIC ${APP_SOURCES} ${DECODER_LIBRARY_SOURCES} ${PLATFORM_SOURCES} ${ICON_SOURCE})
-target_include_directories(olvistra_core PUBLIC ${CMAKE_SOURCE_DIR} ${IL_INCLUDE_DIR})
-target_compile_options(olvistra_core PRIVATE ${OLVISTRA_WARNINGS})
-target_compile_definitions(olvistra_core PRIVATE
-  OLVISTRA_REGISTRY_FILE="${OLVISTRA_REGISTRY_FILE}")
-if(OLVISTRA_TESTS)
-  target_compile_definitions(olvistra_core PUBLIC OLVISTRA_TEST_HOOKS)
-endif()
-target_link_libraries(olvistra_core PUBLIC
-  ${ILUT_LIBRARIES} ${ILU_LIBRARIES} ${IL_LIBRARIES}
-  SDL2::SDL2 OpenGL::GL OpenGL::GLU Threads::Threads PkgConfig::LIBEXIF PkgConfig::DECODER_LIBRARIES
-  PkgConfig::COLOUR_LIBRARIES)
 
 # Optimised builds, the package's among them, get the hardening Debian builds
 # its own packages with: checked string and memory calls, and every symbol
 # bound at start so the relocations can be made read-only.
+set(OLVISTRA_HARDENING)
 if(NOT OLVISTRA_SANITIZE)
-  target_compile_definitions(olvistra_core PRIVATE $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
+  set(OLVISTRA_HARDENING $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
   add_link_options(-Wl,-z,relro,-z,now)
 endif()
+
+# What decodes: DevIL's IL and ILU (never ILUT, which draws), libexif and the
+# decoder libraries. Both programs link it; only the helper calls it for
+# files.
+add_library(olvistra_decoding STATIC ${DECODING_SOURCES} ${DECODER_LIBRARY_SOURCES})
+target_include_directories(olvistra_decoding PUBLIC ${CMAKE_SOURCE_DIR} ${IL_INCLUDE_DIR})
+target_compile_options(olvistra_decoding PRIVATE ${OLVISTRA_WARNINGS})
+target_compile_definitions(olvistra_decoding PRIVATE ${OLVISTRA_HARDENING})
+if(OLVISTRA_TESTS)
+  target_compile_definitions(olvistra_decoding PUBLIC OLVISTRA_TEST_HOOKS)
+endif()
+target_link_libraries(olvistra_decoding PUBLIC
+  ${ILU_LIBRARIES} ${IL_LIBRARIES} Threads::Threads PkgConfig::LIBEXIF PkgConfig::DECODER_LIBRARIES
+  PkgConfig::COLOUR_LIBRARIES)
+
+add_library(olvistra_core STATIC ${APP_SOURCES} ${PLATFORM_SOURCES} ${ICON_SOURCE})
+target_compile_options(olvistra_core PRIVATE ${OLVISTRA_WARNINGS})
+target_compile_definitions(olvistra_core PRIVATE ${OLVISTRA_HARDENING}
+  OLVISTRA_REGISTRY_FILE="${OLVISTRA_REGISTRY_FILE}")
+target_link_libraries(olvistra_core PUBLIC olvistra_decoding ${ILUT_LIBRARIES} SDL2::SDL2 OpenGL::GL OpenGL::GLU
+  PkgConfig::XLIB)
+
+# The viewer finds its decode helper beside itself (in a build) or in the
+# install's folder for private programs (libexec/olvistra), the same way up
+# from its own bin folder.
+set(OLVISTRA_HELPER_INSTALL_DIR ${CMAKE_INSTALL_LIBEXECDIR}/olvistra)
+file(RELATIVE_PATH helper_from_bin "/${CMAKE_INSTALL_BINDIR}" "/${OLVISTRA_HELPER_INSTALL_DIR}")
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/platform/linux/decode_transport.cpp APPEND PROPERTY
+  COMPILE_DEFINITIONS OLVISTRA_HELPER_FROM_BIN="${helper_from_bin}")
 
 add_executable(olvistra platform/linux/entry.cpp)
 target_compile_options(olvistra PRIVATE ${OLVISTRA_WARNINGS})
 target_link_libraries(olvistra PRIVATE olvistra_core)
 
-# Install: the binary, a bundled sample folder, and the registry file that
+# The decode helper, a program of its own: no SDL, no GL, no X11
+# (scripts/check-helper-libraries checks its NEEDED entries).
+add_executable(olvistra-decode helper/main.cpp ${HELPER_PLATFORM_SOURCES})
+target_compile_options(olvistra-decode PRIVATE ${OLVISTRA_WARNINGS})
+target_compile_definitions(olvistra-decode PRIVATE ${OLVISTRA_HARDENING})
+target_link_libraries(olvistra-decode PRIVATE olvistra_decoding)
+add_dependencies(olvistra olvistra-decode)
+
+# Install: the binary and its decode helper, a bundled sample folder, and the registry file that
 # points the viewer at its installed data directory; the desktop entry, icons,
 # metainfo and manual page come from cmake/desktop.cmake.
 install(TARGETS olvistra RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS olvistra-decode RUNTIME DESTINATION ${OLVISTRA_HELPER_INSTALL_DIR})
 install(DIRECTORY resources/samples DESTINATION ${CMAKE_INSTALL_DATADIR}/olvistra OPTIONAL)
 install(FILES resources/olvistra.ico DESTINATION ${CMAKE_INSTALL_DATADIR}/olvistra)
 string(REPLACE "\\" "\\\\" OLVISTRA_DATA_DIR_ESCAPED "${OLVISTRA_DATA_DIR}")

@@ -1,6 +1,7 @@
-# The Windows executable: the app code over the real Win32 API, the icon as
-# resource 107 and a manifest, DevIL's three DLLs expected beside the
-# executable, libexif linked in.
+# The Windows executables: the viewer, the app code over the real Win32 API,
+# with the icon as resource 107 and a manifest, and its decode helper
+# olvistra-decode.exe beside it; DevIL's three DLLs expected beside them,
+# libexif linked in.
 enable_language(RC)
 
 # Cross-builds make DevIL's DLLs and libexif from source (windows-deps.cmake);
@@ -77,7 +78,7 @@ foreach(header "${OLVISTRA_STB_HEADER}" "${OLVISTRA_STB_DIR}/stb_image_resize.h"
   endif()
   file(COPY "${header}" DESTINATION "${CMAKE_BINARY_DIR}/stb/include/stb")
 endforeach()
-list(APPEND APP_SOURCES ${CMAKE_SOURCE_DIR}/decoders/libraries/without_libraries.cpp)
+list(APPEND DECODING_SOURCES ${CMAKE_SOURCE_DIR}/decoders/libraries/without_libraries.cpp)
 
 # libexif reads the EXIF orientation of JPEGs inside the decode helper.
 if(OLVISTRA_WINDOWS_DEPS_FROM_SOURCE)
@@ -102,39 +103,66 @@ else()
 endif()
 
 file(GLOB PLATFORM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/windows/*.cpp)
-# The files of platform/ itself serve both platforms.
-file(GLOB PLATFORM_SHARED_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/*.cpp)
+# The decode helper's own side of the platform: its entry, what it does to
+# itself, and the test build's attack on its sandbox. The pipes' framing
+# serves both programs.
+set(HELPER_PLATFORM_SOURCES
+  ${CMAKE_SOURCE_DIR}/platform/windows/decode_helper.cpp
+  ${CMAKE_SOURCE_DIR}/platform/windows/decode_sandbox.cpp
+  ${CMAKE_SOURCE_DIR}/platform/windows/sandbox_attack.cpp)
+list(REMOVE_ITEM PLATFORM_SOURCES ${HELPER_PLATFORM_SOURCES})
+list(APPEND HELPER_PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/windows/decode_pipe.cpp)
 list(APPEND PLATFORM_SOURCES ${PLATFORM_SHARED_SOURCES})
-# The decode helper runs from a static constructor (decode_transport.cpp).
-# MinGW runs the constructors of linked objects last-linked first, so the
-# helper's file goes first: the app's own namespace-scope objects are then
-# constructed before the helper decodes anything.
-set(decode_transport_source ${CMAKE_SOURCE_DIR}/platform/windows/decode_transport.cpp)
-list(REMOVE_ITEM PLATFORM_SOURCES ${decode_transport_source})
+
+# Stack canaries and checked string and memory calls, as in the libraries
+# (scripts/windows-deps); their runtime, libssp, is linked in statically.
+set(OLVISTRA_HARDENING -fstack-protector-strong $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-D_FORTIFY_SOURCE=2>)
+
+# What decodes, for both programs: DevIL's IL and ILU, libexif, Little CMS,
+# our decoders.
+add_library(olvistra_decoding STATIC ${DECODING_SOURCES})
+target_include_directories(olvistra_decoding SYSTEM PUBLIC ${IL_INCLUDE_DIR} ${CMAKE_BINARY_DIR}/stb/include ${EXIF_INCLUDE_DIRS})
+target_include_directories(olvistra_decoding PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(olvistra_decoding PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS} ${OLVISTRA_HARDENING}>)
+if(OLVISTRA_DEVIL_FROM_DEF)
+  add_dependencies(olvistra_decoding devil_import_libraries)
+endif()
+if(OLVISTRA_WINDOWS_DEPS_FROM_SOURCE)
+  add_dependencies(olvistra_decoding windows_deps)
+endif()
+# libexif is named, not given as a file: the shared folder it lies in is no
+# output of this build (windows-deps.cmake).
+target_link_directories(olvistra_decoding PUBLIC ${EXIF_LIBRARY_DIRS})
+if(OLVISTRA_DEVIL_FROM_DEF)
+  set(HELPER_DEVIL_LIBRARIES "${CMAKE_BINARY_DIR}/devil/libILU.dll.a" "${CMAKE_BINARY_DIR}/devil/libDevIL.dll.a")
+else()
+  set(HELPER_DEVIL_LIBRARIES ${ILU_LIBRARIES} ${IL_LIBRARIES})
+endif()
+target_link_libraries(olvistra_decoding PUBLIC ${HELPER_DEVIL_LIBRARIES} ${EXIF_LIBRARIES} ${COLOUR_LIBRARIES} ssp)
 
 set_source_files_properties(resources/olvistra.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/olvistra.ico;${CMAKE_SOURCE_DIR}/resources/olvistra.manifest;${CMAKE_SOURCE_DIR}/resources/version.rc"
   COMPILE_DEFINITIONS "OLVISTRA_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};OLVISTRA_VERSION_MINOR=${PROJECT_VERSION_MINOR};OLVISTRA_VERSION_PATCH=${PROJECT_VERSION_PATCH}")
-add_executable(olvistra WIN32 ${decode_transport_source} ${APP_SOURCES} ${PLATFORM_SOURCES} resources/olvistra.rc)
-target_include_directories(olvistra SYSTEM PRIVATE ${IL_INCLUDE_DIR} ${CMAKE_BINARY_DIR}/stb/include ${EXIF_INCLUDE_DIRS})
-target_include_directories(olvistra PRIVATE ${CMAKE_SOURCE_DIR})
-target_compile_options(olvistra PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS}>)
-if(OLVISTRA_DEVIL_FROM_DEF)
-  add_dependencies(olvistra devil_import_libraries)
-endif()
-if(OLVISTRA_WINDOWS_DEPS_FROM_SOURCE)
-  add_dependencies(olvistra windows_deps)
-endif()
+add_executable(olvistra WIN32 ${APP_SOURCES} ${PLATFORM_SOURCES} resources/olvistra.rc)
+target_compile_options(olvistra PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS} ${OLVISTRA_HARDENING}>)
 # The C and C++ runtimes of the compiler and the POSIX thread library are
-# linked in, so the executable needs only system DLLs and DevIL's.
+# linked in, so the executables need only system DLLs and DevIL's.
 target_link_options(olvistra PRIVATE -static -static-libgcc -static-libstdc++)
-# libexif is named, not given as a file: the shared folder it lies in is no
-# output of this build (windows-deps.cmake).
-target_link_directories(olvistra PRIVATE ${EXIF_LIBRARY_DIRS})
 target_link_libraries(olvistra PRIVATE
-  ${DEVIL_IMPORT_LIBRARIES} ${EXIF_LIBRARIES} ${COLOUR_LIBRARIES} glu32 opengl32 gdi32 user32 advapi32 imm32 pthread)
+  ${DEVIL_IMPORT_LIBRARIES} olvistra_decoding glu32 opengl32 gdi32 user32 advapi32 imm32 pthread)
 
-install(TARGETS olvistra RUNTIME DESTINATION .)
+# The decode helper, a console program of its own that draws nothing: no
+# USER32, GDI32, OPENGL32 or ILUT (scripts/check-windows-imports checks it),
+# so it can run with win32k system calls turned off.
+set_source_files_properties(resources/olvistra-decode.rc PROPERTIES
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/olvistra-decode.manifest")
+add_executable(olvistra-decode helper/main.cpp ${HELPER_PLATFORM_SOURCES} resources/olvistra-decode.rc)
+target_compile_options(olvistra-decode PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS} ${OLVISTRA_HARDENING}>)
+target_link_options(olvistra-decode PRIVATE -static -static-libgcc -static-libstdc++)
+target_link_libraries(olvistra-decode PRIVATE olvistra_decoding advapi32 pthread)
+add_dependencies(olvistra olvistra-decode)
+
+install(TARGETS olvistra olvistra-decode RUNTIME DESTINATION .)
 if(OLVISTRA_WINDOWS_DEPS_FROM_SOURCE)
   install(FILES ${OLVISTRA_WINDOWS_DLLS} DESTINATION .)
   install(DIRECTORY "${OLVISTRA_WINDOWS_DEPS_PREFIX}/share/licenses" DESTINATION .)

@@ -125,6 +125,9 @@ bool loadNeighbourAhead(FileList* shownList) {
         if (!list.loadAhead(uint32_t(index))) markNotWorthRetrying(entry->path);
         return true;
     }
+    // Nothing else to do: a spare helper starts now rather than beside a
+    // frame the screen waits for.
+    decodeServiceKeepSpare();
     return false;
 }
 

@@ -43,7 +43,8 @@ void decodeStartFile(const std::string& path);
 // Loads one neighbour of the shown entry whose pixels are in (next first)
 // into its texture, so that a step to it only draws. For an idle moment
 // after a frame; does nothing while the shown entry itself waits. True when
-// it loaded one (the other neighbour may be ready too).
+// it loaded one (the other neighbour may be ready too); with none to load,
+// it keeps a spare decode helper started instead.
 bool loadNeighbourAhead(FileList* list);
 
 // True while the helper decodes the list's shown picture and the screen

@@ -112,8 +112,13 @@ uint32_t decodeTimeLimitForHead(const std::string& head, uint64_t fileBytes, con
 }
 
 uint32_t decodeTimeLimitMsFor(const char* path) {
-    // A FIFO or a device would block the viewer here; the helper reports it.
-    std::FILE* file = fileOpensForReading(path) ? std::fopen(path, "rb") : nullptr;
+    // A FIFO or a device would block the viewer here, and so would a file
+    // still to be fetched; the helper reports the one and fetches the other,
+    // whose limit then follows its size alone.
+    if (!fileOpensForReading(path)) return decodeTimeLimitFromSize(0, 0);
+    FileStamp stamp;
+    if (!fileContentAtHand(path)) return decodeTimeLimitFromSize(fileStampOf(path, &stamp) ? stamp.size : 0, 0);
+    std::FILE* file = std::fopen(path, "rb");
     if (!file) return decodeTimeLimitFromSize(0, 0);
     std::string head(claimHeadBytes, '\0');
     head.resize(std::fread(&head[0], 1, head.size(), file));

@@ -98,8 +98,7 @@ bool fitBoundImage(uint32_t maxSide) {
 namespace {
 
 // What decodeToRgba() knows of the colours of the picture it left in the
-// bound image. Made on first use: the helper decodes from a constructor,
-// which may run before this file's own objects are constructed.
+// bound image.
 struct DecodedColours {
     ColourDescription description;
     bool grey = false;  // made RGBA from grey samples
@@ -224,13 +223,9 @@ void copyDecodedRgba(unsigned char* target, int orientation, uint32_t targetWidt
     }
 }
 
-// The helper decodes with DevIL: registered before the helper's own entry
-// can run (platform/services.h).
-__attribute__((constructor(helperDecoderRegistrationPriority))) void registerDevilForTheHelper() {
-    registerHelperDecoder({startDecoder, decodeToRgba, copyDecodedRgba});
-}
-
 }  // namespace
+
+HelperDecoder devilHelperDecoder() { return {startDecoder, decodeToRgba, copyDecodedRgba}; }
 
 bool boundImageFromRgba(uint32_t width, uint32_t height, const unsigned char* pixels) {
     if (width == 0 || height == 0 || uint64_t(width) * height * 4 >= devilMaxRgbaBytes) return false;

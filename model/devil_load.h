@@ -11,6 +11,7 @@
 #include <string>
 
 #include "decoders/devil_limits.h"
+#include "platform/services.h"
 
 // Makes DevIL allocate through an allocator that refuses single requests
 // beyond devilMaxAllocation. Safe to call any number of times; call it before
@@ -31,3 +32,7 @@ bool fitBoundImage(uint32_t maxSide);
 // Makes the bound image a copy of 8-bit RGBA pixels, bottom row first, as
 // the decode helper hands them back. False when DevIL refused.
 bool boundImageFromRgba(uint32_t width, uint32_t height, const unsigned char* pixels);
+
+// The decoder the decode helper program serves the viewer with: DevIL, then
+// our own decoders.
+HelperDecoder devilHelperDecoder();

@@ -3,6 +3,10 @@
 // after it dies, hangs or speaks nonsense. The helper and the channel to it
 // are the platform's (platform/decode_transport.h).
 //
+// A spare helper is kept started (started in the viewer's idle moments), so
+// that the helper killed by a cancel, a crash or a hang is replaced without a
+// process start.
+//
 // A job's clock stands still while its helper is still starting (loading a
 // sanitized build on a busy machine takes seconds), up to
 // helperStartAllowanceMs, and starts when the helper is ready: the time
@@ -172,10 +176,12 @@ DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {
 }
 
 // The helper cannot be interrupted in the middle of a decode, so it is
-// killed; the next submit starts a new one.
+// killed; the next submit takes the spare.
 void decodeServiceCancel() {
     if (service().jobRunning) endHelper();
 }
+
+void decodeServiceKeepSpare() { transport::startSpare(); }
 
 void decodeServiceStop() {
     endHelper();

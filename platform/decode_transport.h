@@ -26,12 +26,16 @@ enum class Wait {
 
 // True while a started helper runs; one found dead is ended (endHelper).
 bool helperRunning();
-// Starts a new helper; false when it could not be started.
+// Makes a new helper the one given jobs: the spare when one runs, else a
+// helper started now; false when none could be had.
 bool startHelper();
+// Starts a spare helper, unless one runs: it starts and gives up its rights
+// while idle, so that the next startHelper costs no process start.
+void startSpare();
 // Kills the helper, if any, waits for it and closes the channel to it.
 void endHelper();
-// True once the helper's own start is over (on Linux: it has given up its
-// rights), so its first job's clock can start; false while none runs.
+// True once the helper has said that its own start is over (it has given up
+// its rights), so its first job's clock can start; false while none runs.
 bool helperStarted();
 
 // Sends a job; false when the channel refuses it.
@@ -56,7 +60,7 @@ const std::string& displayProfile();
 // Larger display profiles are not passed on (the display is then sRGB).
 constexpr size_t maxDisplayProfileBytes = size_t(16) << 20;
 
-// Called when the service stops, after endHelper.
+// Called when the service stops, after endHelper: ends the spare too.
 void stopped();
 
 // The helper's process id, or 0 when none runs (for tests).

@@ -37,6 +37,11 @@ constexpr bool platformUsesPosixPaths = true;
 // closes it at once. A directory never counts, on any platform.
 bool fileOpensForReading(const char* path);
 
+// False for a file whose content is not on this machine and would be
+// fetched by the first read (a cloud placeholder, an offline file), which
+// the viewer's thread must not wait for.
+bool fileContentAtHand(const char* path);
+
 // The path with each short (8.3) name in it expanded to its long name, as
 // Windows lists the entry (GetLongPathNameA); the path as given where it
 // names nothing, and on Linux, which has no short names.
@@ -73,9 +78,12 @@ void waitForMessageOrDecode();
 void wakeMessageWait();
 
 // ---- decode service -------------------------------------------------------------
-// Image files are decoded by a helper: a process of our own, started on
-// demand, restarted after it dies, and run with a memory cap (on Linux also
-// with no new privileges and a system-call filter). It decodes one file at a
+// Image files are decoded by a helper: our program olvistra-decode, found
+// beside the viewer or in its install's helper folder, started on demand,
+// restarted after it dies, with one spare kept started so that a cancel or
+// a crash costs no process start, and run sandboxed (on Linux no new
+// privileges, a system-call filter and an address-space cap; on Windows a
+// restricted token, a job and mitigation policies). It decodes one file at a
 // time and hands back 8-bit RGBA pixels, bottom row first, in shared memory
 // that the viewer maps read-only (sealed on Linux); a JPEG comes back turned
 // upright by its EXIF Orientation tag, with the upright width and height. A
@@ -104,7 +112,7 @@ enum class DecodeJobState {
     failed,   // a job failed: refused, crashed, timed out or unchecked
 };
 
-// The decoder the helper runs, given by the app.
+// The decoder the helper program runs (platform/decode_helper.h).
 // The helper calls `start` once, before it gives up its rights, with the
 // display's ICC profile (empty when the desktop publishes none); then for
 // each file `decode`, which decodes it and gives its size, and after a
@@ -119,12 +127,6 @@ struct HelperDecoder {
     void (*copyRgba)(unsigned char* target, int orientation, uint32_t width, uint32_t height);
 };
 
-// Names the decoder for every helper this process starts, and for the one it
-// is when started as a helper. A helper's work begins before main(), from a
-// constructor of default priority; the app registers from a constructor of
-// priority helperDecoderRegistrationPriority, which runs ahead of it.
-void registerHelperDecoder(const HelperDecoder& decoder);
-constexpr int helperDecoderRegistrationPriority = 101;
 
 // Starts the helper ahead of the first job, so that its start overlaps
 // other work; submit starts it too when needed.
@@ -144,6 +146,10 @@ void decodeServiceNarrow(uint32_t maxSide);
 DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image);
 // Abandons the job in flight, if any; its outcome is never reported.
 void decodeServiceCancel();
+// Starts a spare helper unless one runs, for the next cancel, crash or hang
+// to take over without a process start. For an idle moment: its start
+// competes with whatever runs.
+void decodeServiceKeepSpare();
 // Ends the helper and releases its resources; the next submit starts it anew.
 void decodeServiceStop();
 void releaseDecodedImage(DecodedImage* image);

@@ -23,8 +23,16 @@ extern char** environ;
 
 namespace {
 
-// Starts this executable as a decode helper in attack mode and returns its
-// report, or "" when none came.
+// The decode helper program, which the build puts beside this one.
+std::string helperProgram() {
+    char self[4096];
+    ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string folder(self, size_t(length > 0 ? length : 0));
+    return folder.substr(0, folder.rfind('/') + 1) + "olvistra-decode";
+}
+
+// Starts the decode helper in attack mode and returns its report, or ""
+// when none came.
 std::string attackReport(const std::string& folder) {
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return "";
@@ -37,10 +45,10 @@ std::string attackReport(const std::string& folder) {
     for (std::string& variable : variables) env.push_back(&variable[0]);
     for (char** entry = environ; *entry; ++entry) env.push_back(*entry);
     env.push_back(nullptr);
-    char exe[] = "/proc/self/exe";
-    char* argv[] = {exe, nullptr};
+    std::string program = helperProgram();
+    char* argv[] = {&program[0], nullptr};
     pid_t helper = 0;
-    int spawned = posix_spawn(&helper, exe, &actions, nullptr, argv, env.data());
+    int spawned = posix_spawn(&helper, program.c_str(), &actions, nullptr, argv, env.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(pair[1]);
     std::string report;

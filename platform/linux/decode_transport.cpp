@@ -1,23 +1,25 @@
-// The decode service's transport on Linux: the helper process, the socket to
-// it, and the helper's own end (platform/decode_transport.h).
+// The decode service's transport on Linux: the helper process and the
+// socket to it (platform/decode_transport.h). The helper's own end is
+// decode_helper.cpp.
 //
-// The helper is this very executable, started again through /proc/self/exe
-// with OLVISTRA_DECODE_HELPER=<parent pid> in its environment; a constructor
-// sees the marker and runs the helper loop instead of the program (no second
-// executable to install or find). When the display has a colour profile,
-// the marker goes on with " 4" and descriptor 4 is a sealed memfd holding
-// it, which the helper reads before it restricts itself. Parent and helper
-// talk over a SOCK_SEQPACKET socket pair placed at the helper's descriptor 3:
+// The helper is the program olvistra-decode: beside the viewer in a build,
+// in the install's helper folder (OLVISTRA_HELPER_FROM_BIN, relative to the
+// viewer's own folder) once installed. It is started with
+// OLVISTRA_DECODE_HELPER=<viewer pid> in its environment. When the display
+// has a colour profile, the marker goes on with " 4" and descriptor 4 is a
+// sealed memfd holding it, which the helper reads before it restricts
+// itself. Viewer and helper talk over a SOCK_SEQPACKET socket pair placed at
+// the helper's descriptor 3:
 //   request: one packet holding the longest side the pixels may have (a
 //            little-endian uint32, 0 for the built-in cap), then the path's
 //            bytes;
 //   narrow:  a packet of that side alone, sent while a job runs: the helper
 //            takes it before it sizes the pixels, and ignores it when idle;
-//   answer:  one packet holding a ResultHeader, with the memfd of the pixels
+//   answer:  one packet holding an AnswerHeader, with the memfd of the pixels
 //            attached (SCM_RIGHTS) when `ok` is set.
 // The helper seals the memfd against growing, shrinking and writing before
-// it sends it, so the parent's read-only mapping can neither be changed nor
-// cut short under it (no SIGBUS); the parent checks the seals and the size
+// it sends it, so the viewer's read-only mapping can neither be changed nor
+// cut short under it (no SIGBUS); the viewer checks the seals and the size
 // (decode_answer.cpp).
 //
 // A JPEG's pixels are turned upright by its EXIF Orientation tag before they
@@ -26,8 +28,9 @@
 // A picture larger than textureSideCap is shrunk in the same step, and the
 // header gives both the pixels' size and the picture's.
 //
-// The helper restricts itself before its first job (see decode_sandbox.cpp).
-// It ends when the socket reports end of file, and is killed with the parent
+// A second helper, the spare, is started and left to restrict itself while
+// idle; it takes over when the working one is ended. Both end when their
+// socket reports end of file and are killed with the viewer
 // (PR_SET_PDEATHSIG), so no helper outlives the viewer.
 #include <fcntl.h>
 #include <poll.h>
@@ -48,10 +51,7 @@
 
 #include "platform/decode_transport.h"
 #include "platform/decode_wire.h"
-#include "platform/exif_orientation.h"
 #include "platform/linux/decode_answer.h"
-#include "platform/helper_decoder.h"
-#include "platform/linux/decode_sandbox.h"
 #include "platform/linux/layer_state.h"
 #include "platform/linux/spawn_self.h"
 #include "platform/services.h"
@@ -59,153 +59,38 @@
 namespace {
 
 const char* const helperMarker = "OLVISTRA_DECODE_HELPER";
+const char* const helperName = "olvistra-decode";
 const int helperSocketFd = 3;
 const int displayProfileFd = 4;
-const size_t maxPathBytes = decodeMaxPathBytes;
 const char* const tunablesName = "GLIBC_TUNABLES";
 const char* const hugePagesTunable = "glibc.malloc.hugetlb=1";
 
-using ResultHeader = AnswerHeader;
 
-// The viewer's hold on its helper.
+// The viewer's hold on a helper.
 struct Helper {
     pid_t pid = 0;
     int socket = -1;
 };
 
-Helper helper;
+Helper helper;  // the one given jobs
+Helper spare;   // started ahead, idle
 
-// ---- helper side ------------------------------------------------------------
-
-bool sendAll(int socket, const void* data, size_t size, int attachedFd) {
-    iovec part = {const_cast<void*>(data), size};
-    msghdr message = {};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    if (attachedFd >= 0) {
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        cmsghdr* header = CMSG_FIRSTHDR(&message);
-        header->cmsg_level = SOL_SOCKET;
-        header->cmsg_type = SCM_RIGHTS;
-        header->cmsg_len = CMSG_LEN(sizeof(int));
-        std::memcpy(CMSG_DATA(header), &attachedFd, sizeof(int));
-    }
-    for (;;) {
-        ssize_t sent = ::sendmsg(socket, &message, MSG_NOSIGNAL);
-        if (sent >= 0) return size_t(sent) == size;
-        if (errno != EINTR) return false;
-    }
-}
-
-// A sealed memfd holding the decoded pixels, or -1.
-int sealedPixelBuffer(size_t size, int orientation, uint32_t width, uint32_t height) {
-    int fd = int(::syscall(SYS_memfd_create, "olvistra-decoded", MFD_CLOEXEC | MFD_ALLOW_SEALING));
-    if (fd < 0) return -1;
-    bool ok = ::ftruncate(fd, off_t(size)) == 0;
-    if (ok) {
-        void* target = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
-        ok = target != MAP_FAILED;
-        if (ok) {
-            registeredHelperDecoder()->copyRgba(static_cast<unsigned char*>(target), orientation, width, height);
-            ::munmap(target, size);
+// The helper program's path: beside the viewer, else in the install's
+// helper folder; empty when neither holds it.
+const std::string& helperProgram() {
+    static const std::string found = [] {
+        char self[4096];
+        ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+        if (length <= 0) return std::string();
+        std::string folder(self, size_t(length));
+        folder.erase(folder.rfind('/') + 1);
+        for (std::string candidate : {folder + helperName, folder + OLVISTRA_HELPER_FROM_BIN + "/" + helperName}) {
+            if (::access(candidate.c_str(), X_OK) == 0) return candidate;
         }
-    }
-    ok = ok && ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) == 0;
-    if (!ok) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+        return std::string();
+    }();
+    return found;
 }
-
-// The latest side sent while the job ran, else the request's.
-uint32_t narrowedSide(uint32_t maxSide) {
-    unsigned char packet[sizeof(uint32_t) + 1];
-    for (;;) {
-        // Only narrow packets can be waiting: no request comes while a job runs.
-        ssize_t got = ::recv(helperSocketFd, packet, sizeof packet, MSG_DONTWAIT | MSG_PEEK);
-        if (got != ssize_t(sizeof(uint32_t))) return maxSide;
-        if (::recv(helperSocketFd, packet, sizeof packet, MSG_DONTWAIT) != ssize_t(sizeof(uint32_t))) return maxSide;
-        maxSide = littleEndian32(packet);
-    }
-}
-
-void answer(const char* path, uint32_t maxSide) {
-    ResultHeader result = {};
-    int fd = -1;
-    uint32_t storedWidth = 0, storedHeight = 0;
-    if (registeredHelperDecoder()->decode(path, &storedWidth, &storedHeight)) {
-        int orientation = jpegOrientation(path);
-        result = sizedAnswer(storedWidth, storedHeight, orientation, narrowedSide(maxSide));
-        fd = sealedPixelBuffer(size_t(result.byteCount), orientation, result.width, result.height);
-        result.ok = fd >= 0 ? 1 : 0;
-    }
-    if (!result.ok) result = ResultHeader{};
-    bool sent = sendAll(helperSocketFd, &result, sizeof result, fd);
-    if (fd >= 0) ::close(fd);
-    if (!sent) std::_Exit(0);
-}
-
-[[noreturn]] void helperLoop() {
-    static char request[sizeof(uint32_t) + maxPathBytes + 1];
-    for (;;) {
-        ssize_t got = ::recv(helperSocketFd, request, sizeof request, 0);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) std::_Exit(0);  // the viewer is gone
-        if (size_t(got) == sizeof(uint32_t)) continue;  // a narrow that came after its job
-        if (size_t(got) < sizeof(uint32_t) || size_t(got) > sizeof(uint32_t) + maxPathBytes) {
-            ResultHeader refused = {};
-            if (!sendAll(helperSocketFd, &refused, sizeof refused, -1)) std::_Exit(0);
-            continue;
-        }
-        request[got] = '\0';
-        answer(request + sizeof(uint32_t), littleEndian32(reinterpret_cast<const unsigned char*>(request)));
-    }
-}
-
-// The display profile the viewer left at `fd`, or empty when it is not a
-// sealed buffer of a size the viewer sends.
-std::string receivedDisplayProfile(int fd) {
-    std::string bytes;
-    int seals = ::fcntl(fd, F_GET_SEALS);
-    off_t size = ::lseek(fd, 0, SEEK_END);
-    if (seals < 0 || !(seals & F_SEAL_WRITE) || size <= 0 || uint64_t(size) > decode_transport::maxDisplayProfileBytes)
-        return bytes;
-    bytes.resize(size_t(size));
-    for (size_t done = 0; done < bytes.size();) {
-        ssize_t got = ::pread(fd, &bytes[done], bytes.size() - done, off_t(done));
-        if (got <= 0) return std::string();
-        done += size_t(got);
-    }
-    return bytes;
-}
-
-// Runs before main() in every start of the executable; only a start made by
-// startHelper() carries the marker.
-__attribute__((constructor)) void decodeHelperEntry() {
-    const char* marker = std::getenv(helperMarker);
-    if (!marker) return;
-    char* end = nullptr;
-    pid_t parent = pid_t(std::strtol(marker, &end, 10));
-    bool profileGiven = std::strtol(end, nullptr, 10) == displayProfileFd;
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) std::_Exit(0);
-    ::unsetenv(helperMarker);
-    std::string displayProfile = profileGiven ? receivedDisplayProfile(displayProfileFd) : std::string();
-    closeDescriptorsAbove(helperSocketFd);
-    const HelperDecoder* decoder = registeredHelperDecoder();
-    if (!decoder) std::_Exit(0);  // nothing to decode with: every job fails
-    decoder->start(displayProfile);
-    restrictDecodeHelper();
-#ifdef OLVISTRA_TEST_HOOKS
-    if (const char* folder = std::getenv("OLVISTRA_SANDBOX_ATTACK")) attackDecodeSandbox(helperSocketFd, folder);
-#endif
-    helperLoop();
-}
-
-// ---- viewer side ------------------------------------------------------------
 
 // A sealed memfd holding the display's profile, or -1 when there is none.
 int displayProfileBuffer() {
@@ -226,7 +111,10 @@ int displayProfileBuffer() {
     return fd;
 }
 
-bool spawnHelper() {
+// Starts a helper into `started`; false when it could not be started.
+bool spawnHelper(Helper* started) {
+    const std::string& program = helperProgram();
+    if (program.empty()) return false;
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return false;
     // dup2 onto the same number would keep close-on-exec set.
@@ -257,11 +145,10 @@ bool spawnHelper() {
     const char* ownTunables = std::getenv(tunablesName);
     std::string tunables = std::string(tunablesName) + "=" +
                            (ownTunables ? std::string(ownTunables) + ":" + hugePagesTunable : hugePagesTunable);
-    char exe[] = "/proc/self/exe";
-    char name[] = "olvistra-decode-helper";
-    char* argv[] = {exe, name, nullptr};
+    std::string name = helperName;
+    char* argv[] = {&name[0], nullptr};
     pid_t child = 0;
-    bool spawned = spawnSelf(argv, {marker, tunables}, &actions, &child);
+    bool spawned = spawnProgram(program.c_str(), argv, {marker, tunables}, &actions, &child);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pair[1]);
     if (profile >= 0) ::close(profile);
@@ -269,9 +156,30 @@ bool spawnHelper() {
         ::close(pair[0]);
         return false;
     }
-    helper.pid = child;
-    helper.socket = pair[0];
+    started->pid = child;
+    started->socket = pair[0];
     return true;
+}
+
+// True while the helper runs; one found dead is reaped.
+bool stillRuns(Helper* held) {
+    if (held->pid <= 0) return false;
+    int status = 0;
+    if (::waitpid(held->pid, &status, WNOHANG) == 0) return true;
+    held->pid = 0;  // reaped, or not ours any more
+    return false;
+}
+
+// Kills the helper, if any, waits for it and closes the socket to it.
+void end(Helper* held) {
+    if (held->socket >= 0) ::close(held->socket);
+    held->socket = -1;
+    if (held->pid > 0) {
+        ::kill(held->pid, SIGKILL);
+        while (::waitpid(held->pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    held->pid = 0;
 }
 
 // True once the helper has set no-new-privileges, the step before its
@@ -294,27 +202,29 @@ bool helperRestricted(pid_t pid) {
 namespace decode_transport {
 
 bool helperRunning() {
-    if (helper.pid <= 0) return false;
-    int status = 0;
-    pid_t waited = ::waitpid(helper.pid, &status, WNOHANG);
-    if (waited == 0) return true;
-    helper.pid = 0;  // reaped, or not ours any more
+    if (stillRuns(&helper)) return true;
     endHelper();
     return false;
 }
 
-bool startHelper() { return spawnHelper(); }
-
-void endHelper() {
-    if (helper.socket >= 0) ::close(helper.socket);
-    helper.socket = -1;
-    if (helper.pid > 0) {
-        ::kill(helper.pid, SIGKILL);
-        while (::waitpid(helper.pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
+bool startHelper() {
+    endHelper();
+    if (stillRuns(&spare)) {
+        helper = spare;
+        spare = Helper{};
+        return true;
     }
-    helper.pid = 0;
+    end(&spare);
+    return spawnHelper(&helper);
 }
+
+void startSpare() {
+    if (stillRuns(&spare)) return;
+    end(&spare);
+    spawnHelper(&spare);
+}
+
+void endHelper() { end(&helper); }
 
 bool helperStarted() { return helper.pid > 0 && helperRestricted(helper.pid); }
 
@@ -340,7 +250,10 @@ Wait waitForAnswer(uint32_t waitMs) {
 
 bool receiveAnswer(DecodedImage* image, bool* decoded) { return receiveDecodeAnswer(helper.socket, image, decoded); }
 
-void stopped() { olvlinux::stopWatchingDecodeAnswers(); }
+void stopped() {
+    end(&spare);
+    olvlinux::stopWatchingDecodeAnswers();
+}
 
 long helperProcessId() { return long(helper.pid); }
 

@@ -23,6 +23,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/linux/messagebox.h"
 #include "platform/linux/spawn_self.h"
 #include "platform/win32.h"
 
@@ -118,15 +119,6 @@ void tieToViewer(pid_t viewer) {
     if (::getppid() != viewer) closeBoxGroup(0);
 }
 
-// Runs in a child started by showInChild: show the box and exit with the answer.
-__attribute__((constructor)) void messageBoxChild(int argc, char** argv, char**) {
-    const char* viewer = std::getenv(childMarker);
-    if (!viewer || argc != 4) return;
-    tieToViewer(static_cast<pid_t>(std::strtol(viewer, nullptr, 10)));
-    int answer = showWithSdl(argv[2], argv[3], static_cast<UINT>(std::strtoul(argv[1], nullptr, 10)));
-    std::_Exit(answer);
-}
-
 int showInChild(const char* caption, const char* text, UINT type) {
     std::string flags = std::to_string(type);
     std::string marker = std::string(childMarker) + "=" + std::to_string(::getpid());
@@ -158,4 +150,13 @@ int MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     int answer = showInChild(caption, text, uType);
     if (answer != IDOK && answer != IDYES && answer != IDNO) return fallbackAnswer(uType);
     return answer;
+}
+
+bool startedAsMessageBoxChild(int argc, char**) { return argc == 4 && std::getenv(childMarker); }
+
+// Runs in a child started by showInChild: shows the box and exits with the
+// answer, leaving SDL's state as it is.
+void runMessageBoxChild(int, char** argv) {
+    tieToViewer(static_cast<pid_t>(std::strtol(std::getenv(childMarker), nullptr, 10)));
+    std::_Exit(showWithSdl(argv[2], argv[3], static_cast<UINT>(std::strtoul(argv[1], nullptr, 10))));
 }

@@ -18,14 +18,18 @@ bool replaced(const char* entry, const std::vector<std::string>& variables) {
 
 }  // namespace
 
-bool spawnSelf(char* const argv[], const std::vector<std::string>& variables, const posix_spawn_file_actions_t* actions,
-               pid_t* child) {
+bool spawnProgram(const char* path, char* const argv[], const std::vector<std::string>& variables,
+                  const posix_spawn_file_actions_t* actions, pid_t* child) {
     std::vector<char*> env;
     for (char** entry = environ; *entry; ++entry) {
         if (!replaced(*entry, variables)) env.push_back(*entry);
     }
     for (const std::string& variable : variables) env.push_back(const_cast<char*>(variable.c_str()));
     env.push_back(nullptr);
-    char exe[] = "/proc/self/exe";
-    return posix_spawn(child, exe, actions, nullptr, argv, env.data()) == 0;
+    return posix_spawn(child, path, actions, nullptr, argv, env.data()) == 0;
+}
+
+bool spawnSelf(char* const argv[], const std::vector<std::string>& variables, const posix_spawn_file_actions_t* actions,
+               pid_t* child) {
+    return spawnProgram("/proc/self/exe", argv, variables, actions, child);
 }

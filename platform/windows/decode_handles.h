@@ -8,3 +8,10 @@
 HANDLE decodeAnswerEvent();
 // The helper's process; null while none runs.
 HANDLE decodeHelperProcess();
+
+#ifdef OLVISTRA_TEST_HOOKS
+#include <string>
+// Test build only: the report a helper started in attack mode sends
+// (decode_sandbox.h), or "" when none came within waitMs.
+std::string decodeHelperAttackReport(DWORD waitMs);
+#endif

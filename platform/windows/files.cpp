@@ -1,18 +1,31 @@
-// Readability test of a file (the C runtime refuses to open directories),
-// long names for short ones, and the stamp that tells one version of a file
-// from another.
+// Readability test of a file, whether its content is at hand, long names
+// for short ones, and the stamp that tells one version of a file from
+// another.
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 #include "platform/services.h"
 #include "platform/win32.h"
 
+// Only a disk file counts: a name such as com1.jpg opens a device, whose
+// reads would block the viewer's thread.
 bool fileOpensForReading(const char* path) {
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return false;
-    std::fclose(file);
-    return true;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool isFile = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+                  !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    CloseHandle(file);
+    return isFile;
+}
+
+// A cloud placeholder or an offline file is fetched by its first read.
+bool fileContentAtHand(const char* path) {
+    const DWORD fetchedOnRead = FILE_ATTRIBUTE_OFFLINE | 0x00040000 /* RECALL_ON_OPEN */ |
+                                0x00400000 /* RECALL_ON_DATA_ACCESS */;
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & fetchedOnRead);
 }
 
 std::string longPathName(const std::string& path) {

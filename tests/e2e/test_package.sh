@@ -19,7 +19,7 @@ dpkg-deb -x "$deb" "$root"
 share="$root/usr/share"
 
 # Files.
-for file in usr/bin/olvistra usr/share/applications/olvistra.desktop usr/share/man/man1/olvistra.1.gz \
+for file in usr/bin/olvistra usr/libexec/olvistra/olvistra-decode usr/share/applications/olvistra.desktop usr/share/man/man1/olvistra.1.gz \
             usr/share/metainfo/com.quenmark.olvistra.metainfo.xml usr/share/icons/hicolor/scalable/apps/olvistra.svg \
             usr/share/doc/olvistra/copyright usr/share/doc/olvistra/changelog.gz etc/olvistra/olvistra.reg \
             usr/share/olvistra/samples/square_quarters.bmp; do
@@ -64,11 +64,13 @@ expect_eq "registry file names the installed data directory" '"installDir"="/usr
 expect_eq "registry file is a conffile" "/etc/olvistra/olvistra.reg" \
   "$(dpkg-deb --ctrl-tarfile "$deb" | tar -xOf - ./conffiles 2>/dev/null)"
 
-# Dependencies: every library the binary needs comes from a declared package,
-# and every declared package exists (this machine runs the viewer, so each is
-# installed here).
+# Dependencies: every library the viewer and its helper need comes from a
+# declared package, and every declared package exists (this machine runs the
+# viewer, so each is installed here). The helper draws nothing.
 depends=$(dpkg-deb -f "$deb" Depends | tr -d ' ' | tr ',' '\n' | sed 's/(.*//')
-for lib in $(readelf -d "$root/usr/bin/olvistra" | grep -oP 'NEEDED.*\[\K[^]]+'); do
+helper="$root/usr/libexec/olvistra/olvistra-decode"
+"$OLVISTRA_SOURCE_DIR/scripts/check-helper-libraries" "$helper" && pass || fail "the packaged helper draws"
+for lib in $(readelf -d "$root/usr/bin/olvistra" "$helper" | grep -oP 'NEEDED.*\[\K[^]]+' | sort -u); do
   owner=$(dpkg -S "*/x86_64-linux-gnu/$lib" 2>/dev/null | head -n1 | cut -d: -f1)
   if [ -n "$owner" ] && grep -qx "$owner" <<<"$depends"; then
     pass
@@ -145,7 +147,7 @@ fi
 remove_package
 trap cleanup EXIT
 installed && fail "the package is still installed after apt-get purge"
-for file in /usr/bin/olvistra /etc/olvistra/olvistra.reg; do
+for file in /usr/bin/olvistra /usr/libexec/olvistra/olvistra-decode /etc/olvistra/olvistra.reg; do
   [ -e "$file" ] && fail "$file is left after apt-get purge" || pass
 done
 

@@ -39,6 +39,7 @@ bool startHelper() {
     helper.running = true;
     return true;
 }
+void startSpare() {}
 void endHelper() {
     if (helper.running) ++helper.ends;
     helper.running = false;

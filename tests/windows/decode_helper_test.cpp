@@ -1,7 +1,8 @@
 // The Windows decode service against a decoder whose "paths" say what to do,
-// run under Wine (or Windows) as a console program. This executable is its
-// own helper, as olvistra.exe is, so the real start-up, pipes, file mappings,
-// job object and kills are exercised; only DevIL is left out.
+// run under Wine (or Windows) as a console program. Its helper is
+// olvistra-decode.exe beside it (fake_decode_helper.cpp), with the real
+// helper side, so the real start-up, sandbox, pipes, file mappings, jobs,
+// spare and kills are exercised; only DevIL is left out.
 //
 // Paths the fake decoder understands:
 //   picture:W:H[:decode|:copy]  a W x H picture; with a gate, the helper
@@ -9,6 +10,8 @@
 //                               copyDecodedRgba and waits to be let on
 //   fail                        a refused file
 //   crash                       writes through a null pointer
+//   throw                       throws a C++ exception out of the decoder
+//   abort                       calls abort()
 //   exit                        the helper ends at once
 //   hang                        never returns
 //   hog                         commits 3 GiB
@@ -21,95 +24,47 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <sstream>
 #include <string>
 
 #include "platform/services.h"
 #include "platform/testing.h"
+#include "platform/windows/decode_handles.h"
 #include "platform/win32.h"
+#include "fake_pictures.h"
+#include <aclapi.h>
+#include <sddl.h>
 
 namespace {
 
-const wchar_t* const reachedEventName = L"Local\\olvistra-decode-test-reached";
-const wchar_t* const proceedEventName = L"Local\\olvistra-decode-test-proceed";
-const uint32_t hogSide = 3;  // the answer of a hog whose memory was not capped
-
-// ---- the fake decoder, run inside the helper ---------------------------------
-
-struct Decoded {
-    uint32_t width = 0, height = 0;
-    std::string gate;
-};
-Decoded decoded;
-
-void passGate(const char* here) {
-    if (decoded.gate != here) return;
-    HANDLE reached = OpenEventW(EVENT_MODIFY_STATE, FALSE, reachedEventName);
-    HANDLE proceed = OpenEventW(SYNCHRONIZE, FALSE, proceedEventName);
-    if (reached) SetEvent(reached);
-    if (proceed) WaitForSingleObject(proceed, 10000);
-    if (reached) CloseHandle(reached);
-    if (proceed) CloseHandle(proceed);
-}
-
-// The pattern of a width x height pixel buffer, so that both the size the
-// helper wrote at and every byte's place are checked.
-unsigned char patternByte(uint32_t width, uint32_t height, size_t index) {
-    size_t pixel = index / 4;
-    uint32_t x = uint32_t(pixel % width), y = uint32_t(pixel / width);
-    switch (index % 4) {
-        case 0: return (unsigned char)(x * 7 + width);
-        case 1: return (unsigned char)(y * 13 + height);
-        case 2: return (unsigned char)((x ^ y) + (width >> 8) + (height >> 4));
-        default: return 0xA5;
-    }
-}
+// ---- the suite, run in the viewer's place ------------------------------------
 
 // Paths here name fake pictures, not files: the limit a real file earns
 // is tested with the real decoder.
 const uint32_t fakeTimeLimitMs = 10000;
 
-void startDecoder(const std::string&) {}
+bool underWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
 
-
-bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height) {
-    decoded = Decoded{};
-    char gate[16] = "";
-    if (std::sscanf(path, "picture:%u:%u:%15s", &decoded.width, &decoded.height, gate) >= 2) {
-        decoded.gate = gate;
-    } else if (std::strcmp(path, "crash") == 0) {
-        *static_cast<volatile int*>(nullptr) = 1;
-    } else if (std::strcmp(path, "exit") == 0) {
-        ExitProcess(3);
-    } else if (std::strcmp(path, "hang") == 0) {
-        for (;;) Sleep(INFINITE);
-    } else if (std::strcmp(path, "hog") == 0) {
-        SIZE_T size = SIZE_T(3) << 30;
-        volatile char* block = static_cast<char*>(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-        if (!block) return false;
-        decoded.width = decoded.height = hogSide;
-    } else if (std::strncmp(path, "inherited:", 10) == 0) {
-        DWORD flags = 0;
-        HANDLE probed = HANDLE(uintptr_t(std::strtoull(path + 10, nullptr, 10)));
-        decoded.width = decoded.height = GetHandleInformation(probed, &flags) ? 1 : 2;
+// A gate's event, labelled Low so that the helper, which runs at Low
+// integrity, may open it on Windows. (Wine refuses a labelled event to the
+// helper, and an unlabelled one is open to it.)
+HANDLE gateEvent(const wchar_t* name) {
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, name);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (event && !underWine() && ConvertStringSecurityDescriptorToSecurityDescriptorW(L"S:(ML;;NW;;;LW)", SDDL_REVISION_1,
+                                                                      &descriptor, nullptr)) {
+        PACL label = nullptr;
+        BOOL present = FALSE, defaulted = FALSE;
+        if (GetSecurityDescriptorSacl(descriptor, &present, &label, &defaulted) && present)
+            SetSecurityInfo(event, SE_KERNEL_OBJECT, LABEL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, label);
+        LocalFree(descriptor);
     }
-    if (decoded.width == 0 || decoded.height == 0) return false;
-    passGate("decode");
-    *width = decoded.width;
-    *height = decoded.height;
-    return true;
+    return event;
 }
-
-void copyDecodedRgba(unsigned char* target, int orientation, uint32_t width, uint32_t height) {
-    passGate("copy");
-    if (orientation != 1) return;  // leaves zeros, which the pattern check catches
-    for (size_t i = 0; i < size_t(width) * height * 4; ++i) target[i] = patternByte(width, height, i);
-}
-
-__attribute__((constructor(helperDecoderRegistrationPriority))) void registerFakeDecoder() {
-    registerHelperDecoder({startDecoder, decodeToRgba, copyDecodedRgba});
-}
-
-// ---- the suite, run in the viewer's place ------------------------------------
 
 int failures = 0;
 
@@ -120,11 +75,6 @@ int failures = 0;
             ++failures;                                                                    \
         }                                                                                  \
     } while (0)
-
-bool underWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
 
 struct Outcome {
     DecodeJobState state = DecodeJobState::idle;
@@ -212,7 +162,7 @@ void testNarrows(HANDLE reached, HANDLE proceed) {
 
 // A helper that crashes, ends or hangs costs the job, not the service.
 void testHelperDeaths() {
-    const char* deaths[] = {"crash", "exit", "hang"};
+    const char* deaths[] = {"crash", "throw", "abort", "exit", "hang"};
     for (const char* death : deaths) {
         checkPicture(decode("picture:8:8"), 8, 8, 8, 8);
         long helper = decodeHelperId();
@@ -247,13 +197,29 @@ void testMemoryHog() {
     checkPicture(decode("picture:5:5"), 5, 5, 5, 5);
 }
 
+// When a process was started, or 0.
+uint64_t startedAt(long pid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    FILETIME created = {}, exited, kernel, user;
+    bool known = process && GetProcessTimes(process, &created, &exited, &kernel, &user);
+    if (process) CloseHandle(process);
+    return known ? (uint64_t(created.dwHighDateTime) << 32) | created.dwLowDateTime : 0;
+}
+
+// A cancel kills the helper; the spare, started before it, takes over.
 void testCancelAndStop() {
+    decodeServiceKeepSpare();
     CHECK(decodeServiceSubmit("hang", 0, fakeTimeLimitMs));
     long helper = decodeHelperId();
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    uint64_t cancelledAt = (uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     decodeServiceCancel();
     CHECK(ends(helper, 30000));
     CHECK(decodeServicePoll(0, nullptr) == DecodeJobState::idle);
     checkPicture(decode("picture:3:4"), 3, 4, 3, 4);
+    uint64_t successorStarted = startedAt(decodeHelperId());
+    CHECK(successorStarted != 0 && successorStarted < cancelledAt);
 
     decodeServiceCancel();  // idle: the helper stays
     helper = decodeHelperId();
@@ -283,6 +249,107 @@ void testInheritance() {
     CHECK(outcome.state == DecodeJobState::done && outcome.image.width == 2);
     releaseDecodedImage(&outcome.image);
     for (HANDLE stray : strays) CloseHandle(stray);
+}
+
+// What the helper reports of its sandbox from inside, and what its attacks
+// achieved. Each protection is checked where the system enforces it; under
+// Wine, which enforces few of them, an attack that succeeds is reported as
+// not observable here, never as refused.
+void testSandbox() {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = std::string(temp) + "olvistra-sandbox-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string target = folder + "\\target";
+    HANDLE file = CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, "untouched", 9, &written, nullptr);
+    CloseHandle(file);
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    CHECK(CopyFileA((std::string(system) + "\\version.dll").c_str(), (folder + "\\planted.dll").c_str(), FALSE));
+
+    decodeServiceStop();
+    SetEnvironmentVariableA("OLVISTRA_SANDBOX_ATTACK", folder.c_str());
+    SetEnvironmentVariableA("OLVISTRA_SANDBOX_VIEWER", std::to_string(GetCurrentProcessId()).c_str());
+    CHECK(decodeServiceStart());
+    SetEnvironmentVariableA("OLVISTRA_SANDBOX_ATTACK", nullptr);
+    SetEnvironmentVariableA("OLVISTRA_SANDBOX_VIEWER", nullptr);
+    std::string report = decodeHelperAttackReport(60000);
+    decodeServiceStop();
+    CHECK(!report.empty());
+    std::map<std::string, std::string> seen;
+    std::istringstream lines(report);
+    std::string name, value;
+    while (lines >> name >> value) seen[name] = value;
+    bool wine = underWine();
+
+    // Queried from inside: each must be what the viewer set, where the
+    // system answers at all.
+    const std::pair<const char*, const char*> queries[] = {
+        {"query-privileges", "0"},          {"query-integrity", "0x1000"},
+        {"query-job-limits", "0x2508/1/0x80000000"}, {"query-job-ui", "0xff"},
+        {"query-win32k", "0x1"},            {"query-dynamic-code", "0x1"},
+        {"query-extension-points", "0x1"},  {"query-strict-handles", "0x3"},
+        {"query-image-load", "0x3"},        {"query-aslr", "0x5"},
+    };
+    CHECK(seen["query-drawing-dlls-loaded"] == "0");
+    const std::string& groups = seen["query-groups-granting/deny-only"];
+    size_t slash = groups.find('/');
+    bool denyOnly = slash != std::string::npos && std::strtoul(groups.c_str() + slash + 1, nullptr, 10) > 0;
+    std::printf("  groups granting/deny-only: %s%s\n", groups.c_str(),
+                denyOnly ? ", some deny-only (confirmed from inside)" : "");
+    CHECK(denyOnly);
+    for (const auto& [query, expected] : queries) {
+        const std::string& got = seen[query];
+        bool asSet = query == std::string("query-aslr") ? got.size() > 2 && (std::strtoul(got.c_str(), nullptr, 16) & 5) == 5
+                                                         : got == expected;
+        if (asSet) {
+            std::printf("  %s: %s, as set (confirmed from inside)\n", query, got.c_str());
+        } else if (wine) {
+            std::printf("  %s: %s, set %s: this Wine does not apply or report it; not checked\n", query, got.c_str(),
+                        expected);
+        } else {
+            std::printf("  %s: %s, want %s\n", query, got.c_str(), expected);
+            CHECK(asSet);
+        }
+    }
+
+    // Attacks. Reading the user's files, the network and a DLL planted
+    // beside the picture are not refused by this sandbox: the helper opens
+    // pictures by their paths, which a token without the user's rights
+    // would forbid.
+    const std::pair<const char*, const char*> unrefused[] = {
+        {"read-user-file", "the helper reads pictures by path with the user's read rights"},
+        {"connect", "only an AppContainer or restricting SIDs keep a process off the network"},
+        {"load-planted-dll", "no mitigation limits loading by full path from a local folder"},
+    };
+    const char* refused[] = {"write-user-file", "create-file", "start-process", "write-viewer-memory",
+                             "read-clipboard", "find-window", "writable-executable"};
+    for (const auto& [attempt, reason] : unrefused)
+        std::printf("  %s: %s: SKIPPED, not refused by design (%s)\n", attempt,
+                    seen[attempt] == "0" ? "succeeded" : ("error " + seen[attempt]).c_str(), reason);
+    for (const char* attempt : refused) {
+        const std::string& got = seen[attempt];
+        if (!got.empty() && got != "0") {
+            std::printf("  %s: refused (error %s), observed\n", attempt, got.c_str());
+        } else if (wine) {
+            std::printf("  %s: succeeded: this Wine does not enforce the protection; SKIPPED\n", attempt);
+        } else {
+            std::printf("  %s: %s, want refused\n", attempt, got.empty() ? "no report" : "succeeded");
+            CHECK(false);
+        }
+    }
+    // Whatever was allowed, the attacks wrote nothing of the user's.
+    char content[16] = "";
+    file = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ReadFile(file, content, sizeof content - 1, &written, nullptr);
+    CloseHandle(file);
+    CHECK(std::string(content) == "untouched");
+    DeleteFileA(target.c_str());
+    DeleteFileA((folder + "\\planted.dll").c_str());
+    DeleteFileA((folder + "\\created").c_str());
+    RemoveDirectoryA(folder.c_str());
 }
 
 // Starts this program as a viewer that leaves a hanging helper behind, then
@@ -349,8 +416,8 @@ int orphanChild() {
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "orphan") == 0) return orphanChild();
-    HANDLE reached = CreateEventW(nullptr, FALSE, FALSE, reachedEventName);
-    HANDLE proceed = CreateEventW(nullptr, FALSE, FALSE, proceedEventName);
+    HANDLE reached = gateEvent(FAKE_REACHED_EVENT);
+    HANDLE proceed = gateEvent(FAKE_PROCEED_EVENT);
     CHECK(decodeServiceStart());
     struct {
         const char* name;
@@ -361,6 +428,7 @@ int main(int argc, char** argv) {
         {"memory hog", testMemoryHog},
         {"cancel and stop", testCancelAndStop},
         {"inheritance", testInheritance},
+        {"sandbox", testSandbox},
         {"orphan after kill", [] { testOrphan("kill"); }},
         {"orphan after exit", [] { testOrphan("exit"); }},
     };

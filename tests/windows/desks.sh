@@ -17,7 +17,7 @@ convert -size 48x36 xc:red xc:lime +append \( -size 48x36 xc:blue xc:yellow +app
 start_wine
 app="$(drive_c)/olvistra"
 mkdir -p "$app"
-cp "$OLVISTRA_WINDOWS_BUILD"/{olvistra.exe,DevIL.dll,ILU.dll,ILUT.dll} "$app/"
+cp "$OLVISTRA_WINDOWS_BUILD"/{olvistra.exe,olvistra-decode.exe,DevIL.dll,ILU.dll,ILUT.dll} "$app/"
 wine reg add 'HKLM\SOFTWARE\Quenmark\Olvistra' /v installDir /t REG_SZ /d 'C:\olvistra' /f >/dev/null 2>&1
 # Wine traces the input-method association (imm) and the execution state
 # the viewer sets (ntdll's warning that it is a stub).

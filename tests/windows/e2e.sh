@@ -76,7 +76,7 @@ set +e
 start_wine
 app="$(drive_c)/Program Files/Olvistra"
 mkdir -p "$app"
-cp "$OLVISTRA_WINDOWS_BUILD"/{olvistra.exe,DevIL.dll,ILU.dll,ILUT.dll} "$app/"
+cp "$OLVISTRA_WINDOWS_BUILD"/{olvistra.exe,olvistra-decode.exe,DevIL.dll,ILU.dll,ILUT.dll} "$app/"
 exe='C:\Program Files\Olvistra\olvistra.exe'
 win_images=$(windows_path "$images")
 

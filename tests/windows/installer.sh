@@ -20,7 +20,7 @@ zip="$work/package/olvistra-$version-win64.zip"
 
 # What the zip holds, below its top folder.
 zipped=$(unzip -Z1 "$zip" | grep -v '/$' | sed "s|^olvistra-$version-win64/||" | sort)
-for file in olvistra.exe DevIL.dll ILU.dll ILUT.dll olvistra.reg samples/square_quarters.bmp licenses/devil/COPYING; do
+for file in olvistra.exe olvistra-decode.exe DevIL.dll ILU.dll ILUT.dll olvistra.reg samples/square_quarters.bmp licenses/devil/COPYING; do
   grep -qx "$file" <<<"$zipped" && pass || fail "$file is not in the zip"
 done
 
