@@ -65,7 +65,6 @@ const int displayProfileFd = 4;
 const char* const tunablesName = "GLIBC_TUNABLES";
 const char* const hugePagesTunable = "glibc.malloc.hugetlb=1";
 
-
 // The viewer's hold on a helper.
 struct Helper {
     pid_t pid = 0;
