@@ -194,7 +194,9 @@ wait_box help 1
 xdotool mousemove --window "$wid" 20 20 click 1
 xdotool key End
 xdotool mousemove --window "$box" 5 5 click 1
-answer_box Return
+# End waits inside the box's loop for the whole list, so the box closes only
+# once all 100,000 names are in: the deadline allows for a slow listing.
+answer_box Return 600
 boxes=1
 show_info
 case "$box_text" in

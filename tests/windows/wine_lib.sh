@@ -75,16 +75,17 @@ wait_box() {  # caption count
   return 1
 }
 
-# Presses a key in the box and waits (up to 30 s) for it to go.
-answer_box() {  # key
+# Presses a key in the box and waits (up to 30 s, or the seconds given) for it
+# to go.
+answer_box() {  # key [seconds, default 30]
   [ -n "$box" ] || return 1
   timeout 5 xdotool windowfocus --sync "$box" 2>/dev/null || true
   xdotool key "$1"
-  for _ in $(seq 300); do
+  for _ in $(seq $((${2:-30} * 10))); do
     xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$box" || return 0
     sleep 0.1
   done
-  fail "the box did not close"
+  fail "the box did not close (e2e line ${BASH_LINENO[0]}: $(box_texts | tail -n 1))"
   return 1
 }
 
