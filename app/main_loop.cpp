@@ -18,13 +18,6 @@
 
 namespace {
 
-// The picture the viewer will show first: the start file itself, or a
-// folder's first entry when that is a picture; empty when it is neither.
-std::string firstPictureOf(const std::string& startPath) {
-    if (fileOpensForReading(startPath.c_str())) return startPath;
-    return firstImageIn(startFolderOf(startPath));
-}
-
 // Draws one frame. An entry that cannot be opened is reported once and then
 // shown as an empty frame until the user moves on or reloads. While the
 // decode helper still works on the current entry the frame stays empty and
@@ -110,10 +103,11 @@ int runViewer(const std::string& startPath, const std::string& title) {
     // the size the window is to draw it at, however soon the window is
     // there; a window that opens at another size has it decoded again.
     decodeServiceStart();
-    std::string firstPicture = firstPictureOf(startPath);
+    StartPlace start = startPlaceOf(startPath);
+    std::string firstPicture = firstPictureOf(start);
     fitPicturesTo(nullptr, pictureSquareSide(openingClientHeight()));
     decodeStartFile(firstPicture);
-    startListing(startPath);
+    startListing(start);
     if (!openViewerWindow(title.c_str(), false, viewerWindowProc)) {
         endListing();
         endDecoding();

@@ -24,10 +24,7 @@
 #include "render/gl.h"
 #include "render/scene.h"
 #include "support/gl_test_context.h"
-#ifndef ILUT_USE_OPENGL
-#define ILUT_USE_OPENGL
-#endif
-#include <IL/il.h>
+#include "decoders/devil.h"
 #include <IL/ilut.h>
 
 namespace {

@@ -1,6 +1,6 @@
 #include "decoders/devil_limits.h"
 
-#include <IL/il.h>
+#include "decoders/devil.h"
 
 bool drainDevilErrors() {
     bool any = false;

@@ -8,10 +8,7 @@
 
 #include "decoders/devil_limits.h"
 #include "decoders/formats.h"
-#ifndef ILUT_USE_OPENGL
-#define ILUT_USE_OPENGL
-#endif
-#include <IL/il.h>
+#include "decoders/devil.h"
 
 namespace {
 

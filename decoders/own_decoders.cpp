@@ -7,10 +7,7 @@
 #include "decoders/formats.h"
 #include "decoders/jpeg_header.h"
 #include "util/text.h"
-#ifndef ILUT_USE_OPENGL
-#define ILUT_USE_OPENGL
-#endif
-#include <IL/il.h>
+#include "decoders/devil.h"
 
 namespace {
 

@@ -1,6 +1,5 @@
 #include "model/devil_load.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -12,20 +11,9 @@
 #include "util/shrink.h"
 #include "util/orientation.h"
 #include "util/trace.h"
-#ifndef ILUT_USE_OPENGL
-#define ILUT_USE_OPENGL
-#endif
-#include <IL/il.h>
-#include <IL/ilu.h>
+#include "decoders/devil.h"
 
 namespace {
-
-void* ILAPIENTRY boundedAlloc(const ILsizei size) {
-    if (uint64_t(size) > devilMaxAllocation) return nullptr;
-    return std::malloc(size == 0 ? 1 : size);
-}
-
-void ILAPIENTRY boundedFree(const void* CONST_RESTRICT block) { std::free(const_cast<void*>(block)); }
 
 // A colour-index image is only usable with its palette (cut files decode
 // to indices without one).
@@ -56,12 +44,6 @@ bool loadChecked(ILenum type, const std::string& path) {
     bool errors = drainDevilErrors();
     return ok == IL_TRUE && !errors && boundImageIsConsistent();
 }
-
-}  // namespace
-
-void installDevilAllocator() { ilSetMemory(boundedAlloc, boundedFree); }
-
-namespace {
 
 bool decodeWithDevil(const std::string& path) {
     if (loadChecked(IL_TYPE_UNKNOWN, path)) return true;
@@ -112,13 +94,7 @@ DecodedColours& decodedColours() {
 // The helper's DevIL: started once, before the helper gives up its rights.
 void startDecoder(const std::string& displayProfile) {
     useDisplayProfile(displayProfile);
-    installDevilAllocator();
-    ilInit();
-    iluInit();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    drainDevilErrors();
+    startDevil();
 }
 
 // Rows go out bottom first, which is what ILUT would have made of the image

@@ -10,10 +10,7 @@
 #include "platform/services.h"
 #include "platform/win32.h"
 #include "util/text.h"
-#ifndef ILUT_USE_OPENGL
-#define ILUT_USE_OPENGL
-#endif
-#include <IL/il.h>
+#include "decoders/devil.h"
 #include <IL/ilut.h>
 
 // GL 1.2's edge clamp. Windows' GL headers stop at 1.1, but its drivers

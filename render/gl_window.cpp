@@ -1,10 +1,8 @@
 #include "render/gl_window.h"
 
-#include <IL/il.h>
-#include <IL/ilu.h>
+#include "decoders/devil.h"
 #include <IL/ilut.h>
 
-#include "model/devil_load.h"
 #include "model/gl_context_generation.h"
 #include "platform/monitor.h"
 #include "render/scene.h"
@@ -88,18 +86,14 @@ bool enterFullscreenMode(DWORD& style, DWORD& exStyle) {
     return false;
 }
 
-void startImageLibrary() {
-    installDevilAllocator();
-    ilutRenderer(ILUT_OPENGL);
-    ilutInit();
-    iluInit();
-    ilInit();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-}
-
 }  // namespace
+
+unsigned startImageLibrary() {
+    ILuint image = startDevil();
+    ilutInit();
+    ilutRenderer(ILUT_OPENGL);
+    return image;
+}
 
 bool viewerFullscreen() { return fullscreen; }
 

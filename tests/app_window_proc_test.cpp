@@ -109,7 +109,7 @@ TEST(ListingInProgress, ListKeysWaitForTheWholeList) {
     PictureFolder folder;
     ASSERT_TRUE(showFirstPictureAhead(folder.path("bravo.bmp")));
     FileInfo* shown = fileList->items[0];
-    startListing(folder.path("bravo.bmp"));
+    startListing(startPlaceOf(folder.path("bravo.bmp")));
 
     EXPECT_EQ(boxLinesOf([] { press(VK_F1); }), std::vector<std::string>{helpLine});
     EXPECT_TRUE(listingPending()) << "F1 waited for the list";
@@ -139,7 +139,7 @@ TEST(ListingInProgress, StartTextTheListLacksFallsBackToTheFirstEntry) {
     folder.dir.writeFile("notes.txt");
     ASSERT_TRUE(showFirstPictureAhead(folder.path("charlie.bmp")));
     FileInfo* shown = fileList->items[0];
-    startListing(folder.path("notes.txt"));
+    startListing(startPlaceOf(folder.path("notes.txt")));
     ASSERT_TRUE(installListing());
     ASSERT_EQ(fileList->items.count, 3u);
     EXPECT_EQ(fileList->current, 0u);
@@ -153,7 +153,7 @@ TEST(ListingInProgress, FailureSeenByAKeyEndsTheViewer) {
     PictureFolder folder;
     ASSERT_TRUE(showFirstPictureAhead(folder.path("bravo.bmp")));
     platformSetCallFails(PlatformCall::FindFirstFileA, true);
-    startListing(folder.path("bravo.bmp"));
+    startListing(startPlaceOf(folder.path("bravo.bmp")));
     std::vector<std::string> lines = boxLinesOf([] { press(VK_END); });
     platformClearCallFailures();
     ASSERT_EQ(lines.size(), 1u);
