@@ -140,7 +140,10 @@ int runViewer(const std::string& startPath, const std::string& title) {
         }
         fitPicturesTo(fileList, shownPictureSquareSide());
         advanceBetweenFrames();
-        if (shownPictureChanged()) requestFrame();
+        if (shownPictureChanged()) {
+            requestFrame();
+            clearShownPictureChanged();
+        }
         bool ending = keyIsDown(VK_ESCAPE) || pressed.escape;
         if (takeFrameRequest() || ending) {
             {
@@ -149,7 +152,7 @@ int runViewer(const std::string& startPath, const std::string& title) {
                 if (!ending) presentFrame();
             }
             trace::framePresented();
-            shownPictureChanged();  // what came in while drawing is on this frame
+            clearShownPictureChanged();  // what came in while drawing is on this frame
         }
         bool loadedAhead = windowActive() && !ending && loadNeighbourAhead(fileList);
         if (keyIsDown('F') || pressed.fullscreen) {

@@ -7,6 +7,10 @@
 
 namespace {
 
+// The reload policy's one state: the path of the entry whose reload waits
+// for its job; empty when none.
+std::string reloadPending;
+
 // The image entry at index of the list, or null.
 FileInfoImg* imageAt(FileList& list, int64_t index) {
     if (index < 0 || index >= int64_t(list.items.count)) return nullptr;
@@ -65,11 +69,11 @@ FileInfo* entryWithPath(FileList& list, const std::string& path) {
 // Carries out the pending reload once its job is over, or turns it into an
 // unload when another entry is shown by then.
 void settlePendingReload(FileList& list, int64_t current) {
-    if (pendingReload().empty()) return;
-    std::string path = pendingReload();
+    if (reloadPending.empty()) return;
+    std::string path = reloadPending;
     FileInfoImg* shown = imageAt(list, current);
     if (!shown || shown->path != path) {
-        setPendingReload("");
+        reloadPending.clear();
         FileInfo* entry = entryWithPath(list, path);
         if (entry && entry->loaded) {
             unloadIfLoaded(entry);
@@ -79,7 +83,7 @@ void settlePendingReload(FileList& list, int64_t current) {
         return;
     }
     if (!shown->loaded) {  // unloaded meanwhile: the frame loads it afresh
-        setPendingReload("");
+        reloadPending.clear();
         return;
     }
     const DecodeJob& job = decodeJob();
@@ -93,9 +97,9 @@ void settlePendingReload(FileList& list, int64_t current) {
         cancelDecode();
         if (startDecode(path, now, false)) return;
     }
-    setPendingReload("");
+    reloadPending.clear();
     noteShownPictureChanged();
-    ReloadCarriedOut guard(path);
+    KeepPixels guard(path);
     reload(shown);
 }
 
@@ -166,10 +170,11 @@ bool requestReload(FileInfo* entry) {
     FileStamp stamp;
     if (!fileStampOf(image->path.c_str(), &stamp)) return false;
     forgetDecoded(image->path);
+    if (reloadPending == image->path) reloadPending.clear();
     if (!image->loaded) return true;
     cancelDecode();
     if (!startDecode(image->path, stamp, false)) return false;
-    setPendingReload(image->path);
+    reloadPending = image->path;
     return true;
 }
 
@@ -197,14 +202,17 @@ void fitPicturesTo(FileList* list, uint32_t side) {
         if (!entry || !entry->loaded || entry->texture == 0) continue;
         if (pixelsFitDecodeSide(entry->width, entry->height, entry->texelWidth, entry->texelHeight)) continue;
         if (int64_t(index) == list->current) {
-            setPendingReload(entry->path);
+            reloadPending = entry->path;
         } else {
             unloadIfLoaded(entry);
         }
     }
 }
 
+const std::string& pendingReload() { return reloadPending; }
+
 void endDecoding() {
+    reloadPending.clear();
     releaseDecoded();
     decodeServiceStop();
 }

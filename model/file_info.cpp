@@ -67,13 +67,10 @@ void FileInfo::testReadable() {
 
 void FileInfo::open() {
     testReadable();
-    if (!loaded) {
-        load();
-        loaded = true;
-    }
+    if (!loaded) loaded = load();
 }
 
-void FileInfo::load() {}
+bool FileInfo::load() { return true; }
 
 void FileInfo::unload() {}
 
@@ -100,31 +97,33 @@ std::string FileInfoImg::infoText() {
 // leaves no texture and the size 0 x 0, so nothing of an earlier image is
 // shown. The helper shrinks a large picture to the side it is drawn at, and
 // one still wider or taller than the context allows is shrunk for the
-// texture here; width and height stay the file's.
-void FileInfoImg::load() {
+// texture here; width and height stay the file's. While the helper still
+// works on the file nothing changes and the entry stays not loaded.
+bool FileInfoImg::load() {
     // Taken before the old texture goes: unload() would forget ready pixels.
     DecodedImage image;
-    bool decoded = takeDecoded(path, &image);
+    DecodedPixels pixels = takeDecoded(path, &image);
+    if (pixels == DecodedPixels::pending) return false;
     releaseTexture();
     width = 0;
     height = 0;
     texelWidth = 0;
     texelHeight = 0;
-    if (!decoded) return;
+    if (pixels == DecodedPixels::failed) return true;
     bool bound = boundImageFromRgba(image.width, image.height, image.pixels);
     uint32_t decodedWidth = image.pictureWidth;
     uint32_t decodedHeight = image.pictureHeight;
     uint32_t shrunkWidth = image.width, shrunkHeight = image.height;
     releaseDecodedImage(&image);
-    if (!bound) return;
+    if (!bound) return true;
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    if (maxSide <= 0 || !fitBoundImage(uint32_t(maxSide))) return;
+    if (maxSide <= 0 || !fitBoundImage(uint32_t(maxSide))) return true;
     drainDevilErrors();
     GLuint made = ilutGLBindTexImage();
     if (drainDevilErrors() || made == 0) {
         if (made != 0) glDeleteTextures(1, &made);
-        return;
+        return true;
     }
     clampBoundTextureToEdge();
     texture = made;
@@ -133,6 +132,7 @@ void FileInfoImg::load() {
     height = decodedHeight;
     texelWidth = shrunkWidth;
     texelHeight = shrunkHeight;
+    return true;
 }
 
 // Reload and edit come through here first: pixels decoded ahead are

@@ -11,7 +11,7 @@
 class FileInfo {
 public:
     std::string path;  // the listed directory followed by the entry's name
-    bool loaded;       // set by open() after load(); cleared by unloadIfLoaded()
+    bool loaded;       // set by open() once load() is done; cleared by unloadIfLoaded()
 
     explicit FileInfo(std::string path);
     virtual ~FileInfo();
@@ -25,12 +25,16 @@ public:
     // The multi-line description shown in the info box.
     virtual std::string infoText();
     // Tests that the entry is still readable, then loads it if not loaded.
+    // Never waits: an image whose pixels are not in yet stays not loaded
+    // (see load()).
     virtual void open();
     // The test open() makes first: raises its error when the file no longer
     // opens for reading and is no readable folder either. Loads nothing.
     void testReadable();
-    // Loads the entry's content; called only by open().
-    virtual void load();
+    // Loads the entry's content; called only by open(). False when the
+    // content is not in yet (an image's decode runs): the entry stays not
+    // loaded, and is opened again once the decode helper has answered.
+    virtual bool load();
     // Called before the entry is marked as not loaded; never touches `loaded`.
     virtual void unload();
 };
@@ -50,7 +54,7 @@ public:
     std::string editCommand() override;
     void draw() override;
     std::string infoText() override;
-    void load() override;
+    bool load() override;
     void unload() override;
 
 private:

@@ -110,6 +110,7 @@ bool FileList::loadAhead(uint32_t index) {
     } catch (const std::bad_alloc&) {
         return false;
     }
+    if (!entry->loaded) return false;  // its pixels were not in after all
     loadedAhead.push_back({index, stamp});
     textures.shown(index);
     textures.shown(current);

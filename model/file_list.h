@@ -31,15 +31,16 @@ public:
     // Deletes the entries and lists `dir` again; `current` is kept.
     void refresh();
 
-    // The entry at index, opened and loaded, or null when index >= count.
-    // Loading it may unload other image entries (see TextureBudget). An
-    // entry loaded ahead whose file changed since is loaded afresh.
+    // The entry at index, opened, or null when index >= count. It is loaded
+    // unless its pixels are not in yet (FileInfo::load); loading it may
+    // unload other image entries (see TextureBudget). An entry loaded ahead
+    // whose file changed since is loaded afresh.
     FileInfo* get(uint32_t index);
 
     // Opens and loads the entry at index before it is shown, so that showing
     // it only draws; the shown entry stays the most recent for the budget.
-    // False, with the entry left as it was, when opening it raises: its own
-    // get raises the error again.
+    // False, with the entry not loaded, when opening it raises (its own get
+    // raises the error again) or its pixels were not in after all.
     bool loadAhead(uint32_t index);
 
     // Makes the entry that fullPath names current; current stays when no

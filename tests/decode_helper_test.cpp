@@ -144,11 +144,11 @@ TEST_F(DecodeHelper, CrashersAndHangsFailWithinTheLimitAndTheNextImageShows) {
         writeBytes(dir.path() + name, bytes);
         FileInfoImg broken(dir.path() + name);
         setDecodeTimeLimitForTests(hangLimitMs);
-        broken.open();
+        openDecoded(broken);
         setDecodeTimeLimitForTests(ampleLimitMs);
         expectFailed(broken);
         FileInfoImg next(good);
-        next.open();
+        openDecoded(next);
         expectShows(next, 30, 20, green);
     }
 }
@@ -157,7 +157,7 @@ TEST_F(DecodeHelper, HelperKilledFromOutsideIsReplaced) {
     std::string good = dir.path() + "good.png";
     writeTestImage(good, "png", 30, 20, green);
     FileInfoImg first(good);
-    first.open();
+    openDecoded(first);
     expectShows(first, 30, 20, green);
 
     // Killed while idle: the next decode takes the spare kept started.
@@ -170,7 +170,7 @@ TEST_F(DecodeHelper, HelperKilledFromOutsideIsReplaced) {
     ASSERT_GT(spare, 0) << "no spare helper runs";
     ASSERT_EQ(kill(pid_t(idle), SIGKILL), 0);
     ASSERT_TRUE(helperGone(idle));
-    reload(&first);
+    reloadDecoded(&first);
     expectShows(first, 30, 20, green);
     EXPECT_EQ(decodeHelperId(), spare);
 
@@ -182,7 +182,7 @@ TEST_F(DecodeHelper, HelperKilledFromOutsideIsReplaced) {
     ASSERT_EQ(kill(pid_t(decodeHelperId()), SIGKILL), 0);
     DecodedImage image;
     EXPECT_EQ(finishDecoding(&image), DecodeJobState::failed);
-    reload(&first);
+    reloadDecoded(&first);
     expectShows(first, 30, 20, green);
 }
 
@@ -191,7 +191,7 @@ TEST_F(DecodeHelper, HelperRunsWithoutNewPrivilegesAndFiltered) {
     std::string good = dir.path() + "good.png";
     writeTestImage(good, "png", 8, 8, green);
     FileInfoImg entry(good);
-    entry.open();
+    openDecoded(entry);
     long pid = decodeHelperId();
     ASSERT_GT(pid, 0);
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -220,7 +220,7 @@ TEST_F(DecodeHelper, NeighboursDecodedAheadAreUsedOnlyWhileUnchanged) {
     ASSERT_TRUE(helperGone(helper));
     ASSERT_EQ(decodeHelperId(), 0);
     fileList->current = previous;
-    fileList->get(previous);
+    getDecoded(*fileList, previous);
     EXPECT_EQ(decodeHelperId(), 0) << "a ready neighbour was decoded again";
     expectShows(*image(previous), 40, 30, green);
 
@@ -235,7 +235,7 @@ TEST_F(DecodeHelper, NeighboursDecodedAheadAreUsedOnlyWhileUnchanged) {
 
     // R of the shown entry rewritten in place: the current content.
     writeTestImage(replaced, "png", 24, 48, green);
-    reload(image(next));
+    reloadDecoded(image(next));
     expectShows(*image(next), 24, 48, green);
 }
 
@@ -255,10 +255,32 @@ TEST_F(DecodeHelper, SteppingAwayOutrunsAHangingDecode) {
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!advanceDecoding(fileList) && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    fileList->get(good);
+    getDecoded(*fileList, good);
     expectShows(*image(good), 12, 10, orange);
     EXPECT_FALSE(shownPictureAwaited(fileList));
     EXPECT_FALSE(image(hanging)->loaded);
+}
+
+// A picture loaded ahead whose file then changes, and R, decode afresh
+// without the loop waiting: the entry stays unloaded while the helper works
+// (here on a file that hangs for the whole, ample, time limit).
+TEST_F(DecodeHelper, ChangedFileAndReloadDecodeWithoutWaiting) {
+    for (const char* name : {"aa.png", "bb.png"}) writeTestImage(dir.path() + name, "png", 10, 10, green);
+    fileList = new FileList(dir.path());
+    settleDecoding();
+    ASSERT_TRUE(fileList->loadAhead(1));
+    writeBytes(image(1)->path, truncatedPng());
+    fileList->current = 1;
+    EXPECT_EQ(fileList->get(1), image(1));
+    EXPECT_FALSE(image(1)->loaded);
+    EXPECT_TRUE(shownPictureAwaited(fileList));
+
+    fileList->current = 0;
+    ASSERT_TRUE(image(0)->loaded);
+    writeBytes(image(0)->path, truncatedPng());
+    reload(image(0));
+    EXPECT_FALSE(image(0)->loaded);
+    EXPECT_TRUE(shownPictureAwaited(fileList));
 }
 
 namespace {
@@ -301,7 +323,7 @@ TEST_F(DecodeHelper, LargePictureIsShrunkForItsTextureOnly) {
     writeBytes(path, quadrantBmp(3000, 1000));
     setDecodeSide(742);
     FileInfoImg entry(path);
-    entry.open();
+    openDecoded(entry);
     setDecodeSide(0);
     EXPECT_EQ(entry.width, 3000u);
     EXPECT_EQ(entry.height, 1000u);
@@ -400,7 +422,7 @@ TEST_F(DecodeHelper, SixteenBitPictureKeepsItsHighBytes) {
         std::string path = dir.path() + "deep" + std::to_string(width) + ".png";
         writeBytes(path, sixteenBitPng(width, 30));
         FileInfoImg entry(path);
-        entry.open();
+        openDecoded(entry);
         ASSERT_NE(entry.texture, 0u) << width;
         EXPECT_EQ(entry.width, width);
         std::array<int, 2> size = GLTestContext::textureSize(entry.texture);

@@ -206,7 +206,7 @@ TEST(ExifOrientation, EntriesShowTheUprightSizeAndReadTheTagAfresh) {
     kill(pid_t(helper), SIGKILL);
     ASSERT_TRUE(helperGone(helper));
     fileList->current = turned;
-    FileInfoImg* entry = dynamic_cast<FileInfoImg*>(fileList->get(turned));
+    FileInfoImg* entry = dynamic_cast<FileInfoImg*>(getDecoded(*fileList, turned));
     ASSERT_TRUE(entry && entry->path == photo);
     EXPECT_EQ(decodeHelperId(), 0) << "the neighbour decoded ahead was decoded again";
     EXPECT_EQ(entry->width, storedHeight);
@@ -217,7 +217,7 @@ TEST(ExifOrientation, EntriesShowTheUprightSizeAndReadTheTagAfresh) {
 
     // An editor turned the pixels itself and reset the tag.
     writeBytes(photo, withExif(jpeg, orientationTiff(1, false)));
-    reload(entry);
+    reloadDecoded(entry);
     EXPECT_EQ(entry->width, storedWidth);
     EXPECT_EQ(entry->height, storedHeight);
     delete fileList;

@@ -17,6 +17,7 @@
 #include "support/gl_test_context.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
+#include "support/decode_waits.h"
 
 namespace {
 
@@ -36,10 +37,10 @@ protected:
         std::string decoy = dir.path() + "decoy-image.png";
         writeTestImage(decoy, "png", 64, 64, blue);
         FileInfoImg previous(decoy);
-        previous.open();
+        openDecoded(previous);
         EXPECT_EQ(previous.width, 64u);
         auto entry = std::make_unique<FileInfoImg>(path);
-        entry->open();
+        openDecoded(*entry);
         EXPECT_TRUE(entry->loaded);
         return entry;
     }
@@ -191,13 +192,13 @@ TEST_F(ModelDecode, EditRunsPaintProgramWithPathAsOneArgument) {
     std::string path = dir.path() + name;
     writeTestImage(path, "png", 50, 40, red);
     FileInfoImg entry(path);
-    entry.open();
+    openDecoded(entry);
     ASSERT_EQ(entry.width, 50u);
 
     std::string oldPath = std::getenv("PATH");
     setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
     entry.runEditCommand();
-    reload(&entry);
+    reloadDecoded(&entry);
     setenv("PATH", oldPath.c_str(), 1);
     EXPECT_EQ(readBytes(record), path);
     EXPECT_EQ(readBytes(record + ".count"), "1\n");
@@ -212,12 +213,12 @@ TEST_F(ModelDecode, EditWithoutPaintProgramStillReloads) {
     std::string path = dir.path() + "picture.png";
     writeTestImage(path, "png", 50, 40, red);
     FileInfoImg entry(path);
-    entry.open();
+    openDecoded(entry);
     writeTestImage(path, "png", 20, 10, blue);
     std::string oldPath = std::getenv("PATH");
     setenv("PATH", dir.makeDir("empty-bin").c_str(), 1);
     entry.runEditCommand();
-    reload(&entry);
+    reloadDecoded(&entry);
     setenv("PATH", oldPath.c_str(), 1);
     expectShows(entry, 20, 10, blue, 0);
 }
@@ -228,11 +229,11 @@ TEST_F(ModelDecode, ThousandReloadsDoNotGrowMemory) {
     std::string path = dir.path() + "square.png";
     writeTestImage(path, "png", 256, 256, red);
     FileInfoImg entry(path);
-    for (int i = 0; i < 20; ++i) reload(&entry);
+    for (int i = 0; i < 20; ++i) reloadDecoded(&entry);
     uint64_t before = liveHeapBytes();
     uint32_t previous = entry.texture;
     for (int i = 0; i < 1000; ++i) {
-        reload(&entry);
+        reloadDecoded(&entry);
         if (entry.texture != previous) {
             EXPECT_FALSE(glIsTexture(previous));
         }

@@ -12,6 +12,7 @@
 #include "support/gl_test_context.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
+#include "support/decode_waits.h"
 
 namespace {
 
@@ -146,7 +147,7 @@ TEST(PayloadCheck, CutFilesAreFailedDecodes) {
     auto open = [&](const std::string& name, const std::string& bytes) {
         writeBytes(dir.path() + name, bytes);
         auto entry = std::make_unique<FileInfoImg>(dir.path() + name);
-        entry->open();
+        openDecoded(*entry);
         return entry;
     };
     auto expectFailed = [](FileInfoImg& entry) {

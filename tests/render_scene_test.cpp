@@ -24,6 +24,7 @@
 #include "support/render_support.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
+#include "support/decode_waits.h"
 
 using namespace render_test;
 
@@ -137,7 +138,12 @@ protected:
         return drawFrame();
     }
 
+    // The pixels are let in first, as the main loop draws once they are.
     Frame drawFrame() {
+        try {
+            if (list) getDecoded(*list, list->current);
+        } catch (const std::string&) {
+        }
         renderScene(list);
         return readFrame();
     }
