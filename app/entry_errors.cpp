@@ -13,12 +13,12 @@ uint32_t unopenableIndex = 0;
 
 void reportEntryError(const std::string& text) {
     haveUnopenable = fileList != nullptr;
-    if (fileList) unopenableIndex = fileList->current;
+    if (fileList) unopenableIndex = fileList->current();
     MessageBoxA(nullptr, text.c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
 }
 
 bool currentEntryUnopenable() {
-    return haveUnopenable && fileList && fileList->current == unopenableIndex;
+    return haveUnopenable && fileList && fileList->current() == unopenableIndex;
 }
 
 void forgetEntryError() { haveUnopenable = false; }

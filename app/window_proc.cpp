@@ -32,16 +32,16 @@ const char* const helpText =
 // Makes another entry current; an entry that failed to open gets a new try
 // once the user has stepped away from it.
 void moveTo(uint32_t index) {
-    if (fileList->current != index) forgetEntryError();
-    fileList->current = index;
+    if (fileList->current() != index) forgetEntryError();
+    fileList->moveTo(index);
 }
 
 void previousEntry() {
-    if (fileList->current != 0) moveTo(fileList->current - 1);
+    if (fileList->current() != 0) moveTo(fileList->current() - 1);
 }
 
 void nextEntry() {
-    if (fileList->current + 1 < fileList->items.count) moveTo(fileList->current + 1);
+    if (fileList->current() + 1 < fileList->items.count) moveTo(fileList->current() + 1);
 }
 
 void firstEntry() { moveTo(0); }
@@ -69,8 +69,8 @@ FileInfo* entryForCommand() {
 template <typename Operation>
 void rereadCurrent(Operation operation) {
     forgetEntryError();
-    if (fileList->current >= fileList->items.count) return;
-    FileInfo* entry = fileList->items[fileList->current];
+    if (fileList->current() >= fileList->items.count) return;
+    FileInfo* entry = fileList->items[fileList->current()];
     try {
         entry->testReadable();
         operation(entry);
@@ -102,9 +102,9 @@ void editEntry() {
 // than opened, which would wait for the decode helper.
 void showInfo() {
     FileInfo* entry = nullptr;
-    if (!currentEntryUnopenable() && fileList->current < fileList->items.count &&
-        decodePending(fileList->items[fileList->current])) {
-        entry = fileList->items[fileList->current];
+    if (!currentEntryUnopenable() && fileList->current() < fileList->items.count &&
+        decodePending(fileList->items[fileList->current()])) {
+        entry = fileList->items[fileList->current()];
     } else {
         entry = entryForCommand();
     }

@@ -75,11 +75,11 @@ double throughHelperMs(const std::string& path, bool warm) {
 double steppedToAheadMs(const std::string& dir) {
     fileList = new FileList(dir);
     for (int i = 0; i < 300; ++i) {  // shown entry loaded, neighbour ready
-        if (advanceDecoding(fileList)) getDecoded(*fileList, fileList->current);
+        if (advanceDecoding(fileList)) getDecoded(*fileList, fileList->current());
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     Clock::time_point begin = Clock::now();
-    fileList->current = 1;
+    fileList->moveTo(1);
     EXPECT_TRUE(advanceDecoding(fileList));
     setupProjection(1024, 768);
     renderScene(fileList);

@@ -115,7 +115,7 @@ void cancelFarJob(FileList& list, int64_t current) {
 bool loadNeighbourAhead(FileList* shownList) {
     if (!shownList) return false;
     FileList& list = *shownList;
-    int64_t current = list.current;
+    int64_t current = list.current();
     FileInfoImg* shown = imageAt(list, current);
     if (shown && !shown->loaded) return false;
     for (int64_t index : {current + 1, current - 1}) {
@@ -145,7 +145,7 @@ bool advanceDecoding(FileList* shownList) {
     collectDecoded(0);
     if (!shownList) return true;
     FileList& list = *shownList;
-    int64_t current = list.current;
+    int64_t current = list.current();
     settlePendingReload(list, current);
     dropPixelsUnless([&](const std::string& path) { return isNear(list, path, current); });
     cancelFarJob(list, current);
@@ -159,7 +159,7 @@ bool advanceDecoding(FileList* shownList) {
 
 bool shownPictureAwaited(FileList* list) {
     if (!list) return false;
-    FileInfoImg* shown = imageAt(*list, list->current);
+    FileInfoImg* shown = imageAt(*list, list->current());
     const DecodeJob& job = decodeJob();
     return shown && !shown->loaded && job.running && job.path == shown->path;
 }
@@ -201,7 +201,7 @@ void fitPicturesTo(FileList* list, uint32_t side) {
         FileInfoImg* entry = imageAt(*list, index);
         if (!entry || !entry->loaded || entry->texture == 0) continue;
         if (pixelsFitDecodeSide(entry->width, entry->height, entry->texelWidth, entry->texelHeight)) continue;
-        if (int64_t(index) == list->current) {
+        if (int64_t(index) == list->current()) {
             reloadPending = entry->path;
         } else {
             unloadIfLoaded(entry);

@@ -127,7 +127,7 @@ bool FileInfoImg::load() {
     }
     clampBoundTextureToEdge();
     texture = made;
-    textureGeneration = currentGLContextGeneration;
+    textureGeneration = currentGLContextGeneration();
     width = decodedWidth;
     height = decodedHeight;
     texelWidth = shrunkWidth;
@@ -146,7 +146,7 @@ void FileInfoImg::unload() {
 // is gone (the full-screen switch closes the window first) the texture died
 // with it and its name is merely forgotten.
 void FileInfoImg::releaseTexture() {
-    if (texture != 0 && textureGeneration != 0 && textureGeneration == currentGLContextGeneration) {
+    if (texture != 0 && textureGeneration != 0 && textureGeneration == currentGLContextGeneration()) {
         GLuint name = texture;
         glDeleteTextures(1, &name);
     }

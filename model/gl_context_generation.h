@@ -9,7 +9,7 @@
 #include <cstdint>
 
 // The generation of the current GL context; 0 while none is current.
-extern uint64_t currentGLContextGeneration;
+uint64_t currentGLContextGeneration();
 
 // Gives the context just made current a new generation, never used before.
 void markGLContextCurrent();

@@ -78,8 +78,8 @@ void clearFrame() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
 void clearFrameWarmingUp() {
     clearFrame();
     static uint64_t warmedGeneration = 0;
-    if (currentGLContextGeneration == 0 || warmedGeneration == currentGLContextGeneration) return;
-    warmedGeneration = currentGLContextGeneration;
+    if (currentGLContextGeneration() == 0 || warmedGeneration == currentGLContextGeneration()) return;
+    warmedGeneration = currentGLContextGeneration();
     const unsigned char black[4] = {0, 0, 0, 255};
     GLuint texture = 0;
     glGenTextures(1, &texture);

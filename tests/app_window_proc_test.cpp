@@ -116,20 +116,20 @@ TEST(ListingInProgress, ListKeysWaitForTheWholeList) {
     press(VK_END);
     EXPECT_FALSE(listingPending());
     ASSERT_EQ(fileList->items.count, 3u);
-    EXPECT_EQ(fileList->current, 2u);
+    EXPECT_EQ(fileList->current(), 2u);
     EXPECT_EQ(fileList->items[folder.indexOf("bravo.bmp")], shown) << "the shown entry was dropped";
 
     press('L');
     press(VK_RIGHT);
     press(VK_NEXT);
-    EXPECT_EQ(fileList->current, 2u);
+    EXPECT_EQ(fileList->current(), 2u);
     press(VK_HOME);
     press('J');
     press(VK_LEFT);
     press(VK_PRIOR);
-    EXPECT_EQ(fileList->current, 0u);
+    EXPECT_EQ(fileList->current(), 0u);
     press('L');
-    EXPECT_EQ(fileList->current, 1u);
+    EXPECT_EQ(fileList->current(), 1u);
 }
 
 // A start text no entry has (here a file that is no picture) leaves the
@@ -142,7 +142,7 @@ TEST(ListingInProgress, StartTextTheListLacksFallsBackToTheFirstEntry) {
     startListing(startPlaceOf(folder.path("notes.txt")));
     ASSERT_TRUE(installListing());
     ASSERT_EQ(fileList->items.count, 3u);
-    EXPECT_EQ(fileList->current, 0u);
+    EXPECT_EQ(fileList->current(), 0u);
     EXPECT_EQ(fileList->items[folder.indexOf("charlie.bmp")], shown);
 }
 

@@ -207,7 +207,7 @@ TEST_F(DecodeHelper, HelperRunsWithoutNewPrivilegesAndFiltered) {
 TEST_F(DecodeHelper, NeighboursDecodedAheadAreUsedOnlyWhileUnchanged) {
     for (const char* name : {"aa.png", "bb.png", "cc.png"}) writeTestImage(dir.path() + name, "png", 40, 30, green);
     fileList = new FileList(dir.path());
-    fileList->current = 1;
+    fileList->moveTo(1);
     settleDecoding();
     ASSERT_TRUE(image(1)->loaded);
     uint32_t previous = 0, next = 2;
@@ -219,17 +219,17 @@ TEST_F(DecodeHelper, NeighboursDecodedAheadAreUsedOnlyWhileUnchanged) {
     kill(pid_t(helper), SIGKILL);
     ASSERT_TRUE(helperGone(helper));
     ASSERT_EQ(decodeHelperId(), 0);
-    fileList->current = previous;
+    fileList->moveTo(previous);
     getDecoded(*fileList, previous);
     EXPECT_EQ(decodeHelperId(), 0) << "a ready neighbour was decoded again";
     expectShows(*image(previous), 40, 30, green);
 
     // The other one replaced on disk after it was decoded: the new content.
-    fileList->current = 1;
+    fileList->moveTo(1);
     std::string replaced = image(next)->path;
     writeTestImage(replaced + ".new", "png", 24, 48, orange);
     ASSERT_EQ(rename((replaced + ".new").c_str(), replaced.c_str()), 0);
-    fileList->current = next;
+    fileList->moveTo(next);
     settleDecoding();
     expectShows(*image(next), 24, 48, orange);
 
@@ -248,10 +248,10 @@ TEST_F(DecodeHelper, SteppingAwayOutrunsAHangingDecode) {
     writeTestImage(dir.path() + "cc.png", "png", 12, 10, orange);
     fileList = new FileList(dir.path());
     uint32_t hanging = indexOf("bb.png"), good = indexOf("cc.png");
-    fileList->current = hanging;
+    fileList->moveTo(hanging);
     for (int i = 0; i < 10; ++i) EXPECT_FALSE(advanceDecoding(fileList));
     EXPECT_TRUE(shownPictureAwaited(fileList)) << "a held step key waits for this picture";
-    fileList->current = good;
+    fileList->moveTo(good);
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!advanceDecoding(fileList) && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -270,12 +270,12 @@ TEST_F(DecodeHelper, ChangedFileAndReloadDecodeWithoutWaiting) {
     settleDecoding();
     ASSERT_TRUE(fileList->loadAhead(1));
     writeBytes(image(1)->path, truncatedPng());
-    fileList->current = 1;
+    fileList->moveTo(1);
     EXPECT_EQ(fileList->get(1), image(1));
     EXPECT_FALSE(image(1)->loaded);
     EXPECT_TRUE(shownPictureAwaited(fileList));
 
-    fileList->current = 0;
+    fileList->moveTo(0);
     ASSERT_TRUE(image(0)->loaded);
     writeBytes(image(0)->path, truncatedPng());
     reload(image(0));

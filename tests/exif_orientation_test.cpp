@@ -199,13 +199,13 @@ TEST(ExifOrientation, EntriesShowTheUprightSizeAndReadTheTagAfresh) {
     fileList = new FileList(dir.path());
     ASSERT_EQ(fileList->items.count, 2u);
     uint32_t turned = fileList->items[0]->path == photo ? 0 : 1;
-    fileList->current = 1 - turned;
+    fileList->moveTo(1 - turned);
     settleDecoding();  // the first entry shown, its neighbour decoded ahead
     long helper = decodeHelperId();
     ASSERT_GT(helper, 0);
     kill(pid_t(helper), SIGKILL);
     ASSERT_TRUE(helperGone(helper));
-    fileList->current = turned;
+    fileList->moveTo(turned);
     FileInfoImg* entry = dynamic_cast<FileInfoImg*>(getDecoded(*fileList, turned));
     ASSERT_TRUE(entry && entry->path == photo);
     EXPECT_EQ(decodeHelperId(), 0) << "the neighbour decoded ahead was decoded again";

@@ -55,7 +55,7 @@ TEST(FileListRefresh, KeepsReaderOrderAndSkipsNonEntries) {
     EXPECT_EQ(pathsOf(list), expected);
     EXPECT_EQ(list.items.count, 5u);
     EXPECT_EQ(list.items.capacity, 8u);
-    EXPECT_EQ(list.current, 0u);
+    EXPECT_EQ(list.current(), 0u);
     EXPECT_EQ(list.dir, dir.path());
 }
 
@@ -130,11 +130,11 @@ TEST(FileListRefresh, KeepsCurrentEvenBeyondCount) {
     dir.writeFile("one.png");
     dir.writeFile("two.png");
     FileList list(dir.path());
-    list.current = 5;
+    list.moveTo(5);
     list.refresh();
-    EXPECT_EQ(list.current, 5u);
+    EXPECT_EQ(list.current(), 5u);
     EXPECT_EQ(list.items.count, 2u);
-    EXPECT_EQ(list.get(list.current), nullptr);
+    EXPECT_EQ(list.get(list.current()), nullptr);
 }
 
 TEST(FileListGet, EmptyListAndIndexBeyondCountAnswerNone) {
@@ -178,9 +178,9 @@ TEST(FileListSelect, ExactByteMatchOnly) {
     uint32_t last = listed.list->items.count - 1;
     std::string target = listed.list->items[last]->path;
     listed.list->select(target);
-    EXPECT_EQ(listed.list->current, last);
+    EXPECT_EQ(listed.list->current(), last);
 
-    listed.list->current = 0;
+    listed.list->moveTo(0);
     std::string upper = target;
     upper[upper.size() - 5] = char(toupper(upper[upper.size() - 5]));
     listed.list->select(upper);
@@ -188,7 +188,7 @@ TEST(FileListSelect, ExactByteMatchOnly) {
     backslashed[dir.path().size() - 1] = '\\';
     listed.list->select(backslashed);
     listed.list->select(dir.path() + "abcd");
-    EXPECT_EQ(listed.list->current, 0u);
+    EXPECT_EQ(listed.list->current(), 0u);
 }
 
 // Lazy loading with real decodes in real GL contexts.
@@ -251,10 +251,10 @@ TEST_F(FileListLoading, UnloadAllThenGetLoadsInNewContextAndSparesItsTextures) {
     writeTestImage(dir.path() + "second.png", "png", 8, 16, {10, 10, 200});
     Listed listed(dir.path());
     auto first = std::make_unique<GLTestContext>();
-    FileInfoImg* image = dynamic_cast<FileInfoImg*>(getDecoded(*listed.list, listed.list->current));
+    FileInfoImg* image = dynamic_cast<FileInfoImg*>(getDecoded(*listed.list, listed.list->current()));
     ASSERT_NE(image, nullptr);
     ASSERT_NE(image->texture, 0u);
-    uint32_t other = listed.list->current == 0 ? 1 : 0;
+    uint32_t other = listed.list->current() == 0 ? 1 : 0;
     EXPECT_FALSE(listed.list->items[other]->loaded);
 
     // A second context: its own texture may carry the same name as the first
@@ -269,7 +269,7 @@ TEST_F(FileListLoading, UnloadAllThenGetLoadsInNewContextAndSparesItsTextures) {
     EXPECT_FALSE(listed.list->items[other]->loaded);
     EXPECT_TRUE(glIsTexture(own));
 
-    ASSERT_EQ(getDecoded(*listed.list, listed.list->current), image);
+    ASSERT_EQ(getDecoded(*listed.list, listed.list->current()), image);
     EXPECT_TRUE(image->loaded);
     EXPECT_NE(image->texture, 0u);
     EXPECT_TRUE(glIsTexture(image->texture));

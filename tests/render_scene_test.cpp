@@ -134,14 +134,14 @@ protected:
     // Makes the entry of this path current, draws a frame and reads it back.
     Frame show(const std::string& path) {
         list->select(path);
-        EXPECT_EQ(list->items[list->current]->path, path) << "not listed";
+        EXPECT_EQ(list->items[list->current()]->path, path) << "not listed";
         return drawFrame();
     }
 
     // The pixels are let in first, as the main loop draws once they are.
     Frame drawFrame() {
         try {
-            if (list) getDecoded(*list, list->current);
+            if (list) getDecoded(*list, list->current());
         } catch (const std::string&) {
         }
         renderScene(list);
@@ -234,7 +234,7 @@ TEST_F(RenderScene, DirectoryMarkerIsBlueWithItsTopRightCornerPulledIn) {
     for (uint32_t i = 0; i < list->items.count; ++i)
         if (dynamic_cast<FileInfoDir*>(list->items[i])) marker = i;
     ASSERT_LT(marker, list->items.count) << "the sub-directory is not listed";
-    list->current = marker;
+    list->moveTo(marker);
 
     Frame frame = drawFrame();
     const std::array<int, 3> blue{0, 0, 255}, black{0, 0, 0};
@@ -310,7 +310,7 @@ TEST_F(RenderScene, NoCurrentEntryClearsToBlack) {
     listDirectory(dir.path());
     ASSERT_TRUE(show(dir.path() + "square.bmp").extent().any);
 
-    list->current = list->items.count;
+    list->moveTo(list->items.count);
     EXPECT_FALSE(drawFrame().extent().any) << "current index past the end";
 
     listDirectory(dir.path() + "empty/");

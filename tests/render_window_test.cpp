@@ -168,7 +168,7 @@ protected:
         EXPECT_EQ(hWnd, nullptr);
         EXPECT_EQ(hDC, nullptr);
         EXPECT_EQ(hRC, nullptr);
-        EXPECT_EQ(currentGLContextGeneration, 0u) << "a context is still current";
+        EXPECT_EQ(currentGLContextGeneration(), 0u) << "a context is still current";
         EXPECT_EQ(before.newWindows().size(), windowStays ? 1u : 0u) << "windows left behind";
         EXPECT_EQ(before.newContexts().size(), contextStays ? 1u : 0u) << "rendering contexts left behind";
     }
@@ -201,7 +201,7 @@ TEST_F(RenderWindow, WindowedOpensThreeTimesEachWithANewClassWindowAndContext) {
         ASSERT_NE(hRC, nullptr);
         EXPECT_NE(hWnd, lastWindow);
         EXPECT_NE(hRC, lastContext);
-        EXPECT_GT(currentGLContextGeneration, lastGeneration) << "the new context is not current";
+        EXPECT_GT(currentGLContextGeneration(), lastGeneration) << "the new context is not current";
         EXPECT_TRUE(before.classRegistered("OpenGL"));
         EXPECT_FALSE(viewerFullscreen());
 
@@ -236,7 +236,7 @@ TEST_F(RenderWindow, WindowedOpensThreeTimesEachWithANewClassWindowAndContext) {
 
         lastWindow = hWnd;
         lastContext = hRC;
-        lastGeneration = currentGLContextGeneration;
+        lastGeneration = currentGLContextGeneration();
         lastImage = image;
 
         EXPECT_TRUE(closeWindow().empty());
@@ -255,8 +255,8 @@ TEST_F(RenderWindow, FullScreenAcceptedThreeTimesHidesCursorAndRestoresDesktop) 
         EXPECT_TRUE(openWindow(true, opened).empty()) << "the mode was refused";
         ASSERT_TRUE(opened);
         EXPECT_TRUE(viewerFullscreen());
-        EXPECT_GT(currentGLContextGeneration, lastGeneration);
-        lastGeneration = currentGLContextGeneration;
+        EXPECT_GT(currentGLContextGeneration(), lastGeneration);
+        lastGeneration = currentGLContextGeneration();
         EXPECT_TRUE(olvlinux::layer().fullscreenModeInForce);
         EXPECT_EQ(olvlinux::layer().cursorCount, cursorBefore - 1) << "the cursor is not hidden once";
         olvlinux::Window* window = viewerWindow();
@@ -475,7 +475,7 @@ TEST_P(RenderWindowTeardownFailure, ReportsInOrderAndCarriesOn) {
     EXPECT_EQ(hWnd, nullptr);
     EXPECT_EQ(hDC, nullptr);
     EXPECT_EQ(hRC, nullptr);
-    EXPECT_EQ(currentGLContextGeneration, 0u);
+    EXPECT_EQ(currentGLContextGeneration(), 0u);
     if (!injects(GetParam(), PlatformCall::wglDeleteContext)) {
         EXPECT_EQ(olvlinux::layer().contexts.count(context), 0u) << "the context was not deleted";
     }

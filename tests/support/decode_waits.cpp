@@ -27,8 +27,8 @@ void settleDecoding() {
     auto end = std::chrono::steady_clock::now() + deadline;
     while (std::chrono::steady_clock::now() < end) {
         if (advanceDecoding(fileList) && fileList) {
-            int64_t current = fileList->current;
-            fileList->get(fileList->current);
+            int64_t current = fileList->current();
+            fileList->get(fileList->current());
             if (!waitsForHelper(current + 1) && !waitsForHelper(current - 1)) return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
