@@ -5,7 +5,7 @@
 
 #include "model/decoded_pixels.h"
 #include "model/devil_load.h"
-#include "model/gl_context_generation.h"
+#include "render/gl_context_generation.h"
 #include "model/handdir.h"
 #include "platform/services.h"
 #include "platform/win32.h"

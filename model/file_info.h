@@ -60,7 +60,7 @@ public:
 private:
     void releaseTexture();
 
-    // The generation (model/gl_context_generation.h) of the GL context the
+    // The generation (render/gl_context_generation.h) of the GL context the
     // texture was made in; the texture is deleted only while that context is
     // still current.
     uint64_t textureGeneration = 0;

@@ -3,7 +3,7 @@
 #include "decoders/devil.h"
 #include <IL/ilut.h>
 
-#include "model/gl_context_generation.h"
+#include "render/gl_context_generation.h"
 #include "platform/monitor.h"
 #include "render/scene.h"
 

@@ -4,7 +4,7 @@
 
 #include "model/file_info.h"
 #include "model/file_list.h"
-#include "model/gl_context_generation.h"
+#include "render/gl_context_generation.h"
 #include "render/gl.h"
 #include "render/textured_quad.h"
 

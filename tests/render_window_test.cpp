@@ -18,7 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "app/window_proc.h"
-#include "model/gl_context_generation.h"
+#include "render/gl_context_generation.h"
 #include "platform/linux/layer_state.h"
 #include "platform/testing.h"
 #include "render/gl.h"

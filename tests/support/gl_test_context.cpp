@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "model/gl_context_generation.h"
+#include "render/gl_context_generation.h"
 #include "platform/win32.h"
 #include "render/gl_window.h"
 #include "decoders/devil.h"

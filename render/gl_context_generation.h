@@ -1,4 +1,4 @@
-// Which GL context is current, as a number the model can compare without
+// Which GL context is current, as a number the renderer can compare without
 // asking the window system. Textures are deleted only in the context that
 // made them; once that context is gone their names are merely forgotten.
 //

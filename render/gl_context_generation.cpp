@@ -1,4 +1,4 @@
-#include "model/gl_context_generation.h"
+#include "render/gl_context_generation.h"
 
 namespace {
 
