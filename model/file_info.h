@@ -1,4 +1,5 @@
 // One entry of the listed directory: an image file or a sub-directory.
+// render/entry_draw.h draws them.
 //
 // Failures are raised as text (a std::string): "can not read file" when an
 // image entry is made for a file that does not open for reading, and
@@ -20,8 +21,6 @@ public:
     void runEditCommand();
     // The command line that edits the entry.
     virtual std::string editCommand() = 0;
-    // Draws the entry into the current GL frame.
-    virtual void draw() = 0;
     // The multi-line description shown in the info box.
     virtual std::string infoText();
     // Tests that the entry is still readable, then loads it if not loaded.
@@ -41,7 +40,7 @@ public:
 
 class FileInfoImg : public FileInfo {
 public:
-    uint32_t texture = 0;  // GL texture made by load(); 0 after a failed decode
+    uint32_t texture = 0;  // made by load() (model/picture_texture.h); 0 after a failed decode
     uint32_t width = 0;    // pixels; 0 after a failed decode
     uint32_t height = 0;
     // The size the helper shrank the picture to for the texture: the side
@@ -52,7 +51,6 @@ public:
     explicit FileInfoImg(std::string path);
 
     std::string editCommand() override;
-    void draw() override;
     std::string infoText() override;
     bool load() override;
     void unload() override;
@@ -60,9 +58,8 @@ public:
 private:
     void releaseTexture();
 
-    // The generation (render/gl_context_generation.h) of the GL context the
-    // texture was made in; the texture is deleted only while that context is
-    // still current.
+    // The generation of the GL context the texture was made in; the texture
+    // is deleted only while that context is still current.
     uint64_t textureGeneration = 0;
 };
 
@@ -71,7 +68,6 @@ public:
     explicit FileInfoDir(std::string path);
 
     std::string editCommand() override;
-    void draw() override;
 };
 
 // Unloads the entry if it is loaded and marks it not loaded.

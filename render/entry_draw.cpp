@@ -1,17 +1,21 @@
-// The drawing bodies of the two entry kinds, in the model-view space that
+// The drawing of the two entry kinds, in the model-view space that
 // renderScene sets up: an image as a textured quad fitted into the square
 // from -1 to 1, a directory as a blue marker.
+#include "render/entry_draw.h"
+
 #include "model/file_info.h"
 #include "render/gl.h"
 #include "render/scene.h"
 #include "render/textured_quad.h"
 
-void FileInfoImg::draw() {
+namespace {
+
+void drawImage(const FileInfoImg& image) {
     // A failed decode has no texture and no size: nothing to draw.
-    if (width == 0 || height == 0 || texture == 0) return;
+    if (image.width == 0 || image.height == 0 || image.texture == 0) return;
     glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    float r = static_cast<float>(height) / static_cast<float>(width);
+    glBindTexture(GL_TEXTURE_2D, image.texture);
+    float r = static_cast<float>(image.height) / static_cast<float>(image.width);
     float hw = 1.0f, hh = r;
     if (r > 1.0f) {
         hw = 1.0f / r;
@@ -21,7 +25,7 @@ void FileInfoImg::draw() {
     // so the linear filter shows each texel as it is instead of blending
     // neighbours (a shift of less than half a pixel).
     PixelQuad exact;
-    if (texelForPixelQuad(texelWidth, texelHeight, hw, hh, &exact)) {
+    if (texelForPixelQuad(image.texelWidth, image.texelHeight, hw, hh, &exact)) {
         drawTexturedQuad(exact.halfWidth, exact.halfHeight, exact.centreX, exact.centreY);
     } else {
         drawTexturedQuad(hw, hh);
@@ -29,7 +33,7 @@ void FileInfoImg::draw() {
     glDisable(GL_TEXTURE_2D);
 }
 
-void FileInfoDir::draw() {
+void drawFolder() {
     glDisable(GL_TEXTURE_2D);
     glColor3f(0.0f, 0.0f, 1.0f);
     glBegin(GL_QUADS);
@@ -39,4 +43,14 @@ void FileInfoDir::draw() {
     glVertex3f(-1.0f, -1.0f, 0.0f);
     glEnd();
     glColor3f(1.0f, 1.0f, 1.0f);
+}
+
+}  // namespace
+
+void drawEntry(const FileInfo& entry) {
+    if (auto* image = dynamic_cast<const FileInfoImg*>(&entry)) {
+        drawImage(*image);
+    } else {
+        drawFolder();
+    }
 }

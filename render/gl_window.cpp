@@ -3,9 +3,11 @@
 #include "decoders/devil.h"
 #include <IL/ilut.h>
 
-#include "render/gl_context_generation.h"
+#include "model/picture_texture.h"
 #include "platform/monitor.h"
+#include "render/gl_context_generation.h"
 #include "render/scene.h"
+#include "render/texture.h"
 
 HINSTANCE hInstance = nullptr;
 HWND hWnd = nullptr;
@@ -92,6 +94,7 @@ unsigned startImageLibrary() {
     ILuint image = startDevil();
     ilutInit();
     ilutRenderer(ILUT_OPENGL);
+    usePictureTextures({makeTexture, releaseTexture});
     return image;
 }
 

@@ -5,6 +5,7 @@
 #include "model/file_info.h"
 #include "model/file_list.h"
 #include "render/gl_context_generation.h"
+#include "render/entry_draw.h"
 #include "render/gl.h"
 #include "render/textured_quad.h"
 
@@ -108,7 +109,7 @@ void renderScene(FileList* list) {
     // balanced for the next frame.
     try {
         FileInfo* entry = list ? list->currentEntry() : nullptr;
-        if (entry) entry->draw();
+        if (entry) drawEntry(*entry);
     } catch (...) {
         glPopMatrix();
         throw;
