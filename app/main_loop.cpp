@@ -26,7 +26,7 @@ namespace {
 // here reports its error like any other opening.
 void drawFrame() {
     try {
-        if (currentEntryUnopenable()) {
+        if (currentEntryUnopenable(fileList)) {
             clearFrame();
         } else if (!advanceDecoding(fileList)) {
             clearFrameWarmingUp();
@@ -35,9 +35,9 @@ void drawFrame() {
         }
         return;
     } catch (const std::string& error) {
-        reportEntryError(error);
+        reportEntryError(fileList, error);
     } catch (const std::bad_alloc&) {
-        reportEntryError("Out of memory.");
+        reportEntryError(fileList, "Out of memory.");
     }
     clearFrame();
 }
@@ -52,10 +52,10 @@ void advanceBetweenFrames() {
     try {
         advanceDecoding(fileList);
     } catch (const std::string& error) {
-        reportEntryError(error);
+        reportEntryError(fileList, error);
         requestFrame();
     } catch (const std::bad_alloc&) {
-        reportEntryError("Out of memory.");
+        reportEntryError(fileList, "Out of memory.");
         requestFrame();
     }
 }

@@ -53,11 +53,11 @@ void lastEntry() {
 // The current entry for a command, or null. An entry that cannot be opened
 // is reported (once) and gives null.
 FileInfo* entryForCommand() {
-    if (currentEntryUnopenable()) return nullptr;
+    if (currentEntryUnopenable(fileList)) return nullptr;
     try {
         return fileList->currentEntry();
     } catch (const std::string& error) {
-        reportEntryError(error);
+        reportEntryError(fileList, error);
         return nullptr;
     }
 }
@@ -75,7 +75,7 @@ void rereadCurrent(Operation operation) {
         entry->testReadable();
         operation(entry);
     } catch (const std::string& error) {
-        reportEntryError(error);
+        reportEntryError(fileList, error);
     }
 }
 
@@ -102,7 +102,7 @@ void editEntry() {
 // than opened, which would wait for the decode helper.
 void showInfo() {
     FileInfo* entry = nullptr;
-    if (!currentEntryUnopenable() && fileList->current() < fileList->items.count &&
+    if (!currentEntryUnopenable(fileList) && fileList->current() < fileList->items.count &&
         decodePending(fileList->items[fileList->current()])) {
         entry = fileList->items[fileList->current()];
     } else {

@@ -3,6 +3,7 @@
 #include "decoders/devil.h"
 #include <IL/ilut.h>
 
+#include "decoders/devil_limits.h"
 #include "model/picture_texture.h"
 #include "platform/monitor.h"
 #include "render/gl_context_generation.h"

@@ -53,7 +53,7 @@ protected:
         EXPECT_EQ(entry.height, 0u) << entry.path;
         std::string text = entry.infoText();
         EXPECT_EQ(text.substr(text.find("\nwidth")), "\nwidth:\t0px\nheight:\t0px\nradio:\t0.00");
-        drawEntry(entry);  // draws nothing, must not touch texture 0 or divide by 0
+        drawEntry(entry, 1024, 768);  // draws nothing, must not touch texture 0 or divide by 0
     }
 
     static void expectShows(FileInfoImg& entry, uint32_t width, uint32_t height, Rgb colour, int tolerance) {
