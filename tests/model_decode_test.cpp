@@ -12,7 +12,11 @@
 
 #include <malloc.h>
 
+#include "app/start_listing.h"
+#include "app/window_proc.h"
+#include "model/decode_ahead.h"
 #include "model/file_info.h"
+#include "model/file_list.h"
 #include "render/entry_draw.h"
 #include "render/gl.h"
 #include "support/gl_test_context.h"
@@ -210,18 +214,25 @@ TEST_F(ModelDecode, EditRunsPaintProgramWithPathAsOneArgument) {
     expectShows(entry, 12, 34, blue, 0);
 }
 
+// E as the window procedure runs it: with no paint program to start, the
+// picture shown is still decoded afresh and its new content shown.
 TEST_F(ModelDecode, EditWithoutPaintProgramStillReloads) {
-    std::string path = dir.path() + "picture.png";
-    writeTestImage(path, "png", 50, 40, red);
-    FileInfoImg entry(path);
-    openDecoded(entry);
-    writeTestImage(path, "png", 20, 10, blue);
+    std::string folder = dir.makeDir("edited");
+    writeTestImage(folder + "picture.png", "png", 50, 40, red);
+    fileList = new FileList(folder);
+    auto* entry = dynamic_cast<FileInfoImg*>(getDecoded(*fileList, 0));
+    ASSERT_NE(entry, nullptr);
+    ASSERT_EQ(entry->width, 50u);
+    writeTestImage(entry->path, "png", 20, 10, blue);
     std::string oldPath = std::getenv("PATH");
     setenv("PATH", dir.makeDir("empty-bin").c_str(), 1);
-    entry.runEditCommand();
-    reloadDecoded(&entry);
+    viewerWindowProc(nullptr, WM_KEYDOWN, 'E', 0);
     setenv("PATH", oldPath.c_str(), 1);
-    expectShows(entry, 20, 10, blue, 0);
+    carryOutReload(fileList);
+    expectShows(*entry, 20, 10, blue, 0);
+    endDecoding();
+    delete fileList;
+    fileList = nullptr;
 }
 
 // Each reload deletes the texture of the one before, in the context that

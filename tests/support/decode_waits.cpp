@@ -75,6 +75,14 @@ void decodeAhead(const std::string& path) {
     }
 }
 
+void carryOutReload(FileList* list) {
+    auto end = std::chrono::steady_clock::now() + deadline;
+    while (!pendingReload().empty() && std::chrono::steady_clock::now() < end) {
+        advanceDecoding(list);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 DecodeJobState finishDecoding(DecodedImage* image) {
     auto end = std::chrono::steady_clock::now() + deadline;
     DecodeJobState state = DecodeJobState::running;

@@ -18,6 +18,10 @@ class FileList;
 // and its neighbours have their pixels (or their failure) in.
 void settleDecoding();
 
+// Runs the main loop's decoding step on `list` until the pending reload
+// (R, E, a new size) has been carried out.
+void carryOutReload(FileList* list);
+
 // Opening waits for no decode (FileInfo::load); these wait, as the main
 // loop comes back to the entry once the helper has answered, until the
 // entry is loaded: open(), FileList::get() and reload() that end loaded.
