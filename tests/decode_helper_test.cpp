@@ -26,6 +26,7 @@
 #include "platform/testing.h"
 #include "platform/win32.h"
 #include "render/gl.h"
+#include "support/bytes.h"
 #include "support/decode_waits.h"
 #include "support/gl_test_context.h"
 #include "support/temp_dir.h"
@@ -40,8 +41,6 @@ const Rgb orange = {240, 140, 10};
 const uint32_t hangLimitMs = 3000;
 const uint32_t ampleLimitMs = 600000;
 
-std::string le16(uint32_t v) { return {char(v & 0xff), char((v >> 8) & 0xff)}; }
-std::string le32(uint32_t v) { return le16(v & 0xffff) + le16(v >> 16); }
 std::string be16(uint32_t v) { return {char((v >> 8) & 0xff), char(v & 0xff)}; }
 std::string be32(uint32_t v) { return be16(v >> 16) + be16(v & 0xffff); }
 

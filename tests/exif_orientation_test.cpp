@@ -20,6 +20,7 @@
 #include "model/file_list.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
+#include "support/bytes.h"
 #include "support/decode_waits.h"
 #include "support/gl_test_context.h"
 #include "support/temp_dir.h"
@@ -27,11 +28,6 @@
 #include "util/orientation.h"
 
 namespace {
-
-std::string be16(uint32_t v) { return {char((v >> 8) & 0xff), char(v & 0xff)}; }
-std::string be32(uint32_t v) { return be16(v >> 16) + be16(v & 0xffff); }
-std::string le16(uint32_t v) { return {char(v & 0xff), char((v >> 8) & 0xff)}; }
-std::string le32(uint32_t v) { return le16(v & 0xffff) + le16(v >> 16); }
 
 // A TIFF block in either byte order.
 struct Tiff {
