@@ -8,7 +8,6 @@
 #include "app/window_proc.h"
 #include "model/decode_ahead.h"
 #include "model/file_info.h"
-#include "model/file_info_factory.h"
 #include "model/file_list.h"
 #include "platform/services.h"
 #include "platform/win32.h"
@@ -45,8 +44,9 @@ void drawFrame() {
 // Advances the decode helper's work when no frame is drawn: follows the
 // window's size, collects an answer, starts the next job. It runs on every
 // pass, also while the shown entry is unopenable: an answer left
-// uncollected would end every wait at once. A reload carried out here reports its error like a frame's, and the
-// frame after it shows what is left.
+// uncollected would end every wait at once. A reload carried out here
+// reports its error like a frame's, and the frame after it shows what is
+// left.
 void advanceBetweenFrames() {
     fitPicturesTo(fileList, shownPictureSquareSide());
     try {
