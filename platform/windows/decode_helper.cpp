@@ -5,8 +5,9 @@
 // the handles it inherits (decode_pipe.h), in a job, under a restricted
 // token and with mitigation policies (helper_start.cpp). Before its first
 // job the helper makes every crash end it at once and quietly, starts its
-// decoder and sets the ready event: the viewer's clock for the job starts
-// there.
+// decoder, drops the token it started with and sets the ready event: the
+// viewer's clock for the job starts there. It opens no file: each request
+// hands it the picture's handles (handedFiles).
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -163,6 +164,7 @@ int serveDecodeRequests(const HelperDecoder& given) {
     decoder = given;
     try {
         decoder.start(receivedDisplayProfile(channel.displayProfile, channel.displayProfileBytes));
+        dropStartingToken();
 #ifdef OLVISTRA_TEST_HOOKS
         if (const char* folder = std::getenv("OLVISTRA_SANDBOX_ATTACK")) attackDecodeSandbox(channel, folder);
 #endif

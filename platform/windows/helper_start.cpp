@@ -1,10 +1,18 @@
 // The sandbox the Windows viewer starts its decode helper in, modelled on the
 // browser sandboxes that decode untrusted images:
 //   - a token restricted from the viewer's own: every privilege removed,
-//     every group but the everyday ones (Everyone, Users, Authenticated
-//     Users, Interactive, the logon session) deny-only, at Low integrity, so
-//     the helper can read what the user can but write nothing of theirs,
-//     open no process of theirs for writing and reach none of their windows;
+//     the user's own SID and every group but the everyday ones (Everyone,
+//     Users, Authenticated Users, Interactive, the logon session) deny-only,
+//     a restricting SID list of Everyone, Users, RESTRICTED and the logon
+//     session, at Low integrity. Every access must then be granted to one of
+//     those four as well: System32 and an installed program's folder stay
+//     readable, the user's own files do not, and nothing of the user's can
+//     be written, no process of theirs opened for writing and none of their
+//     windows reached. The pictures come as handles (decode_transport.cpp);
+//   - the helper's first thread starts impersonating the same token without
+//     the restricting SIDs, so that its libraries load also from a folder
+//     only the user may read (an unpacked zip); the helper reverts to its
+//     own token once they are loaded, before its first job;
 //   - a job per helper (makeHelperJob);
 //   - mitigation policies at creation: no win32k system calls (the helper
 //     loads no USER32 or GDI32), no dynamic code, no extension points,
@@ -56,27 +64,53 @@ bool everydayGroup(const SID_AND_ATTRIBUTES& group) {
     return false;
 }
 
-// The viewer's token, restricted as above; null when it could not be made.
-HANDLE restrictedToken() {
+// The SIDs of the viewer's token that are deny-only in the helper's (the
+// user's own too when `userDenyOnly`), and its logon session's SID (null
+// when it has none). They point into the two buffers.
+void splitGroups(HANDLE own, bool userDenyOnly, std::vector<unsigned char>& userBytes,
+                 std::vector<unsigned char>& groupBytes, std::vector<SID_AND_ATTRIBUTES>* denyOnly, PSID* logon) {
+    *logon = nullptr;
+    DWORD size = 0;
+    GetTokenInformation(own, TokenUser, nullptr, 0, &size);
+    userBytes.assign(size ? size : 1, 0);
+    if (userDenyOnly && size && GetTokenInformation(own, TokenUser, userBytes.data(), size, &size))
+        denyOnly->push_back({reinterpret_cast<TOKEN_USER*>(userBytes.data())->User.Sid, 0});
+    size = 0;
+    GetTokenInformation(own, TokenGroups, nullptr, 0, &size);
+    groupBytes.assign(size ? size : 1, 0);
+    if (!size || !GetTokenInformation(own, TokenGroups, groupBytes.data(), size, &size)) return;
+    auto groups = reinterpret_cast<TOKEN_GROUPS*>(groupBytes.data());
+    for (DWORD i = 0; i < groups->GroupCount; ++i) {
+        const SID_AND_ATTRIBUTES& group = groups->Groups[i];
+        if (group.Attributes & SE_GROUP_INTEGRITY) continue;
+        if (group.Attributes & SE_GROUP_LOGON_ID) *logon = group.Sid;
+        if (!everydayGroup(group)) denyOnly->push_back({group.Sid, 0});
+    }
+}
+
+// The viewer's token, restricted as above (with the restricting SIDs when
+// `restricting`); null when it could not be made.
+HANDLE restrictedToken(bool restricting) {
     HANDLE own = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY, &own))
         return nullptr;
-    DWORD size = 0;
-    GetTokenInformation(own, TokenGroups, nullptr, 0, &size);
-    std::vector<unsigned char> groupBytes(size ? size : 1);
+    std::vector<unsigned char> userBytes, groupBytes;
     std::vector<SID_AND_ATTRIBUTES> denyOnly;
-    if (size && GetTokenInformation(own, TokenGroups, groupBytes.data(), size, &size)) {
-        auto groups = reinterpret_cast<TOKEN_GROUPS*>(groupBytes.data());
-        for (DWORD i = 0; i < groups->GroupCount; ++i) {
-            const SID_AND_ATTRIBUTES& group = groups->Groups[i];
-            if (group.Attributes & SE_GROUP_INTEGRITY) continue;
-            if (!everydayGroup(group)) denyOnly.push_back({group.Sid, 0});
-        }
+    PSID logon = nullptr;
+    splitGroups(own, restricting, userBytes, groupBytes, &denyOnly, &logon);
+    unsigned char sids[3][SECURITY_MAX_SID_SIZE];
+    std::vector<SID_AND_ATTRIBUTES> restrictingSids;
+    const WELL_KNOWN_SID_TYPE kept[] = {WinWorldSid, WinBuiltinUsersSid, WinRestrictedCodeSid};
+    for (int i = 0; i < 3 && restricting; ++i) {
+        DWORD sidSize = SECURITY_MAX_SID_SIZE;
+        if (CreateWellKnownSid(kept[i], nullptr, sids[i], &sidSize)) restrictingSids.push_back({sids[i], 0});
     }
+    if (restricting && logon) restrictingSids.push_back({logon, 0});
     HANDLE restricted = nullptr;
     BOOL made = CreateRestrictedToken(own, DISABLE_MAX_PRIVILEGE, DWORD(denyOnly.size()),
-                                      denyOnly.empty() ? nullptr : denyOnly.data(), 0, nullptr, 0, nullptr,
-                                      &restricted);
+                                      denyOnly.empty() ? nullptr : denyOnly.data(), 0, nullptr,
+                                      DWORD(restrictingSids.size()),
+                                      restrictingSids.empty() ? nullptr : restrictingSids.data(), &restricted);
     CloseHandle(own);
     if (!made) return nullptr;
     // Low integrity: no writes to anything of the user's, which is Medium.
@@ -91,6 +125,20 @@ HANDLE restrictedToken() {
         return nullptr;
     }
     return restricted;
+}
+
+// Makes the suspended helper's first thread impersonate the token without
+// the restricting SIDs; false when that could not be done.
+bool impersonateWhileStarting(HANDLE thread) {
+    HANDLE starting = restrictedToken(false);
+    if (!starting) return false;
+    HANDLE impersonation = nullptr;
+    bool set = DuplicateTokenEx(starting, TOKEN_IMPERSONATE | TOKEN_QUERY, nullptr, SecurityImpersonation,
+                                TokenImpersonation, &impersonation) &&
+               SetThreadToken(&thread, impersonation);
+    if (impersonation) CloseHandle(impersonation);
+    CloseHandle(starting);
+    return set;
 }
 
 const DWORD64 helperMitigations =
@@ -161,7 +209,7 @@ HANDLE makeHelperJob() {
 
 HANDLE startSandboxedHelper(const std::wstring& program, HANDLE job, HANDLE* inherited, size_t count,
                             const std::string& marker) {
-    HANDLE token = restrictedToken();
+    HANDLE token = restrictedToken(true);
     if (!token) return nullptr;
     std::wstring environment = helperEnvironment(marker);
     PROCESS_INFORMATION info = {};
@@ -170,7 +218,8 @@ HANDLE startSandboxedHelper(const std::wstring& program, HANDLE job, HANDLE* inh
     CloseHandle(token);
     if (!created) return nullptr;
     HANDLE process = nullptr;
-    if (AssignProcessToJobObject(job, info.hProcess) && ResumeThread(info.hThread) != DWORD(-1)) {
+    if (impersonateWhileStarting(info.hThread) && AssignProcessToJobObject(job, info.hProcess) &&
+        ResumeThread(info.hThread) != DWORD(-1)) {
         process = info.hProcess;
     } else {
         TerminateProcess(info.hProcess, 1);
