@@ -128,29 +128,10 @@ void answer(const std::vector<HandedFile>& files, uint32_t maxSide) {
 // Receives one request: its packet and the descriptors attached. -1 when the
 // viewer is gone.
 ssize_t receiveRequest(char* packet, size_t size, std::vector<int>* fds) {
-    iovec part = {packet, size};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * decodeMaxHandedFiles)];
-    msghdr message = {};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    ssize_t got;
-    do {
-        got = ::recvmsg(helperSocketFd, &message, MSG_CMSG_CLOEXEC);
-    } while (got < 0 && errno == EINTR);
-    fds->clear();
-    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
-        if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS) continue;
-        size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-        for (size_t i = 0; i < count; ++i) {
-            int fd;
-            std::memcpy(&fd, CMSG_DATA(header) + i * sizeof(int), sizeof fd);
-            fds->push_back(fd);
-        }
-    }
+    bool cutShort = false;
+    ssize_t got = receivePacket(helperSocketFd, packet, size, decodeMaxHandedFiles, fds, &cutShort);
     // Descriptors that did not all fit are not trusted to be the files named.
-    if (message.msg_flags & (MSG_CTRUNC | MSG_TRUNC)) {
+    if (cutShort) {
         for (int fd : *fds) ::close(fd);
         fds->clear();
     }
