@@ -7,7 +7,8 @@
 // viewer (PR_SET_PDEATHSIG), reads the profile, closes every other
 // descriptor, starts its decoder with the profile and restricts itself
 // (decode_sandbox.cpp) before its first job; the viewer's clock for that job
-// starts once it sees the restriction.
+// starts once it sees the restriction. It opens no file: each request comes
+// with the descriptors of the picture and its companions, read whole here.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
