@@ -26,6 +26,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/services.h"
 #include "platform/testing.h"
@@ -58,7 +59,10 @@ std::string pictureFolder() {
     return folder;
 }
 
+std::vector<std::string> written;  // removed at the end
+
 void writeFile(const std::string& path, const std::string& bytes) {
+    written.push_back(path);
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
     WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
@@ -445,6 +449,8 @@ int main(int argc, char** argv) {
         test.run();
     }
     decodeServiceStop();
+    for (const std::string& path : written) DeleteFileA(path.c_str());
+    RemoveDirectoryA(pictureFolder().c_str());
     std::printf("%s: %d failure(s)\n", failures ? "FAILED" : "passed", failures);
     return failures ? 1 : 0;
 }
