@@ -71,16 +71,16 @@ bool readHanded(int fd, std::string* bytes) {
         return false;
     bytes->resize(size_t(status.st_size));
     size_t done = 0;
+    char more[65536];  // what it may have grown by since, read apart so the buffer grows only then
     for (;;) {
-        if (done == bytes->size()) {
-            // It may have grown since: read on while there is more.
-            if (bytes->size() >= decodeMaxHandedFileBytes) return false;
-            bytes->resize(bytes->size() + 65536);
-        }
-        ssize_t got = ::pread(fd, &(*bytes)[done], bytes->size() - done, off_t(done));
+        bool full = done == bytes->size();
+        ssize_t got = full ? ::pread(fd, more, sizeof more, off_t(done))
+                           : ::pread(fd, &(*bytes)[done], bytes->size() - done, off_t(done));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
         if (got == 0) break;
+        if (full && bytes->size() + size_t(got) > decodeMaxHandedFileBytes) return false;
+        if (full) bytes->append(more, size_t(got));
         done += size_t(got);
     }
     bytes->resize(done);

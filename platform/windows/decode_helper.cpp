@@ -39,16 +39,15 @@ bool readHanded(HANDLE file, std::string* bytes) {
               uint64_t(size.QuadPart) <= decodeMaxHandedFileBytes;
     size_t done = 0;
     if (ok) bytes->resize(size_t(size.QuadPart));
+    static char more[65536];  // what it may have grown by since, read apart so the buffer grows only then
     while (ok) {
-        if (done == bytes->size()) {
-            // It may have grown since: read on while there is more.
-            ok = bytes->size() < decodeMaxHandedFileBytes;
-            if (ok) bytes->resize(bytes->size() + 65536);
-        }
+        bool full = done == bytes->size();
         DWORD got = 0;
-        DWORD want = DWORD(bytes->size() - done < (1u << 30) ? bytes->size() - done : (1u << 30));
-        ok = ok && ReadFile(file, &(*bytes)[done], want, &got, nullptr);
-        if (ok && got == 0) break;
+        DWORD want = full ? DWORD(sizeof more) : DWORD(bytes->size() - done < (1u << 30) ? bytes->size() - done : (1u << 30));
+        ok = ReadFile(file, full ? more : &(*bytes)[done], want, &got, nullptr);
+        if (!ok || got == 0) break;
+        ok = !full || bytes->size() + got <= decodeMaxHandedFileBytes;
+        if (ok && full) bytes->append(more, got);
         done += got;
     }
     CloseHandle(file);
