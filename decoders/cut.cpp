@@ -6,7 +6,9 @@
 // are 16-bit red, green, blue values out of the header's maxima, packed in
 // 512-byte blocks that no entry crosses. Without a usable palette the
 // indices are shown as grey levels.
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <vector>
 
 #include "decoders/formats.h"
@@ -24,11 +26,12 @@ const size_t palEntryBytes = 6;
 // The file is read whole; a larger one (tens of millions of pixels) is refused.
 const size_t cutFileLimit = size_t(64) << 20;
 
-// A file's bytes, or none when it is missing or larger than `limit`.
+// The first `limit` bytes of a file (all of it when shorter); none when it
+// is missing.
 std::vector<unsigned char> readFile(const std::string& path, size_t limit) {
     std::shared_ptr<const std::string> file = pictureFileBytes(path);
-    if (!file || file->size() > limit) return {};
-    return std::vector<unsigned char>(file->begin(), file->end());
+    if (!file) return {};
+    return std::vector<unsigned char>(file->begin(), file->begin() + std::ptrdiff_t(std::min(file->size(), limit)));
 }
 
 Palette greyLevels() {
@@ -100,8 +103,8 @@ bool unpackRows(const std::vector<unsigned char>& bytes, uint32_t width, uint32_
 }  // namespace
 
 bool decodeCut(const std::string& path) {
-    std::vector<unsigned char> bytes = readFile(path, cutFileLimit);
-    if (bytes.size() < 6) return false;
+    std::vector<unsigned char> bytes = readFile(path, cutFileLimit + 1);
+    if (bytes.size() < 6 || bytes.size() > cutFileLimit) return false;
     uint32_t width = littleEndian16(&bytes[0]);
     uint32_t height = littleEndian16(&bytes[2]);
     // Every row takes at least its count and its end byte.

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/decode_wire.h"
+
 #ifndef ILUT_USE_OPENGL
 #define ILUT_USE_OPENGL
 #endif
@@ -20,9 +22,9 @@ std::shared_ptr<const std::string> readFromDisk(const std::string& path) {
     auto bytes = std::make_shared<std::string>();
     char chunk[65536];
     size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && bytes->size() <= pictureFileLimit)
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && bytes->size() <= decodeMaxHandedFileBytes)
         bytes->append(chunk, got);
-    bool whole = !std::ferror(file) && bytes->size() <= pictureFileLimit;
+    bool whole = !std::ferror(file) && bytes->size() <= decodeMaxHandedFileBytes;
     std::fclose(file);
     return whole ? bytes : nullptr;
 }

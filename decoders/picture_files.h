@@ -22,12 +22,9 @@ public:
 };
 
 // The bytes of the file at `path`; null when it is not there, or not one of
-// the files handed. Files read from disk larger than pictureFileLimit are
-// refused.
+// the files handed. A file read from disk is refused beyond the size a
+// handed one may have (decodeMaxHandedFileBytes).
 std::shared_ptr<const std::string> pictureFileBytes(const std::string& path);
-
-// The largest file read from disk here.
-constexpr size_t pictureFileLimit = size_t(1) << 30;
 
 // Makes DevIL's file reads (ilLoadImage, ilLoad, ilDetermineType) read
 // through pictureFileBytes.
