@@ -9,10 +9,11 @@
 //     readable, the user's own files do not, and nothing of the user's can
 //     be written, no process of theirs opened for writing and none of their
 //     windows reached. The pictures come as handles (decode_transport.cpp);
-//   - the helper's first thread starts impersonating the same token without
-//     the restricting SIDs, so that its libraries load also from a folder
-//     only the user may read (an unpacked zip); the helper reverts to its
-//     own token once they are loaded, before its first job;
+//   - the helper's first thread starts impersonating the same token with the
+//     user's SID granting and restricting SIDs that grant what the viewer's
+//     own do, so that its libraries load also from a folder only the user
+//     may read (an unpacked zip); the helper reverts to its own token once
+//     they are loaded, before its first job;
 //   - a job per helper (makeHelperJob);
 //   - mitigation policies at creation: no win32k system calls (the helper
 //     loads no USER32 or GDI32), no dynamic code, no extension points,
@@ -64,53 +65,64 @@ bool everydayGroup(const SID_AND_ATTRIBUTES& group) {
     return false;
 }
 
-// The SIDs of the viewer's token that are deny-only in the helper's (the
-// user's own too when `userDenyOnly`), and its logon session's SID (null
-// when it has none). They point into the two buffers.
-void splitGroups(HANDLE own, bool userDenyOnly, std::vector<unsigned char>& userBytes,
-                 std::vector<unsigned char>& groupBytes, std::vector<SID_AND_ATTRIBUTES>* denyOnly, PSID* logon) {
-    *logon = nullptr;
+// The SIDs of the viewer's token: its user's, the groups the helper keeps
+// and those it keeps deny-only, and its logon session's (null when it has
+// none). They point into the two buffers.
+struct TokenSids {
+    PSID user = nullptr;
+    std::vector<SID_AND_ATTRIBUTES> kept, denyOnly;
+    PSID logon = nullptr;
+};
+
+TokenSids tokenSids(HANDLE own, std::vector<unsigned char>& userBytes, std::vector<unsigned char>& groupBytes) {
+    TokenSids sids;
     DWORD size = 0;
     GetTokenInformation(own, TokenUser, nullptr, 0, &size);
     userBytes.assign(size ? size : 1, 0);
-    if (userDenyOnly && size && GetTokenInformation(own, TokenUser, userBytes.data(), size, &size))
-        denyOnly->push_back({reinterpret_cast<TOKEN_USER*>(userBytes.data())->User.Sid, 0});
+    if (size && GetTokenInformation(own, TokenUser, userBytes.data(), size, &size))
+        sids.user = reinterpret_cast<TOKEN_USER*>(userBytes.data())->User.Sid;
     size = 0;
     GetTokenInformation(own, TokenGroups, nullptr, 0, &size);
     groupBytes.assign(size ? size : 1, 0);
-    if (!size || !GetTokenInformation(own, TokenGroups, groupBytes.data(), size, &size)) return;
+    if (!size || !GetTokenInformation(own, TokenGroups, groupBytes.data(), size, &size)) return sids;
     auto groups = reinterpret_cast<TOKEN_GROUPS*>(groupBytes.data());
     for (DWORD i = 0; i < groups->GroupCount; ++i) {
         const SID_AND_ATTRIBUTES& group = groups->Groups[i];
         if (group.Attributes & SE_GROUP_INTEGRITY) continue;
-        if (group.Attributes & SE_GROUP_LOGON_ID) *logon = group.Sid;
-        if (!everydayGroup(group)) denyOnly->push_back({group.Sid, 0});
+        if (group.Attributes & SE_GROUP_LOGON_ID) sids.logon = group.Sid;
+        (everydayGroup(group) ? sids.kept : sids.denyOnly).push_back({group.Sid, 0});
     }
+    return sids;
 }
 
-// The viewer's token, restricted as above (with the restricting SIDs when
-// `restricting`); null when it could not be made.
-HANDLE restrictedToken(bool restricting) {
+// The viewer's token, restricted as above; with `lockdown` false, the token
+// the helper starts with: the same but with the user's SID granting and a
+// restricting list of the SIDs it grants by (the user, the groups kept) and
+// RESTRICTED, so that it reaches what the viewer reaches. (A process whose
+// own token is restricted may impersonate only a restricted token.) Null
+// when it could not be made.
+HANDLE restrictedToken(bool lockdown) {
     HANDLE own = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY, &own))
         return nullptr;
     std::vector<unsigned char> userBytes, groupBytes;
-    std::vector<SID_AND_ATTRIBUTES> denyOnly;
-    PSID logon = nullptr;
-    splitGroups(own, restricting, userBytes, groupBytes, &denyOnly, &logon);
-    unsigned char sids[3][SECURITY_MAX_SID_SIZE];
-    std::vector<SID_AND_ATTRIBUTES> restrictingSids;
-    const WELL_KNOWN_SID_TYPE kept[] = {WinWorldSid, WinBuiltinUsersSid, WinRestrictedCodeSid};
-    for (int i = 0; i < 3 && restricting; ++i) {
+    TokenSids sids = tokenSids(own, userBytes, groupBytes);
+    std::vector<SID_AND_ATTRIBUTES> denyOnly = sids.denyOnly, restricting;
+    if (lockdown && sids.user) denyOnly.push_back({sids.user, 0});
+    if (!lockdown && sids.user) restricting.push_back({sids.user, 0});
+    if (!lockdown) restricting.insert(restricting.end(), sids.kept.begin(), sids.kept.end());
+    unsigned char wellKnown[3][SECURITY_MAX_SID_SIZE];
+    const WELL_KNOWN_SID_TYPE lockdownSids[] = {WinRestrictedCodeSid, WinWorldSid, WinBuiltinUsersSid};
+    for (int i = 0; i < (lockdown ? 3 : 1); ++i) {
         DWORD sidSize = SECURITY_MAX_SID_SIZE;
-        if (CreateWellKnownSid(kept[i], nullptr, sids[i], &sidSize)) restrictingSids.push_back({sids[i], 0});
+        if (CreateWellKnownSid(lockdownSids[i], nullptr, wellKnown[i], &sidSize)) restricting.push_back({wellKnown[i], 0});
     }
-    if (restricting && logon) restrictingSids.push_back({logon, 0});
+    if (lockdown && sids.logon) restricting.push_back({sids.logon, 0});
     HANDLE restricted = nullptr;
     BOOL made = CreateRestrictedToken(own, DISABLE_MAX_PRIVILEGE, DWORD(denyOnly.size()),
                                       denyOnly.empty() ? nullptr : denyOnly.data(), 0, nullptr,
-                                      DWORD(restrictingSids.size()),
-                                      restrictingSids.empty() ? nullptr : restrictingSids.data(), &restricted);
+                                      DWORD(restricting.size()), restricting.empty() ? nullptr : restricting.data(),
+                                      &restricted);
     CloseHandle(own);
     if (!made) return nullptr;
     // Low integrity: no writes to anything of the user's, which is Medium.
@@ -127,8 +139,8 @@ HANDLE restrictedToken(bool restricting) {
     return restricted;
 }
 
-// Makes the suspended helper's first thread impersonate the token without
-// the restricting SIDs; false when that could not be done.
+// Makes the suspended helper's first thread impersonate the token it starts
+// with; false when that could not be done.
 bool impersonateWhileStarting(HANDLE thread) {
     HANDLE starting = restrictedToken(false);
     if (!starting) return false;
