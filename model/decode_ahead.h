@@ -69,5 +69,8 @@ bool decodePending(FileInfo* entry);
 // shown one stays on screen meanwhile.
 void fitPicturesTo(FileList* list, uint32_t side);
 
-// Releases all pixels and ends the helper.
+// The path of the entry whose reload waits for its decode; empty when none.
+const std::string& pendingReload();
+
+// Releases all pixels, forgets the pending reload and ends the helper.
 void endDecoding();
