@@ -174,10 +174,12 @@ int shutDown(const LoopEnd& end) {
 // size has it decoded again. Returns the first picture ("" when none).
 std::string startDecodingAndListing(const std::string& startPath) {
     decodeServiceStart();
+    trace::mark("decode helper started");
     StartPlace start = startPlaceOf(startPath);
     std::string firstPicture = firstPictureOf(start);
     fitPicturesTo(nullptr, pictureSquareSide(openingClientHeight()));
     decodeStartFile(firstPicture);
+    trace::mark("first decode sent");
     startListing(start);
     return firstPicture;
 }
@@ -191,6 +193,7 @@ int runViewer(const std::string& startPath, const std::string& title) {
         end.endWith(0, false);
         return shutDown(end);
     }
+    trace::mark("window open");
     // The first picture is shown without waiting for the whole list when it
     // is known.
     if (!showFirstPictureAhead(firstPicture) && !installListing()) return shutDown(end);
