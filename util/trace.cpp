@@ -86,7 +86,7 @@ void mark(const char* what) {
 
 void framePresented() {
     if (!enabled()) return;
-    static bool firstFrameMarked = false;
+    static bool firstFrameMarked = false, firstPictureMarked = false;
     if (!firstFrameMarked) {
         firstFrameMarked = true;
         mark("first frame presented");
@@ -95,6 +95,10 @@ void framePresented() {
     if (p.path.empty()) {
         p.frame = 0;
         return;
+    }
+    if (!firstPictureMarked) {
+        firstPictureMarked = true;
+        mark("first picture presented");
     }
     double upload = p.load > p.decode ? p.load - p.decode : 0;
     double present = p.frame > p.load ? p.frame - p.load : 0;
