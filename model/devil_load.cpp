@@ -166,9 +166,7 @@ void copyDecodedRgba(unsigned char* target, int orientation, uint32_t targetWidt
     bool sidesSwapped = isKnownOrientation(orientation) && orientationSwapsSides(orientation);
     size_t storedTargetWidth = sidesSwapped ? targetHeight : targetWidth;
     size_t storedTargetHeight = sidesSwapped ? targetWidth : targetHeight;
-    // Kept from picture to picture (it holds at most the drawn size, 2048 px
-    // square at most), so the shrink writes to warm pages.
-    static std::vector<unsigned char> shrunk;
+    std::vector<unsigned char> shrunk;
     if (storedTargetWidth < width || storedTargetHeight < height) {
         trace::Timer timer(trace::Step::decode);
         shrunk.resize(storedTargetWidth * storedTargetHeight * channels);
