@@ -215,7 +215,8 @@ int runViewer(const std::string& startPath, const std::string& title) {
         bool loadedAhead = windowActive() && !ending && loadNeighbourAhead(fileList);
         switchModeIfAsked(pressed, end);
         if (ending && !end.ended) end.endWith(VK_ESCAPE);  // the status Escape has always ended with
-        if (!end.ended && !frameRequested() && !loadedAhead) waitForMessageOrDecode();
+        // Pixels collected after the frame need one of their own.
+        if (!end.ended && !frameRequested() && !shownPictureChanged() && !loadedAhead) waitForMessageOrDecode();
     }
     return shutDown(end);
 }
