@@ -122,8 +122,13 @@ public:
     uint32_t rows() const { return (height_ + blockHeight_ - 1) / blockHeight_; }
     size_t rowFloats() const { return size_t(columns()) * channels_; }
 
-    void row(uint32_t index, float* out) {
+    void row(uint32_t index, float* __restrict out) {
         uint32_t top = index * blockHeight_, bottom = std::min(top + blockHeight_, height_);
+        if (blockWidth_ == 1 && blockHeight_ == 1 && !alpha_) {  // no pre-shrink: the row as it is
+            const unsigned char* __restrict in = source_ + size_t(top) * width_ * channels_;
+            for (size_t k = 0; k < size_t(width_) * channels_; ++k) out[k] = float(in[k]);
+            return;
+        }
         if (narrow_)
             sumDown(top, bottom, narrowSums_.data());
         else if (alpha_)
