@@ -68,6 +68,9 @@ Taps catmullRomTaps(uint32_t cells, double length, uint32_t target) {
     return result;
 }
 
+// Premultiplied sums of a large block pass 32 bits (255 * 255 * 66,052
+// pixels), hence 64-bit totals.
+//
 // Sums of `count` consecutive pixels (`block` of them when it is not 0) of
 // a row of column sums, as floats times `scale`; the picture's last block
 // may be a part one, scaled by `lastScale`.
@@ -77,14 +80,14 @@ void sumAcross(const Sum* __restrict sum, uint32_t width, uint32_t blockWidth, f
     const uint32_t count = block ? block : blockWidth;
     uint32_t whole = width / count;
     for (uint32_t i = 0; i < whole; ++i) {
-        uint32_t total[channels] = {};
+        uint64_t total[channels] = {};
         for (uint32_t x = 0; x < count; ++x, sum += channels)
             for (uint32_t c = 0; c < channels; ++c) total[c] += sum[c];
         for (uint32_t c = 0; c < channels; ++c) *out++ = float(total[c]) * scale;
     }
     uint32_t rest = width - whole * count;
     if (rest == 0) return;
-    uint32_t total[channels] = {};
+    uint64_t total[channels] = {};
     for (uint32_t x = 0; x < rest; ++x, sum += channels)
         for (uint32_t c = 0; c < channels; ++c) total[c] += sum[c];
     for (uint32_t c = 0; c < channels; ++c) *out++ = float(total[c]) * lastScale;
