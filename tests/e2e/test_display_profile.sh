@@ -16,30 +16,7 @@ start_viewer "$work/pics/a_red.png"
 wait_window "Olvistra - "
 expect_pixel "untagged red on a display without a profile" 512 384 "#FF0000"
 
-# xprop sets at most 64 elements; Xlib itself sets the whole profile. The
-# setter stays connected: Xvfb starts afresh, root properties gone, when its
-# last client leaves.
-python3 - "$work/p3.icc" "$work/profile.set" <<'PY' &
-import ctypes, ctypes.util, select, sys
-x = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11"))
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-x.XDefaultRootWindow.restype = ctypes.c_ulong
-x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XInternAtom.restype = ctypes.c_ulong
-x.XChangeProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_int,
-                              ctypes.c_int, ctypes.c_char_p, ctypes.c_int]
-x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-profile = open(sys.argv[1], "rb").read()
-display = x.XOpenDisplay(None)
-cardinal = 6  # XA_CARDINAL
-x.XChangeProperty(display, x.XDefaultRootWindow(display), x.XInternAtom(display, b"_ICC_PROFILE", 0), cardinal, 8, 0,
-                  profile, len(profile))
-x.XSync(display, 0)
-open(sys.argv[2], "w").close()
-x.XConnectionNumber.argtypes = [ctypes.c_void_p]
-select.select([x.XConnectionNumber(display)], [], [])  # until the test ends it, or the display goes
-PY
+"$OLVISTRA_SOURCE_DIR/tests/support/set_root_profile" "$work/p3.icc" "$work/profile.set" &
 setter_pid=$!
 wait_for 30 test -e "$work/profile.set" || fail "could not set _ICC_PROFILE"
 
