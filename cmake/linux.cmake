@@ -45,6 +45,7 @@ set(HELPER_PLATFORM_SOURCES
   ${CMAKE_SOURCE_DIR}/platform/linux/decode_sandbox.cpp
   ${CMAKE_SOURCE_DIR}/platform/linux/sandbox_attack.cpp)
 list(REMOVE_ITEM PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/linux/entry.cpp ${HELPER_PLATFORM_SOURCES})
+list(APPEND HELPER_PLATFORM_SOURCES ${CMAKE_SOURCE_DIR}/platform/linux/descriptor_passing.cpp)
 list(APPEND PLATFORM_SOURCES ${PLATFORM_SHARED_SOURCES})
 
 # Optimised builds, the package's among them, get the hardening Debian builds

@@ -3,7 +3,7 @@
 // them; its BMP reader alone is compiled in, and as static functions, so no
 // other format's code is reachable through it. A 32-bit BMP whose alpha is
 // zero everywhere is shown opaque, as its writer meant (stb_image's rule).
-#include <cstdio>
+#include <climits>
 #include <cstring>
 
 #define STB_IMAGE_IMPLEMENTATION
@@ -15,6 +15,7 @@
 #include <stb/stb_image.h>
 
 #include "decoders/formats.h"
+#include "decoders/picture_files.h"
 
 namespace {
 
@@ -28,9 +29,9 @@ uint32_t little(const unsigned char* bytes, int count) {
 // show as a picture with a black part. The rows that the header promises
 // must all be in the file (stb_image reads no compressed BMP). The header's
 // size is checked here too, before stb_image allocates for it.
-bool holdsAllRows(FILE* file) {
-    unsigned char header[30];
-    if (std::fread(header, 1, sizeof header, file) != sizeof header) return false;
+bool holdsAllRows(const std::string& file) {
+    if (file.size() < 30) return false;
+    const unsigned char* header = reinterpret_cast<const unsigned char*>(file.data());
     uint32_t dataOffset = little(header + 10, 4);
     bool core = little(header + 14, 4) == 12;
     uint64_t width = core ? little(header + 18, 2) : little(header + 18, 4);
@@ -39,24 +40,17 @@ bool holdsAllRows(FILE* file) {
     if (height < 0) height = -height;
     if (!acceptableSize(width, uint64_t(height)) || bits > 64) return false;
     uint64_t rowBytes = (width * bits + 31) / 32 * 4;
-    if (std::fseek(file, 0, SEEK_END) != 0) return false;
-    long size = std::ftell(file);
-    std::rewind(file);
-    return size >= 0 && uint64_t(size) >= uint64_t(dataOffset) + rowBytes * uint64_t(height);
+    return uint64_t(file.size()) >= uint64_t(dataOffset) + rowBytes * uint64_t(height);
 }
 
 }  // namespace
 
 bool decodeBmp(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
-    if (!holdsAllRows(file)) {
-        std::fclose(file);
-        return false;
-    }
+    std::shared_ptr<const std::string> file = pictureFileBytes(path);
+    if (!file || !holdsAllRows(*file) || file->size() > size_t(INT_MAX)) return false;
     int width = 0, height = 0, channels = 0;
-    stbi_uc* pixels = stbi_load_from_file(file, &width, &height, &channels, 4);
-    std::fclose(file);
+    stbi_uc* pixels = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(file->data()), int(file->size()), &width,
+                                            &height, &channels, 4);
     if (!pixels) return false;
     unsigned char* target = rgbaCanvas(uint32_t(width), uint32_t(height));
     if (target) std::memcpy(target, pixels, size_t(width) * size_t(height) * 4);

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "decoders/colour_description_formats.h"
+#include "decoders/picture_files.h"
 
 namespace {
 
@@ -124,9 +125,9 @@ void readBmpColours(ByteReader& in, ColourDescription& description) {
 
 ColourDescription readColourDescription(const std::string& path) {
     ColourDescription description;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::shared_ptr<const std::string> file = pictureFileBytes(path);
     if (!file) return description;
-    ByteSource source(file);
+    ByteSource source(*file);
     ByteReader in{source};
     if (in.tagIs(0, "\xFF\xD8\xFF", 3)) {
         readJpegColours(in, description);
@@ -141,6 +142,5 @@ ColourDescription readColourDescription(const std::string& path) {
     } else if (in.tagIs(0, "\x76\x2F\x31\x01", 4)) {
         readOpenExrColours(in, description);
     }
-    std::fclose(file);
     return description;
 }

@@ -6,12 +6,15 @@
 // are 16-bit red, green, blue values out of the header's maxima, packed in
 // 512-byte blocks that no entry crosses. Without a usable palette the
 // indices are shown as grey levels.
+#include <algorithm>
 #include <array>
-#include <cstdio>
+#include <cstddef>
 #include <vector>
 
 #include "decoders/formats.h"
+#include "decoders/picture_files.h"
 #include "util/little_endian.h"
+#include "util/picture_companions.h"
 
 namespace {
 
@@ -23,13 +26,12 @@ const size_t palEntryBytes = 6;
 // The file is read whole; a larger one (tens of millions of pixels) is refused.
 const size_t cutFileLimit = size_t(64) << 20;
 
-std::vector<unsigned char> readFile(FILE* file, size_t limit) {
-    std::vector<unsigned char> bytes;
-    unsigned char chunk[4096];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && bytes.size() <= limit)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    return bytes;
+// The first `limit` bytes of a file (all of it when shorter); none when it
+// is missing.
+std::vector<unsigned char> readFile(const std::string& path, size_t limit) {
+    std::shared_ptr<const std::string> file = pictureFileBytes(path);
+    if (!file) return {};
+    return std::vector<unsigned char>(file->begin(), file->begin() + std::ptrdiff_t(std::min(file->size(), limit)));
 }
 
 Palette greyLevels() {
@@ -40,10 +42,7 @@ Palette greyLevels() {
 
 // Reads a Dr. Halo palette file; false when it is missing or not one.
 bool readPalette(const std::string& path, Palette* palette) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
-    std::vector<unsigned char> bytes = readFile(file, 64 * 1024);
-    std::fclose(file);
+    std::vector<unsigned char> bytes = readFile(path, 64 * 1024);
     if (bytes.size() < palHeaderBytes || bytes[0] != 'A' || bytes[1] != 'H') return false;
     uint32_t maxIndex = littleEndian16(&bytes[12]);
     uint32_t maxima[3] = {littleEndian16(&bytes[14]), littleEndian16(&bytes[16]), littleEndian16(&bytes[18])};
@@ -65,13 +64,8 @@ bool readPalette(const std::string& path, Palette* palette) {
 
 // The picture's palette: the first of name.pal, name.PAL, ... that reads.
 Palette paletteFor(const std::string& path) {
-    std::string base = path.substr(0, path.size() - 3);
     Palette palette;
-    for (int variant = 0; variant < 8; ++variant) {
-        std::string name = base;
-        name += variant & 1 ? 'P' : 'p';
-        name += variant & 2 ? 'A' : 'a';
-        name += variant & 4 ? 'L' : 'l';
+    for (const std::string& name : pictureCompanionNames(path)) {
         if (readPalette(name, &palette)) return palette;
     }
     return greyLevels();
@@ -109,10 +103,7 @@ bool unpackRows(const std::vector<unsigned char>& bytes, uint32_t width, uint32_
 }  // namespace
 
 bool decodeCut(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
-    std::vector<unsigned char> bytes = readFile(file, cutFileLimit);
-    std::fclose(file);
+    std::vector<unsigned char> bytes = readFile(path, cutFileLimit + 1);
     if (bytes.size() < 6 || bytes.size() > cutFileLimit) return false;
     uint32_t width = littleEndian16(&bytes[0]);
     uint32_t height = littleEndian16(&bytes[2]);

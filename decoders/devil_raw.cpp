@@ -4,10 +4,9 @@
 // for RGBA; only layouts whose sizes agree are kept, and the file must be
 // exactly its header and samples, so another program's .raw is not shown as
 // noise.
-#include <cstdio>
-
 #include "decoders/devil_limits.h"
 #include "decoders/formats.h"
+#include "decoders/picture_files.h"
 #ifndef ILUT_USE_OPENGL
 #define ILUT_USE_OPENGL
 #endif
@@ -17,12 +16,9 @@ namespace {
 
 const long rawHeaderBytes = 14;
 
-long fileSize(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return -1;
-    long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
-    std::fclose(file);
-    return size;
+long long fileSize(const std::string& path) {
+    std::shared_ptr<const std::string> file = pictureFileBytes(path);
+    return file ? (long long)file->size() : -1;
 }
 
 int channelsOf(ILint format) {
@@ -44,5 +40,5 @@ bool decodeDevilRaw(const std::string& path) {
     ILint bytesPerChannel = ilGetInteger(IL_IMAGE_BPC);
     if (channels == 0 || (bytesPerChannel != 1 && bytesPerChannel != 2)) return false;
     if (ilGetInteger(IL_IMAGE_BYTES_PER_PIXEL) != channels * bytesPerChannel) return false;
-    return fileSize(path) == rawHeaderBytes + long(ilGetInteger(IL_IMAGE_SIZE_OF_DATA));
+    return fileSize(path) == rawHeaderBytes + (long long)ilGetInteger(IL_IMAGE_SIZE_OF_DATA);
 }

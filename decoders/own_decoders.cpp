@@ -1,11 +1,11 @@
 #include "decoders/own_decoders.h"
 
-#include <cstdio>
 #include <cstring>
 #include <exception>
 
 #include "decoders/formats.h"
 #include "decoders/jpeg_header.h"
+#include "decoders/picture_files.h"
 #include "util/text.h"
 #ifndef ILUT_USE_OPENGL
 #define ILUT_USE_OPENGL
@@ -26,10 +26,8 @@ struct FileStart {
 
 FileStart readStart(const std::string& path) {
     FileStart start;
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        start.size = std::fread(start.bytes, 1, sizeof start.bytes, file);
-        std::fclose(file);
-    }
+    if (std::shared_ptr<const std::string> bytes = pictureFileBytes(path))
+        start.size = bytes->copy(reinterpret_cast<char*>(start.bytes), sizeof start.bytes);
     return start;
 }
 

@@ -7,6 +7,7 @@
 #include "decoders/colour_description.h"
 #include "decoders/colour_transform.h"
 #include "decoders/own_decoders.h"
+#include "decoders/picture_files.h"
 #include "model/payload_check.h"
 #include "platform/services.h"
 #include "util/shrink.h"
@@ -109,12 +110,14 @@ DecodedColours& decodedColours() {
     return colours;
 }
 
-// The helper's DevIL: started once, before the helper gives up its rights.
+// The helper's DevIL: started once, before the helper gives up its rights;
+// afterwards it reads only the files handed over for each job.
 void startDecoder(const std::string& displayProfile) {
     useDisplayProfile(displayProfile);
     installDevilAllocator();
     ilInit();
     iluInit();
+    useHandedFilesInDevil();
     ILuint image = 0;
     ilGenImages(1, &image);
     ilBindImage(image);
@@ -126,7 +129,9 @@ void startDecoder(const std::string& displayProfile) {
 // rows as they are and the picture stays the right way up. The common 8- and
 // 16-bit RGB(A)/BGR(A) layouts are turned into 8-bit RGBA while copying out;
 // anything else is converted by DevIL first.
-bool decodeToRgba(const char* path, uint32_t* width, uint32_t* height) {
+bool decodeToRgba(const std::vector<HandedFile>& files, uint32_t* width, uint32_t* height) {
+    HandedPictureFiles handed(files);
+    const std::string& path = files.at(0).name;
     if (!decodeImage(path)) return false;
     {
         trace::Timer timer(trace::Step::decode);

@@ -6,6 +6,7 @@
 
 #include <IL/il.h>
 
+#include "decoders/picture_files.h"
 #include "util/byte_reader.h"
 
 namespace {
@@ -256,12 +257,10 @@ bool judge(PayloadFormat format, ByteSource& bytes) {
 
 bool payloadFits(PayloadFormat format, const std::string& path) {
     if (format == PayloadFormat::other) return true;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::shared_ptr<const std::string> file = pictureFileBytes(path);
     if (!file) return true;  // the decoder reports what it cannot open
-    ByteSource bytes(file);
-    bool fits = judge(format, bytes);
-    std::fclose(file);
-    return fits;
+    ByteSource bytes(*file);
+    return judge(format, bytes);
 }
 
 bool payloadFitsBytes(PayloadFormat format, const std::string& bytes) {

@@ -27,17 +27,12 @@ namespace {
 const size_t maxPathBytes = decodeMaxPathBytes;
 // How long a helper's own start may stop the clock of its first job.
 const uint64_t helperStartAllowanceMs = 30000;
-// Bounded, so that the narrows of a job never fill a channel and a write
-// never waits on a helper that does not read.
-const unsigned maxNarrowsPerJob = 64;
 
 // The viewer's view of its helper and of the one job in flight.
 struct ServiceState {
     bool jobRunning = false;
     uint64_t jobDeadlineMs = 0;
     uint32_t jobLimitMs = 0;
-    uint32_t lastNarrow = 0;
-    unsigned narrowsSent = 0;
     uint32_t timeLimitMs = 0;  // 0: the limit the caller gives
     uint64_t helperStartedMs = 0;
     bool helperReady = false;  // its start is over
@@ -120,7 +115,7 @@ bool decodeServiceStart() { return helperAlive() || startHelper(); }
 bool decodeServiceSubmit(const char* path, uint32_t maxSide, uint32_t timeLimitMs) {
     ServiceState& s = service();
     if (s.jobRunning) return false;
-    // An empty path would read as a narrow and get no answer.
+    // An empty path names no file.
     if (path[0] == '\0' || std::strlen(path) > maxPathBytes) return false;
     // A helper that died while idle (or was killed from outside) is
     // replaced; so is one whose channel refuses the request.
@@ -131,8 +126,6 @@ bool decodeServiceSubmit(const char* path, uint32_t maxSide, uint32_t timeLimitM
             s.jobRunning = true;
             s.jobLimitMs = limitMs;
             s.jobDeadlineMs = nowMs() + limitMs;
-            s.lastNarrow = 0;
-            s.narrowsSent = 0;
             holdDeadlineWhileHelperStarts();
             transport::jobSent();
             return true;
@@ -140,15 +133,6 @@ bool decodeServiceSubmit(const char* path, uint32_t maxSide, uint32_t timeLimitM
         endHelper();
     }
     return false;
-}
-
-void decodeServiceNarrow(uint32_t maxSide) {
-    ServiceState& s = service();
-    if (!s.jobRunning || maxSide == 0 || maxSide == s.lastNarrow || s.narrowsSent >= maxNarrowsPerJob) return;
-    // A helper that cannot take it is dealt with by the next poll.
-    if (!transport::sendNarrow(maxSide)) return;
-    s.lastNarrow = maxSide;
-    ++s.narrowsSent;
 }
 
 DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image) {

@@ -40,11 +40,11 @@ void endSpare();
 // its rights), so its first job's clock can start; false while none runs.
 bool helperStarted();
 
-// Sends a job; false when the channel refuses it.
+// Sends a job: opens the picture, and the files beside it that its format
+// reads, read-only and hands them over (a picture that cannot be opened as
+// a regular file goes without, and its job fails). False when the channel
+// refuses it.
 bool sendRequest(const char* path, uint32_t maxSide);
-// Sends a narrower side for the job in flight; false when it was not sent
-// (a helper that cannot take it is dealt with by the next wait).
-bool sendNarrow(uint32_t maxSide);
 // Called once a job is sent: on Linux a watcher wakes the message wait
 // when the answer comes.
 void jobSent();

@@ -11,6 +11,11 @@
 
 // The longest path a request may carry, in bytes.
 constexpr size_t decodeMaxPathBytes = 8192;
+// The most files a request may hand over: the picture and the names its
+// companion may have (util/picture_companions.h).
+constexpr size_t decodeMaxHandedFiles = 9;
+// A handed file larger than this is not read: the decode fails.
+constexpr uint64_t decodeMaxHandedFileBytes = uint64_t(1) << 30;
 
 // What every answer of the helper begins with, on both platforms.
 struct AnswerHeader {

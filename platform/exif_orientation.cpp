@@ -26,15 +26,20 @@ int orientationOf(ExifData* data) {
 
 }  // namespace
 
-// The loader reads the file with stdio only as far as the EXIF block (read-only
-// opens and reads, which the helper's filter allows). The data is parsed as it
-// is: without FOLLOW_SPECIFICATION libexif would add missing tags and change
-// the values it finds.
-int jpegOrientation(const char* path) {
-    if (!namesJpeg(path)) return 1;
+// The loader is fed the file's bytes only as far as the EXIF block, in the
+// pieces its own file reader uses. The data is parsed as it is: without
+// FOLLOW_SPECIFICATION libexif would add missing tags and change the values
+// it finds.
+int jpegOrientation(const HandedFile& file) {
+    if (!namesJpeg(file.name.c_str())) return 1;
     ExifLoader* loader = exif_loader_new();
     if (!loader) return 1;
-    exif_loader_write_file(loader, path);
+    const size_t piece = 1024;
+    for (size_t at = 0; at < file.bytes.size(); at += piece) {
+        size_t length = file.bytes.size() - at < piece ? file.bytes.size() - at : piece;
+        std::string copy = file.bytes.substr(at, length);  // the loader takes bytes it may change
+        if (!exif_loader_write(loader, reinterpret_cast<unsigned char*>(&copy[0]), unsigned(length))) break;
+    }
     const unsigned char* block = nullptr;
     unsigned int size = 0;
     exif_loader_get_buf(loader, &block, &size);

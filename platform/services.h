@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // ---- processes and the console ------------------------------------------------
 
@@ -112,10 +113,18 @@ enum class DecodeJobState {
     failed,   // a job failed: refused, crashed, timed out or unchecked
 };
 
+// A file the viewer opened read-only and handed its decode helper, which
+// opens none itself: the name it has (whose extension may choose the
+// decoder) and its bytes.
+struct HandedFile {
+    std::string name;
+    std::string bytes;
+};
+
 // The decoder the helper program runs (platform/decode_helper.h).
 // The helper calls `start` once, before it gives up its rights, with the
 // display's ICC profile (empty when the desktop publishes none); then for
-// each file `decode`, which decodes it and gives its size, and after a
+// each picture `decode`, which decodes it and gives its size, and after a
 // success `copyRgba`, which writes width * height * 4 bytes of 8-bit RGBA,
 // bottom row first, turned upright by an EXIF orientation (1 to 8,
 // util/orientation.h; 1 as stored, with width and height exchanged for 5 to
@@ -123,7 +132,9 @@ enum class DecodeJobState {
 // (cappedSize), which the decoded picture is shrunk to (util/shrink.h).
 struct HelperDecoder {
     void (*start)(const std::string& displayProfile);
-    bool (*decode)(const char* path, uint32_t* width, uint32_t* height);
+    // files[0] is the picture; the others are the files beside it that its
+    // format reads (pictureCompanionNames).
+    bool (*decode)(const std::vector<HandedFile>& files, uint32_t* width, uint32_t* height);
     void (*copyRgba)(unsigned char* target, int orientation, uint32_t width, uint32_t height);
 };
 
@@ -137,10 +148,6 @@ bool decodeServiceStart();
 // fails. False when a job is already in flight or no helper could be
 // started (then nothing runs).
 bool decodeServiceSubmit(const char* path, uint32_t maxSide, uint32_t timeLimitMs);
-// Asks the job in flight for pixels no larger than maxSide, when it has not
-// sized them yet (0, or too late: it keeps its own cap). Later jobs are not
-// affected.
-void decodeServiceNarrow(uint32_t maxSide);
 // Collects the job's outcome, waiting up to waitMs for it. done fills
 // `image`; done and failed end the job (the state is idle afterwards).
 DecodeJobState decodeServicePoll(uint32_t waitMs, DecodedImage* image);

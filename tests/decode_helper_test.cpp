@@ -364,35 +364,6 @@ std::string sixteenBitPng(uint32_t width, uint32_t height) {
 
 }  // namespace
 
-// A job started before the screen was known takes the screen's size while it
-// runs; a narrow that arrives after its job has answered changes nothing, and
-// the next job is answered as usual.
-TEST_F(DecodeHelper, NarrowingAJobInFlightShrinksItsPixelsOnly) {
-    // Large enough that its decode outlasts any pause between the two sends.
-    std::string wide = dir.path() + "wide.bmp";
-    writeBytes(wide, quadrantBmp(6000, 2000));
-    DecodedImage image;
-    ASSERT_TRUE(decodeServiceSubmit(wide.c_str(), 0, decodeTimeLimitMsFor(wide.c_str())));
-    decodeServiceNarrow(900);
-    ASSERT_EQ(finishDecoding(&image), DecodeJobState::done);
-    EXPECT_EQ(image.width, 900u);
-    EXPECT_EQ(image.height, 300u);
-    EXPECT_EQ(image.pictureWidth, 6000u);
-    releaseDecodedImage(&image);
-
-    std::string small = dir.path() + "small.png";
-    writeTestImage(small, "png", 30, 20, green);
-    ASSERT_TRUE(decodeServiceSubmit(small.c_str(), 0, decodeTimeLimitMsFor(small.c_str())));
-    ASSERT_EQ(finishDecoding(&image), DecodeJobState::done);
-    releaseDecodedImage(&image);
-    decodeServiceNarrow(700);  // too late: the helper is idle
-    ASSERT_TRUE(decodeServiceSubmit(wide.c_str(), 0, decodeTimeLimitMsFor(wide.c_str())));
-    ASSERT_EQ(finishDecoding(&image), DecodeJobState::done);
-    EXPECT_EQ(image.width, 2048u) << "the late narrow must not reach the next job";
-    releaseDecodedImage(&image);
-    EXPECT_FALSE(decodeServiceSubmit("", 0, 1000)) << "an empty path would read as a narrow";
-}
-
 // 16-bit pictures reach the texture as their high bytes, alpha included,
 // whether they are shrunk on the way or not.
 TEST_F(DecodeHelper, SixteenBitPictureKeepsItsHighBytes) {

@@ -70,7 +70,7 @@ TEST(SandboxAttack, EveryAttemptIsRefused) {
     std::string target = dir.writeFile("target", "untouched");
     const std::map<std::string, int> expected = {
         {"execve", EPERM},          {"fork", EPERM},
-        {"open-for-writing", EACCES}, {"open-read-write", EACCES},
+        {"open-for-reading", EACCES}, {"open-for-writing", EACCES}, {"open-read-write", EACCES},
         {"open-truncating", EACCES}, {"create", EACCES},
         {"creat", EPERM},           {"socket-inet", EPERM},
         {"socket-unix", EPERM},     {"connect", EPERM},

@@ -15,6 +15,7 @@
 #include "decoders/colour_description.h"
 #include "decoders/colour_transform.h"
 #include "decoders/formats.h"
+#include "decoders/picture_files.h"
 
 namespace {
 
@@ -42,10 +43,10 @@ ColourConversion inkConversion(const ColourDescription& colours, bool inverted) 
     return conversionFor(colours, layout);
 }
 
-bool decodeInto(FILE* file, jpeg_decompress_struct* info, ErrorJump* errors, const ColourDescription* colours) {
+bool decodeInto(const std::string* file, jpeg_decompress_struct* info, ErrorJump* errors, const ColourDescription* colours) {
     if (setjmp(errors->jump)) return false;
     jpeg_create_decompress(info);
-    jpeg_stdio_src(info, file);
+    jpeg_mem_src(info, reinterpret_cast<const unsigned char*>(file->data()), (unsigned long)file->size());
     if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK || info->num_components != 4) return false;
     if (!acceptableSize(info->image_width, info->image_height)) return false;
     info->out_color_space = JCS_CMYK;
@@ -82,7 +83,7 @@ bool decodeInto(FILE* file, jpeg_decompress_struct* info, ErrorJump* errors, con
 bool cmykJpegDecoderBuiltIn() { return true; }
 
 bool decodeCmykJpeg(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "rb");
+    std::shared_ptr<const std::string> file = pictureFileBytes(path);
     if (!file) return false;
     ColourDescription colours = readColourDescription(path);
     jpeg_decompress_struct info = {};
@@ -90,8 +91,7 @@ bool decodeCmykJpeg(const std::string& path) {
     info.err = jpeg_std_error(&errors.manager);
     errors.manager.error_exit = jumpOut;
     errors.manager.emit_message = countWarning;
-    bool ok = decodeInto(file, &info, &errors, &colours);
+    bool ok = decodeInto(file.get(), &info, &errors, &colours);
     jpeg_destroy_decompress(&info);
-    std::fclose(file);
     return ok;
 }

@@ -9,12 +9,15 @@
 #include <cmath>
 #include <cstdint>
 #include <exception>
+#include <stdexcept>
 #include <vector>
 
 #include <ImfHeader.h>
+#include <ImfIO.h>
 #include <ImfRgbaFile.h>
 
 #include "decoders/formats.h"
+#include "decoders/picture_files.h"
 
 namespace {
 
@@ -46,6 +49,25 @@ struct HalfTables {
     }
 };
 
+// The file's bytes as the library's input stream.
+class MemoryStream : public Imf::IStream {
+public:
+    MemoryStream(const std::string& name, const std::string& bytes) : Imf::IStream(name.c_str()), bytes(bytes) {}
+
+    bool read(char c[], int n) override {
+        if (n < 0 || uint64_t(n) > bytes.size() - at) throw std::runtime_error("the file ends early");
+        bytes.copy(c, size_t(n), size_t(at));
+        at += uint64_t(n);
+        return at < bytes.size();
+    }
+    uint64_t tellg() override { return at; }
+    void seekg(uint64_t position) override { at = position < bytes.size() ? position : bytes.size(); }
+
+private:
+    const std::string& bytes;
+    uint64_t at = 0;
+};
+
 // Headers that claim more are refused by the library before it allocates
 // for them; the picture's area is checked again below.
 const int maxSide = 1 << 17;
@@ -58,7 +80,10 @@ bool decodeOpenExr(const std::string& path) {
     try {
         Imf::Header::setMaxImageSize(maxSide, maxSide);
         Imf::Header::setMaxTileSize(maxTileSide, maxTileSide);
-        Imf::RgbaInputFile file(path.c_str(), 0);
+        std::shared_ptr<const std::string> bytes = pictureFileBytes(path);
+        if (!bytes) return false;
+        MemoryStream stream(path, *bytes);
+        Imf::RgbaInputFile file(stream, 0);
         const Imath::Box2i window = file.dataWindow();
         int64_t width = int64_t(window.max.x) - window.min.x + 1;
         int64_t height = int64_t(window.max.y) - window.min.y + 1;

@@ -4,11 +4,10 @@
 // sYCC pictures are turned into 8-bit RGBA; samples of any precision are
 // scaled to 8 bits, signed ones shifted to start at 0, and subsampled
 // components are read at the nearest sample.
-#include <cstdio>
-
 #include <openjpeg.h>
 
 #include "decoders/formats.h"
+#include "decoders/picture_files.h"
 
 namespace {
 
@@ -75,21 +74,45 @@ bool fillRgba(const opj_image_t& image) {
     return true;
 }
 
-OPJ_CODEC_FORMAT codecOf(const std::string& path) {
-    unsigned char start[4] = {};
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return OPJ_CODEC_UNKNOWN;
-    size_t got = std::fread(start, 1, sizeof start, file);
-    std::fclose(file);
-    if (got == 4 && start[0] == 0xFF && start[1] == 0x4F && start[2] == 0xFF && start[3] == 0x51) return OPJ_CODEC_J2K;
-    return OPJ_CODEC_JP2;
+OPJ_CODEC_FORMAT codecOf(const std::string& file) {
+    return file.compare(0, 4, "\xFF\x4F\xFF\x51") == 0 ? OPJ_CODEC_J2K : OPJ_CODEC_JP2;
+}
+
+// The file's bytes as OpenJPEG's stream: where the next read starts.
+struct MemoryStream {
+    const std::string* bytes;
+    OPJ_OFF_T at;
+};
+
+OPJ_SIZE_T readStream(void* buffer, OPJ_SIZE_T count, void* data) {
+    MemoryStream* stream = static_cast<MemoryStream*>(data);
+    OPJ_OFF_T left = OPJ_OFF_T(stream->bytes->size()) - stream->at;
+    if (left <= 0) return OPJ_SIZE_T(-1);  // the end, as OpenJPEG's own reader reports it
+    OPJ_SIZE_T got = OPJ_SIZE_T(left) < count ? OPJ_SIZE_T(left) : count;
+    stream->bytes->copy(static_cast<char*>(buffer), got, size_t(stream->at));
+    stream->at += OPJ_OFF_T(got);
+    return got;
+}
+
+OPJ_BOOL seekStream(OPJ_OFF_T to, void* data) {
+    MemoryStream* stream = static_cast<MemoryStream*>(data);
+    if (to < 0 || to > OPJ_OFF_T(stream->bytes->size())) return OPJ_FALSE;
+    stream->at = to;
+    return OPJ_TRUE;
+}
+
+OPJ_OFF_T skipStream(OPJ_OFF_T count, void* data) {
+    MemoryStream* stream = static_cast<MemoryStream*>(data);
+    return seekStream(stream->at + count, data) ? count : -1;
 }
 
 }  // namespace
 
 bool decodeJpeg2000(const std::string& path) {
+    std::shared_ptr<const std::string> file = pictureFileBytes(path);
+    if (!file) return false;
     Owned<opj_codec_t, opj_destroy_codec> codec;
-    codec.object = opj_create_decompress(codecOf(path));
+    codec.object = opj_create_decompress(codecOf(*file));
     if (!codec.object) return false;
     opj_set_info_handler(codec.object, silence, nullptr);
     opj_set_warning_handler(codec.object, silence, nullptr);
@@ -100,8 +123,14 @@ bool decodeJpeg2000(const std::string& path) {
     opj_decoder_set_strict_mode(codec.object, OPJ_TRUE);
     opj_codec_set_threads(codec.object, 0);  // no threads: the helper may not start any
     Owned<opj_stream_t, opj_stream_destroy> stream;
-    stream.object = opj_stream_create_default_file_stream(path.c_str(), OPJ_TRUE);
+    stream.object = opj_stream_create(OPJ_J2K_STREAM_CHUNK_SIZE, OPJ_TRUE);
     if (!stream.object) return false;
+    MemoryStream read = {file.get(), 0};
+    opj_stream_set_user_data(stream.object, &read, nullptr);
+    opj_stream_set_user_data_length(stream.object, OPJ_UINT64(file->size()));
+    opj_stream_set_read_function(stream.object, readStream);
+    opj_stream_set_skip_function(stream.object, skipStream);
+    opj_stream_set_seek_function(stream.object, seekStream);
     Owned<opj_image_t, opj_image_destroy> image;
     if (!opj_read_header(stream.object, codec.object, &image.object) || !image.object) return false;
     if (image.object->numcomps == 0 || image.object->numcomps > 4) return false;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/decode_wire.h"
+#include "platform/linux/descriptor_passing.h"
 
 namespace {
 
@@ -32,32 +33,12 @@ bool mapPixels(int fd, const AnswerHeader& header, DecodedImage* image) {
 
 bool receiveDecodeAnswer(int socket, DecodedImage* image, bool* decoded) {
     AnswerHeader header = {};
-    iovec part = {&header, sizeof header};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 4)] = {};
-    msghdr message = {};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    ssize_t got;
-    do {
-        got = ::recvmsg(socket, &message, MSG_CMSG_CLOEXEC);
-    } while (got < 0 && errno == EINTR);
-    int fd = -1;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
-        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
-        size_t fds = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-        for (size_t i = 0; i < fds; ++i) {
-            int received;
-            std::memcpy(&received, CMSG_DATA(c) + i * sizeof(int), sizeof(int));
-            if (fd < 0) {
-                fd = received;
-            } else {
-                ::close(received);
-            }
-        }
-    }
-    bool wellFormed = got == ssize_t(sizeof header) && !(message.msg_flags & (MSG_TRUNC | MSG_CTRUNC));
+    std::vector<int> fds;
+    bool cutShort = false;
+    ssize_t got = receivePacket(socket, &header, sizeof header, 4, &fds, &cutShort);
+    int fd = fds.empty() ? -1 : fds[0];
+    for (size_t i = 1; i < fds.size(); ++i) ::close(fds[i]);
+    bool wellFormed = got == ssize_t(sizeof header) && !cutShort;
     *decoded = false;
     if (wellFormed && header.ok) {
         *decoded = fd >= 0 && mapPixels(fd, header, image);

@@ -7,12 +7,14 @@
 // viewer (PR_SET_PDEATHSIG), reads the profile, closes every other
 // descriptor, starts its decoder with the profile and restricts itself
 // (decode_sandbox.cpp) before its first job; the viewer's clock for that job
-// starts once it sees the restriction.
+// starts once it sees the restriction. It opens no file: each request comes
+// with the descriptors of the picture and its companions, read whole here.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -21,43 +23,24 @@
 #include <cstring>
 
 #include <string>
+#include <vector>
 
 #include "platform/decode_helper.h"
 #include "platform/decode_transport.h"
 #include "platform/decode_wire.h"
 #include "platform/exif_orientation.h"
 #include "platform/linux/decode_sandbox.h"
+#include "platform/linux/descriptor_passing.h"
 
 namespace {
 
 const char* const helperMarker = "OLVISTRA_DECODE_HELPER";
 const int helperSocketFd = 3;
 const int displayProfileFd = 4;
-const size_t maxPathBytes = decodeMaxPathBytes;
+// A request names the picture and its companions, each ended by a 0 byte.
+const size_t maxRequestNames = decodeMaxHandedFiles * (decodeMaxPathBytes + 1);
 
 HelperDecoder decoder;
-
-bool sendAll(int socket, const void* data, size_t size, int attachedFd) {
-    iovec part = {const_cast<void*>(data), size};
-    msghdr message = {};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    if (attachedFd >= 0) {
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        cmsghdr* header = CMSG_FIRSTHDR(&message);
-        header->cmsg_level = SOL_SOCKET;
-        header->cmsg_type = SCM_RIGHTS;
-        header->cmsg_len = CMSG_LEN(sizeof(int));
-        std::memcpy(CMSG_DATA(header), &attachedFd, sizeof(int));
-    }
-    for (;;) {
-        ssize_t sent = ::sendmsg(socket, &message, MSG_NOSIGNAL);
-        if (sent >= 0) return size_t(sent) == size;
-        if (errno != EINTR) return false;
-    }
-}
 
 // A sealed memfd holding the decoded pixels, or -1.
 int sealedPixelBuffer(size_t size, int orientation, uint32_t width, uint32_t height) {
@@ -80,48 +63,95 @@ int sealedPixelBuffer(size_t size, int orientation, uint32_t width, uint32_t hei
     return fd;
 }
 
-// The latest side sent while the job ran, else the request's.
-uint32_t narrowedSide(uint32_t maxSide) {
-    unsigned char packet[sizeof(uint32_t) + 1];
+// The file behind a descriptor the viewer handed over, read whole; false
+// when it cannot be read or is too large.
+bool readHanded(int fd, std::string* bytes) {
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || uint64_t(status.st_size) > decodeMaxHandedFileBytes)
+        return false;
+    bytes->resize(size_t(status.st_size));
+    size_t done = 0;
+    char more[65536];  // what it may have grown by since, read apart so the buffer grows only then
     for (;;) {
-        // Only narrow packets can be waiting: no request comes while a job runs.
-        ssize_t got = ::recv(helperSocketFd, packet, sizeof packet, MSG_DONTWAIT | MSG_PEEK);
-        if (got != ssize_t(sizeof(uint32_t))) return maxSide;
-        if (::recv(helperSocketFd, packet, sizeof packet, MSG_DONTWAIT) != ssize_t(sizeof(uint32_t))) return maxSide;
-        maxSide = littleEndian32(packet);
+        bool full = done == bytes->size();
+        ssize_t got = full ? ::pread(fd, more, sizeof more, off_t(done))
+                           : ::pread(fd, &(*bytes)[done], bytes->size() - done, off_t(done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) break;
+        if (full && bytes->size() + size_t(got) > decodeMaxHandedFileBytes) return false;
+        if (full) bytes->append(more, size_t(got));
+        done += size_t(got);
     }
+    bytes->resize(done);
+    return true;
 }
 
-void answer(const char* path, uint32_t maxSide) {
+// The files of a request: its 0-ended names, one for each descriptor, read
+// whole. Empty when they do not match or one cannot be read; the
+// descriptors are closed either way.
+std::vector<HandedFile> handedFiles(const char* names, size_t size, const std::vector<int>& fds) {
+    std::vector<HandedFile> files;
+    bool ok = !fds.empty();
+    size_t at = 0;
+    for (int fd : fds) {
+        const void* end = at < size ? std::memchr(names + at, '\0', size - at) : nullptr;
+        ok = ok && end != nullptr;
+        if (ok) {
+            HandedFile file;
+            file.name.assign(names + at, static_cast<const char*>(end));
+            at += file.name.size() + 1;
+            ok = readHanded(fd, &file.bytes);
+            files.push_back(std::move(file));
+        }
+        ::close(fd);
+    }
+    if (!ok || at != size) files.clear();
+    return files;
+}
+
+void answer(const std::vector<HandedFile>& files, uint32_t maxSide) {
     AnswerHeader result = {};
     int fd = -1;
     uint32_t storedWidth = 0, storedHeight = 0;
-    if (decoder.decode(path, &storedWidth, &storedHeight)) {
-        int orientation = jpegOrientation(path);
-        result = sizedAnswer(storedWidth, storedHeight, orientation, narrowedSide(maxSide));
+    if (!files.empty() && decoder.decode(files, &storedWidth, &storedHeight)) {
+        int orientation = jpegOrientation(files[0]);
+        result = sizedAnswer(storedWidth, storedHeight, orientation, maxSide);
         fd = sealedPixelBuffer(size_t(result.byteCount), orientation, result.width, result.height);
         result.ok = fd >= 0 ? 1 : 0;
     }
     if (!result.ok) result = AnswerHeader{};
-    bool sent = sendAll(helperSocketFd, &result, sizeof result, fd);
+    bool sent = sendPacket(helperSocketFd, &result, sizeof result, &fd, fd >= 0 ? 1 : 0);
     if (fd >= 0) ::close(fd);
     if (!sent) std::_Exit(0);
 }
 
+// Receives one request: its packet and the descriptors attached. -1 when the
+// viewer is gone.
+ssize_t receiveRequest(char* packet, size_t size, std::vector<int>* fds) {
+    bool cutShort = false;
+    ssize_t got = receivePacket(helperSocketFd, packet, size, decodeMaxHandedFiles, fds, &cutShort);
+    // Descriptors that did not all fit are not trusted to be the files named.
+    if (cutShort) {
+        for (int fd : *fds) ::close(fd);
+        fds->clear();
+    }
+    return got <= 0 ? -1 : got;
+}
+
 int helperLoop() {
-    static char request[sizeof(uint32_t) + maxPathBytes + 1];
+    static char request[sizeof(uint32_t) + maxRequestNames + 1];
+    std::vector<int> fds;
     for (;;) {
-        ssize_t got = ::recv(helperSocketFd, request, sizeof request, 0);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return 0;  // the viewer is gone
-        if (size_t(got) == sizeof(uint32_t)) continue;  // a narrow that came after its job
-        if (size_t(got) < sizeof(uint32_t) || size_t(got) > sizeof(uint32_t) + maxPathBytes) {
-            AnswerHeader refused = {};
-            if (!sendAll(helperSocketFd, &refused, sizeof refused, -1)) return 0;
-            continue;
+        ssize_t got = receiveRequest(request, sizeof request, &fds);
+        if (got < 0) return 0;  // the viewer is gone
+        if (size_t(got) < sizeof(uint32_t) || size_t(got) > sizeof(uint32_t) + maxRequestNames) {
+            for (int fd : fds) ::close(fd);
+            fds.clear();
         }
-        request[got] = '\0';
-        answer(request + sizeof(uint32_t), littleEndian32(reinterpret_cast<const unsigned char*>(request)));
+        size_t namesSize = size_t(got) >= sizeof(uint32_t) ? size_t(got) - sizeof(uint32_t) : 0;
+        answer(handedFiles(request + sizeof(uint32_t), namesSize, fds),
+               size_t(got) >= sizeof(uint32_t) ? littleEndian32(reinterpret_cast<const unsigned char*>(request)) : 0);
     }
 }
 

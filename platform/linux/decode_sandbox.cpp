@@ -1,10 +1,12 @@
 // Limits of the decode helper. The filter is an allow-list: calls outside it
 // fail with EPERM instead of killing the helper, so a library that probes
 // something harmless (or the sanitizer's crash report) does not turn a good
-// decode into a crash, while opening files for writing, starting programs,
-// sockets, signals to other processes and tracing all stay out of reach.
-// Of the calls it allows, open only reads, mmap and mprotect never make
-// memory writable and executable at once, and prlimit64 only reads limits.
+// decode into a crash, while opening any file, starting programs, sockets,
+// signals to other processes and tracing all stay out of reach: the helper
+// reads only the files the viewer hands it, and every library has opened
+// what it needs before the filter is installed. Of the calls it allows, mmap
+// and mprotect never make memory writable and executable at once, and
+// prlimit64 only reads limits.
 // A test-build helper attacks all of this (sandbox_attack.cpp).
 #include "platform/linux/decode_sandbox.h"
 
@@ -52,21 +54,15 @@ const long allowedCalls[] = {
 #endif
 };
 
-// Flags that would make an open create, truncate or write.
-const unsigned writingOpenFlags = O_ACCMODE | O_CREAT | O_TRUNC | O_APPEND;
-
 void allowCall(std::vector<sock_filter>& program, long call) {
     program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, unsigned(call), 0, 1));
     program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
 }
 
-// An open call is allowed when its flags argument only reads.
-void allowReadOnlyOpen(std::vector<sock_filter>& program, long call, int flagsArgument) {
-    program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, unsigned(call), 0, 4));
-    program.push_back(BPF_STMT(BPF_LD | BPF_W | BPF_ABS, unsigned(offsetof(seccomp_data, args) + sizeof(uint64_t) * unsigned(flagsArgument))));
-    program.push_back(BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, writingOpenFlags, 0, 1));
+// Every open fails as a file the helper may not read would.
+void refuseOpen(std::vector<sock_filter>& program, long call) {
+    program.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, unsigned(call), 0, 1));
     program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EACCES));
-    program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
 }
 
 // The low and high words of a call's argument.
@@ -110,9 +106,9 @@ bool installFilter() {
     allowWithoutWritableExecutable(program, SYS_mmap);
     allowWithoutWritableExecutable(program, SYS_mprotect);
     allowReadingLimits(program);
-    allowReadOnlyOpen(program, SYS_openat, 2);
+    refuseOpen(program, SYS_openat);
 #ifdef SYS_open
-    allowReadOnlyOpen(program, SYS_open, 1);
+    refuseOpen(program, SYS_open);
 #endif
     program.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM));
     sock_fprog filter = {static_cast<unsigned short>(program.size()), program.data()};

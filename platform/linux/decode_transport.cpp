@@ -11,10 +11,14 @@
 // itself. Viewer and helper talk over a SOCK_SEQPACKET socket pair placed at
 // the helper's descriptor 3:
 //   request: one packet holding the longest side the pixels may have (a
-//            little-endian uint32, 0 for the built-in cap), then the path's
-//            bytes;
-//   narrow:  a packet of that side alone, sent while a job runs: the helper
-//            takes it before it sizes the pixels, and ignores it when idle;
+//            little-endian uint32, 0 for the built-in cap), then the
+//            picture's path and the names of the files beside it that its
+//            format reads (util/picture_companions.h), each ended by a 0
+//            byte, with a read-only descriptor of each attached
+//            (SCM_RIGHTS). The helper opens no file: it reads these. Only
+//            the companions the viewer could open are named; a picture it
+//            could not open as a regular file comes with no descriptor at
+//            all, and the helper answers that it failed;
 //   answer:  one packet holding an AnswerHeader, with the memfd of the pixels
 //            attached (SCM_RIGHTS) when `ok` is set.
 // The helper seals the memfd against growing, shrinking and writing before
@@ -39,6 +43,7 @@
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,13 +53,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/decode_transport.h"
 #include "platform/decode_wire.h"
 #include "platform/linux/decode_answer.h"
+#include "platform/linux/descriptor_passing.h"
 #include "platform/linux/layer_state.h"
 #include "platform/linux/spawn_self.h"
 #include "platform/services.h"
+#include "util/picture_companions.h"
 
 namespace {
 
@@ -181,6 +189,20 @@ void end(Helper* held) {
     held->pid = 0;
 }
 
+// A read-only descriptor of the regular file at `path`, or -1. Opened without
+// waiting, so a FIFO's writer is not waited for; a device or a FIFO is not
+// handed over.
+int openForHelper(const char* path) {
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return -1;
+    struct stat status;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // True once the helper has set no-new-privileges, the step before its
 // filter and its first job.
 bool helperRestricted(pid_t pid) {
@@ -230,13 +252,22 @@ void endSpare() { end(&spare); }
 bool helperStarted() { return helper.pid > 0 && helperRestricted(helper.pid); }
 
 bool sendRequest(const char* path, uint32_t maxSide) {
-    std::string request = littleEndianBytes(maxSide) + path;
-    return ::send(helper.socket, request.data(), request.size(), MSG_NOSIGNAL) == ssize_t(request.size());
-}
-
-bool sendNarrow(uint32_t maxSide) {
-    std::string packet = littleEndianBytes(maxSide);
-    return ::send(helper.socket, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT) == ssize_t(packet.size());
+    std::string request = littleEndianBytes(maxSide);
+    std::vector<int> handed;
+    int picture = openForHelper(path);
+    if (picture >= 0) {
+        request.append(path).push_back('\0');
+        handed.push_back(picture);
+        for (const std::string& name : pictureCompanionNames(path)) {
+            int companion = openForHelper(name.c_str());
+            if (companion < 0) continue;
+            request.append(name).push_back('\0');
+            handed.push_back(companion);
+        }
+    }
+    bool sent = sendPacket(helper.socket, request.data(), request.size(), handed.data(), handed.size());
+    for (int fd : handed) ::close(fd);
+    return sent;
 }
 
 void jobSent() { olvlinux::watchDecodeAnswer(helper.socket); }

@@ -3,7 +3,7 @@
 // Started like a real helper but with OLVISTRA_SANDBOX_ATTACK naming a
 // writable folder, the helper takes the same restrictions as before a real
 // decode and then tries what a hostile file that took over the decoder
-// would try: start a program, write and create files, open and connect a
+// would try: start a program, read, write and create files, open and connect a
 // socket, signal or trace the viewer, map memory writable and executable,
 // and raise its own limits. It sends one packet with a line per attempt,
 // "<name> <errno>" (0 when the attempt succeeded), and ends. The signal and
@@ -114,6 +114,7 @@ void attackDecodeSandbox(int socket, const char* folder) {
     const std::pair<const char*, int> attempts[] = {
         {"execve", tryExec()},
         {"fork", tryFork()},
+        {"open-for-reading", tryOpen(dir + "target", O_RDONLY)},
         {"open-for-writing", tryOpen(dir + "target", O_WRONLY)},
         {"open-read-write", tryOpen(dir + "target", O_RDWR)},
         {"open-truncating", tryOpen(dir + "target", O_RDONLY | O_TRUNC)},

@@ -5,13 +5,16 @@
 // the handles it inherits (decode_pipe.h), in a job, under a restricted
 // token and with mitigation policies (helper_start.cpp). Before its first
 // job the helper makes every crash end it at once and quietly, starts its
-// decoder and sets the ready event: the viewer's clock for the job starts
-// there.
+// decoder, drops the token it started with and sets the ready event: the
+// viewer's clock for the job starts there. It opens no file: each request
+// hands it the picture's handles (handedFiles).
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "platform/decode_helper.h"
 #include "platform/decode_transport.h"
@@ -21,22 +24,61 @@
 
 namespace {
 
-const size_t maxPathBytes = decodeMaxPathBytes;
+// The side, the count, a handle and a 0-ended name for each file.
+const size_t maxRequestBytes =
+    2 * sizeof(uint32_t) + decodeMaxHandedFiles * (sizeof(uint64_t) + decodeMaxPathBytes + 1);
 
 HelperDecoder decoder;
 DecodeHelperHandles channel;
 
-// The latest side sent while the job ran, else the request's.
-uint32_t narrowedSide(uint32_t maxSide) {
-    unsigned char frame[2 * sizeof(uint32_t)];
-    for (;;) {
-        // Only narrows can be waiting: no request comes while a job runs.
-        DWORD got = 0, available = 0;
-        if (!PeekNamedPipe(channel.requests, frame, sizeof frame, &got, &available, nullptr)) return maxSide;
-        if (got < sizeof frame || littleEndian32(frame) != sizeof(uint32_t)) return maxSide;
-        if (!readWholly(channel.requests, frame, sizeof frame)) endDecodeHelperNow(0);
-        maxSide = littleEndian32(frame + sizeof(uint32_t));
+// The file behind a handle the viewer handed over, read whole; false when
+// it is no disk file, cannot be read or is too large. The handle is closed.
+bool readHanded(HANDLE file, std::string* bytes) {
+    LARGE_INTEGER size = {};
+    bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) && size.QuadPart >= 0 &&
+              uint64_t(size.QuadPart) <= decodeMaxHandedFileBytes;
+    size_t done = 0;
+    if (ok) bytes->resize(size_t(size.QuadPart));
+    static char more[65536];  // what it may have grown by since, read apart so the buffer grows only then
+    while (ok) {
+        bool full = done == bytes->size();
+        DWORD got = 0;
+        DWORD want = full ? DWORD(sizeof more) : DWORD(bytes->size() - done < (1u << 30) ? bytes->size() - done : (1u << 30));
+        ok = ReadFile(file, full ? more : &(*bytes)[done], want, &got, nullptr);
+        if (!ok || got == 0) break;
+        ok = !full || bytes->size() + got <= decodeMaxHandedFileBytes;
+        if (ok && full) bytes->append(more, got);
+        done += got;
     }
+    CloseHandle(file);
+    bytes->resize(done);
+    return ok;
+}
+
+// The files of a request: after the side, their count, their handles in
+// this process and their 0-ended names, each file read whole. Empty when the
+// request is malformed or a file cannot be read; the handles are closed
+// either way.
+std::vector<HandedFile> handedFiles(const char* request, size_t size) {
+    std::vector<HandedFile> files;
+    size_t at = 2 * sizeof(uint32_t);
+    uint32_t count = size >= at ? littleEndian32(reinterpret_cast<const unsigned char*>(request) + sizeof(uint32_t)) : 0;
+    if (count > decodeMaxHandedFiles || size - at < count * sizeof(uint64_t)) return files;
+    const char* names = request + at + count * sizeof(uint64_t);
+    size_t namesSize = size - at - count * sizeof(uint64_t), named = 0;
+    bool ok = count > 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        const unsigned char* value = reinterpret_cast<const unsigned char*>(request) + at + i * sizeof(uint64_t);
+        HANDLE handle = HANDLE(uintptr_t(littleEndian32(value) | uint64_t(littleEndian32(value + 4)) << 32));
+        const void* end = named < namesSize ? std::memchr(names + named, '\0', namesSize - named) : nullptr;
+        HandedFile file;
+        if (end) file.name.assign(names + named, static_cast<const char*>(end));
+        named += file.name.size() + 1;
+        ok = readHanded(handle, &file.bytes) && ok && end;
+        files.push_back(std::move(file));
+    }
+    if (!ok || named != namesSize) files.clear();
+    return files;
 }
 
 // A file mapping holding the decoded pixels, or null. The helper's writable
@@ -55,12 +97,12 @@ HANDLE pixelMapping(uint64_t size, int orientation, uint32_t width, uint32_t hei
     return mapping;
 }
 
-void answer(const char* path, uint32_t maxSide) {
+void answer(const std::vector<HandedFile>& files, uint32_t maxSide) {
     DecodeAnswer result = {};
     uint32_t width = 0, height = 0;
-    if (decoder.decode(path, &width, &height)) {
-        int orientation = jpegOrientation(path);
-        result.answer = sizedAnswer(width, height, orientation, narrowedSide(maxSide));
+    if (!files.empty() && decoder.decode(files, &width, &height)) {
+        int orientation = jpegOrientation(files[0]);
+        result.answer = sizedAnswer(width, height, orientation, maxSide);
         HANDLE mapping = pixelMapping(result.answer.byteCount, orientation, result.answer.width, result.answer.height);
         // Not closed here: the viewer takes it over with DUPLICATE_CLOSE_SOURCE.
         result.mapping = uint64_t(uintptr_t(mapping));
@@ -73,17 +115,15 @@ void answer(const char* path, uint32_t maxSide) {
 }
 
 int helperLoop() {
-    static char request[sizeof(uint32_t) + maxPathBytes + 1];
+    static char request[maxRequestBytes];
     for (;;) {
         unsigned char length[sizeof(uint32_t)];
         if (!readWholly(channel.requests, length, sizeof length)) return 0;  // the viewer is gone
         uint32_t size = littleEndian32(length);
         // The viewer never sends these; the stream cannot be trusted after one.
-        if (size < sizeof(uint32_t) || size > sizeof(uint32_t) + maxPathBytes) return 0;
+        if (size < 2 * sizeof(uint32_t) || size > sizeof request) return 0;
         if (!readWholly(channel.requests, request, size)) return 0;
-        if (size == sizeof(uint32_t)) continue;  // a narrow that came after its job
-        request[size] = '\0';
-        answer(request + sizeof(uint32_t), littleEndian32(reinterpret_cast<const unsigned char*>(request)));
+        answer(handedFiles(request, size), littleEndian32(reinterpret_cast<const unsigned char*>(request)));
     }
 }
 
@@ -123,6 +163,7 @@ int serveDecodeRequests(const HelperDecoder& given) {
     decoder = given;
     try {
         decoder.start(receivedDisplayProfile(channel.displayProfile, channel.displayProfileBytes));
+        dropStartingToken();
 #ifdef OLVISTRA_TEST_HOOKS
         if (const char* folder = std::getenv("OLVISTRA_SANDBOX_ATTACK")) attackDecodeSandbox(channel, folder);
 #endif

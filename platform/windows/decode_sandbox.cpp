@@ -28,6 +28,11 @@ void endDecodeHelperNow(unsigned exitCode) {
     }
 }
 
+void dropStartingToken() {
+    // A helper that cannot drop it must not decode with it.
+    if (!RevertToSelf()) endDecodeHelperNow(3);
+}
+
 void endDecodeHelperOnAnyCrash() {
     // The filter ends the helper also where the error mode is not honoured
     // (Wine starts its debugger, with a crash window, whatever the mode).

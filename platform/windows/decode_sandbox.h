@@ -13,6 +13,11 @@
 // box, heap corruption ends it too.
 void endDecodeHelperOnAnyCrash();
 
+// Ends the impersonation the helper starts with (helper_start.cpp): from
+// here on its own token, with the restricting SIDs, holds. Called once its
+// libraries are loaded.
+void dropStartingToken();
+
 #ifdef OLVISTRA_TEST_HOOKS
 // Test build only: run by a helper started with OLVISTRA_SANDBOX_ATTACK set
 // to the picture's folder, once its start is over. Reports what the helper

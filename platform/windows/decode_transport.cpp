@@ -12,9 +12,16 @@
 // Pipes are byte streams, so every message is framed by a little-endian
 // uint32 holding the length of what follows:
 //   request: the longest side the pixels may have (a little-endian uint32,
-//            0 for the built-in cap), then the path's bytes;
-//   narrow:  that side alone, sent while a job runs: the helper takes it
-//            before it sizes the pixels, and ignores it when idle;
+//            0 for the built-in cap), the number of files handed over (a
+//            uint32), the helper's handle to each (a uint64 each), then the
+//            picture's path and the names of the files beside it that its
+//            format reads (util/picture_companions.h), each ended by a 0
+//            byte. The viewer opens the files read-only and duplicates each
+//            handle into the helper, which reads and closes them and opens
+//            no file itself; under its token it could not open the user's.
+//            Only the first companion the viewer could open is named; a picture
+//            it could not open as a disk file comes with no handle at all,
+//            and the helper answers that it failed;
 //   answer:  a DecodeAnswer. When `ok` is set, `mapping` is the helper's own
 //            handle to a file mapping of exactly byteCount bytes holding the
 //            pixels; the viewer duplicates it out of the helper (closing it
@@ -47,13 +54,13 @@
 #include "platform/windows/decode_pipe.h"
 #include "platform/windows/helper_start.h"
 #include "platform/win32.h"
+#include "util/picture_companions.h"
 
 namespace {
 
-// The request pipe holds an idle helper's request and the narrows of one
-// job (at most 64, platform/decode_service.cpp) without the viewer's write
-// ever waiting.
-const DWORD pipeBufferBytes = 64 * 1024;
+// The request pipe holds the longest request (nine names of the longest
+// path) without the viewer's write ever waiting for the helper.
+const DWORD pipeBufferBytes = 128 * 1024;
 // How long ending a helper waits for it to go: a helper stuck in I/O (a
 // network share, a file being fetched) ends when the I/O does, without the
 // viewer.
@@ -232,6 +239,27 @@ bool receiveResult(DecodedImage* image, bool* decoded) {
     return true;
 }
 
+// Opens the disk file at `path` read-only and duplicates the handle into the
+// helper, appending its value there (a little-endian uint64); false when
+// the file cannot be opened, is no disk file (a name such as com1.jpg opens
+// a device) or cannot be handed over.
+bool handToHelper(const char* path, std::string* handles) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    HANDLE handed = nullptr;
+    bool ok = GetFileType(file) == FILE_TYPE_DISK &&
+              DuplicateHandle(GetCurrentProcess(), file, helper.process, &handed,
+                              FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FALSE, 0);
+    CloseHandle(file);
+    if (ok) {
+        uint64_t value = uint64_t(uintptr_t(handed));
+        handles->append(littleEndianBytes(uint32_t(value & 0xFFFFFFFFu)));
+        handles->append(littleEndianBytes(uint32_t(value >> 32)));
+    }
+    return ok;
+}
+
 }  // namespace
 
 namespace decode_transport {
@@ -266,12 +294,22 @@ void endSpare() { end(&spare); }
 bool helperStarted() { return helper.ready && WaitForSingleObject(helper.ready, 0) == WAIT_OBJECT_0; }
 
 bool sendRequest(const char* path, uint32_t maxSide) {
-    std::string frame = framedMessage(littleEndianBytes(maxSide) + path);
-    return writeWholly(helper.requests, frame.data(), frame.size());
-}
-
-bool sendNarrow(uint32_t maxSide) {
-    std::string frame = framedMessage(littleEndianBytes(maxSide));
+    std::string handles, names;
+    uint32_t count = 0;
+    if (handToHelper(path, &handles)) {
+        names.append(path).push_back('\0');
+        ++count;
+        // Names differing in case name one file here: the first that opens.
+        for (const std::string& name : pictureCompanionNames(path)) {
+            if (!handToHelper(name.c_str(), &handles)) continue;
+            names.append(name).push_back('\0');
+            ++count;
+            break;
+        }
+    }
+    // Handles already in a helper whose pipe refuses the request go with it:
+    // the service ends that helper.
+    std::string frame = framedMessage(littleEndianBytes(maxSide) + littleEndianBytes(count) + handles + names);
     return writeWholly(helper.requests, frame.data(), frame.size());
 }
 

@@ -1,10 +1,19 @@
 // The sandbox the Windows viewer starts its decode helper in, modelled on the
 // browser sandboxes that decode untrusted images:
 //   - a token restricted from the viewer's own: every privilege removed,
-//     every group but the everyday ones (Everyone, Users, Authenticated
-//     Users, Interactive, the logon session) deny-only, at Low integrity, so
-//     the helper can read what the user can but write nothing of theirs,
-//     open no process of theirs for writing and reach none of their windows;
+//     the user's own SID and every group but the everyday ones (Everyone,
+//     Users, Authenticated Users, Interactive, the logon session) deny-only,
+//     a restricting SID list of Everyone, Users, RESTRICTED and the logon
+//     session, at Low integrity. Every access must then be granted to one of
+//     those four as well: System32 and an installed program's folder stay
+//     readable, the user's own files do not, and nothing of the user's can
+//     be written, no process of theirs opened for writing and none of their
+//     windows reached. The pictures come as handles (decode_transport.cpp);
+//   - the helper's first thread starts impersonating the same token with the
+//     user's SID granting and restricting SIDs that grant what the viewer's
+//     own do, so that its libraries load also from a folder only the user
+//     may read (an unpacked zip); the helper reverts to its own token once
+//     they are loaded, before its first job;
 //   - a job per helper (makeHelperJob);
 //   - mitigation policies at creation: no win32k system calls (the helper
 //     loads no USER32 or GDI32), no dynamic code, no extension points,
@@ -56,26 +65,63 @@ bool everydayGroup(const SID_AND_ATTRIBUTES& group) {
     return false;
 }
 
-// The viewer's token, restricted as above; null when it could not be made.
-HANDLE restrictedToken() {
+// The SIDs of the viewer's token: its user's, the groups the helper keeps
+// and those it keeps deny-only, and its logon session's (null when it has
+// none). They point into the two buffers.
+struct TokenSids {
+    PSID user = nullptr;
+    std::vector<SID_AND_ATTRIBUTES> kept, denyOnly;
+    PSID logon = nullptr;
+};
+
+TokenSids tokenSids(HANDLE own, std::vector<unsigned char>& userBytes, std::vector<unsigned char>& groupBytes) {
+    TokenSids sids;
+    DWORD size = 0;
+    GetTokenInformation(own, TokenUser, nullptr, 0, &size);
+    userBytes.assign(size ? size : 1, 0);
+    if (size && GetTokenInformation(own, TokenUser, userBytes.data(), size, &size))
+        sids.user = reinterpret_cast<TOKEN_USER*>(userBytes.data())->User.Sid;
+    size = 0;
+    GetTokenInformation(own, TokenGroups, nullptr, 0, &size);
+    groupBytes.assign(size ? size : 1, 0);
+    if (!size || !GetTokenInformation(own, TokenGroups, groupBytes.data(), size, &size)) return sids;
+    auto groups = reinterpret_cast<TOKEN_GROUPS*>(groupBytes.data());
+    for (DWORD i = 0; i < groups->GroupCount; ++i) {
+        const SID_AND_ATTRIBUTES& group = groups->Groups[i];
+        if (group.Attributes & SE_GROUP_INTEGRITY) continue;
+        if (group.Attributes & SE_GROUP_LOGON_ID) sids.logon = group.Sid;
+        (everydayGroup(group) ? sids.kept : sids.denyOnly).push_back({group.Sid, 0});
+    }
+    return sids;
+}
+
+// The viewer's token, restricted as above; with `lockdown` false, the token
+// the helper starts with: the same but with the user's SID granting and a
+// restricting list of the SIDs it grants by (the user, the groups kept) and
+// RESTRICTED, so that it reaches what the viewer reaches. (A process whose
+// own token is restricted may impersonate only a restricted token.) Null
+// when it could not be made.
+HANDLE restrictedToken(bool lockdown) {
     HANDLE own = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY, &own))
         return nullptr;
-    DWORD size = 0;
-    GetTokenInformation(own, TokenGroups, nullptr, 0, &size);
-    std::vector<unsigned char> groupBytes(size ? size : 1);
-    std::vector<SID_AND_ATTRIBUTES> denyOnly;
-    if (size && GetTokenInformation(own, TokenGroups, groupBytes.data(), size, &size)) {
-        auto groups = reinterpret_cast<TOKEN_GROUPS*>(groupBytes.data());
-        for (DWORD i = 0; i < groups->GroupCount; ++i) {
-            const SID_AND_ATTRIBUTES& group = groups->Groups[i];
-            if (group.Attributes & SE_GROUP_INTEGRITY) continue;
-            if (!everydayGroup(group)) denyOnly.push_back({group.Sid, 0});
-        }
+    std::vector<unsigned char> userBytes, groupBytes;
+    TokenSids sids = tokenSids(own, userBytes, groupBytes);
+    std::vector<SID_AND_ATTRIBUTES> denyOnly = sids.denyOnly, restricting;
+    if (lockdown && sids.user) denyOnly.push_back({sids.user, 0});
+    if (!lockdown && sids.user) restricting.push_back({sids.user, 0});
+    if (!lockdown) restricting.insert(restricting.end(), sids.kept.begin(), sids.kept.end());
+    unsigned char wellKnown[3][SECURITY_MAX_SID_SIZE];
+    const WELL_KNOWN_SID_TYPE lockdownSids[] = {WinRestrictedCodeSid, WinWorldSid, WinBuiltinUsersSid};
+    for (int i = 0; i < (lockdown ? 3 : 1); ++i) {
+        DWORD sidSize = SECURITY_MAX_SID_SIZE;
+        if (CreateWellKnownSid(lockdownSids[i], nullptr, wellKnown[i], &sidSize)) restricting.push_back({wellKnown[i], 0});
     }
+    if (lockdown && sids.logon) restricting.push_back({sids.logon, 0});
     HANDLE restricted = nullptr;
     BOOL made = CreateRestrictedToken(own, DISABLE_MAX_PRIVILEGE, DWORD(denyOnly.size()),
-                                      denyOnly.empty() ? nullptr : denyOnly.data(), 0, nullptr, 0, nullptr,
+                                      denyOnly.empty() ? nullptr : denyOnly.data(), 0, nullptr,
+                                      DWORD(restricting.size()), restricting.empty() ? nullptr : restricting.data(),
                                       &restricted);
     CloseHandle(own);
     if (!made) return nullptr;
@@ -91,6 +137,20 @@ HANDLE restrictedToken() {
         return nullptr;
     }
     return restricted;
+}
+
+// Makes the suspended helper's first thread impersonate the token it starts
+// with; false when that could not be done.
+bool impersonateWhileStarting(HANDLE thread) {
+    HANDLE starting = restrictedToken(false);
+    if (!starting) return false;
+    HANDLE impersonation = nullptr;
+    bool set = DuplicateTokenEx(starting, TOKEN_IMPERSONATE | TOKEN_QUERY, nullptr, SecurityImpersonation,
+                                TokenImpersonation, &impersonation) &&
+               SetThreadToken(&thread, impersonation);
+    if (impersonation) CloseHandle(impersonation);
+    CloseHandle(starting);
+    return set;
 }
 
 const DWORD64 helperMitigations =
@@ -161,7 +221,7 @@ HANDLE makeHelperJob() {
 
 HANDLE startSandboxedHelper(const std::wstring& program, HANDLE job, HANDLE* inherited, size_t count,
                             const std::string& marker) {
-    HANDLE token = restrictedToken();
+    HANDLE token = restrictedToken(true);
     if (!token) return nullptr;
     std::wstring environment = helperEnvironment(marker);
     PROCESS_INFORMATION info = {};
@@ -170,7 +230,8 @@ HANDLE startSandboxedHelper(const std::wstring& program, HANDLE job, HANDLE* inh
     CloseHandle(token);
     if (!created) return nullptr;
     HANDLE process = nullptr;
-    if (AssignProcessToJobObject(job, info.hProcess) && ResumeThread(info.hThread) != DWORD(-1)) {
+    if (impersonateWhileStarting(info.hThread) && AssignProcessToJobObject(job, info.hProcess) &&
+        ResumeThread(info.hThread) != DWORD(-1)) {
         process = info.hProcess;
     } else {
         TerminateProcess(info.hProcess, 1);

@@ -11,6 +11,7 @@
 #ifdef OLVISTRA_TEST_HOOKS
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,35 @@ std::string grantingGroups() {
         }
     }
     return std::to_string(granting) + "/" + std::to_string(denyOnly);
+}
+
+// The restricting SIDs, by name ("none" when the token has none).
+std::string restrictingSids() {
+    std::vector<unsigned char> bytes = tokenInformation(TokenRestrictedSids);
+    if (bytes.empty()) return "unanswered";
+    auto sids = reinterpret_cast<TOKEN_GROUPS*>(bytes.data());
+    std::string names;
+    for (DWORD i = 0; i < sids->GroupCount; ++i) {
+        PSID sid = sids->Groups[i].Sid;
+        const SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+        bool logon = *GetSidSubAuthorityCount(sid) == SECURITY_LOGON_IDS_RID_COUNT &&
+                     std::memcmp(GetSidIdentifierAuthority(sid), &nt, sizeof nt) == 0 &&
+                     *GetSidSubAuthority(sid, 0) == SECURITY_LOGON_IDS_RID;
+        const char* name = IsWellKnownSid(sid, WinWorldSid)            ? "everyone"
+                           : IsWellKnownSid(sid, WinBuiltinUsersSid)   ? "users"
+                           : IsWellKnownSid(sid, WinRestrictedCodeSid) ? "restricted"
+                           : logon                                     ? "logon"
+                                                                       : "other";
+        names += (names.empty() ? "" : ",") + std::string(name);
+    }
+    return names.empty() ? "none" : names;
+}
+
+// 1 when the user's own SID only denies.
+std::string userDenyOnly() {
+    std::vector<unsigned char> bytes = tokenInformation(TokenUser);
+    if (bytes.empty()) return "unanswered";
+    return (reinterpret_cast<TOKEN_USER*>(bytes.data())->User.Attributes & SE_GROUP_USE_FOR_DENY_ONLY) ? "1" : "0";
 }
 
 std::string integrityLevel() {
@@ -206,6 +236,8 @@ void attackDecodeSandbox(const DecodeHelperHandles& channel, const char* folder)
     bool drawingLoaded = GetModuleHandleW(L"user32.dll") || GetModuleHandleW(L"gdi32.dll");
     std::string report = "query-privileges " + privilegeCount() + "\n" +
                          "query-groups-granting/deny-only " + grantingGroups() + "\n" +
+                         "query-restricting-sids " + restrictingSids() + "\n" +
+                         "query-user-deny-only " + userDenyOnly() + "\n" +
                          "query-integrity " + integrityLevel() + "\n" +
                          "query-job-limits " + jobLimits() + "\n" +
                          "query-job-ui " + jobUiRestrictions() + "\n" +

@@ -22,7 +22,6 @@ struct ScriptedHelper {
     decode_transport::Wait answer = decode_transport::Wait::nothing;
     bool wellFormed = true;
     bool decoded = true;
-    std::vector<uint32_t> narrows;
 };
 
 ScriptedHelper helper;
@@ -47,10 +46,6 @@ void endHelper() {
 }
 bool helperStarted() { return helper.running && helper.started; }
 bool sendRequest(const char*, uint32_t) { return helper.refusedRequests-- <= 0; }
-bool sendNarrow(uint32_t maxSide) {
-    helper.narrows.push_back(maxSide);
-    return true;
-}
 void jobSent() {}
 // A wait with no answer lasts its time, as a real one does.
 Wait waitForAnswer(uint32_t waitMs) {
@@ -92,7 +87,7 @@ protected:
 
 TEST_F(DecodeServiceSeam, AnswersEndTheJobAndBadOnesTheHelper) {
     DecodedImage image;
-    EXPECT_FALSE(decodeServiceSubmit("", 0, generousLimitMs)) << "an empty path reads as a narrow";
+    EXPECT_FALSE(decodeServiceSubmit("", 0, generousLimitMs)) << "an empty path names no file";
     ASSERT_TRUE(decodeServiceSubmit("a.png", 0, generousLimitMs));
     EXPECT_FALSE(decodeServiceSubmit("b.png", 0, generousLimitMs)) << "one job at a time";
     EXPECT_EQ(decodeServicePoll(0, &image), DecodeJobState::running);
@@ -121,19 +116,6 @@ TEST_F(DecodeServiceSeam, AnswersEndTheJobAndBadOnesTheHelper) {
     decodeServiceCancel();
     helper.refusedRequests = 2;
     EXPECT_FALSE(decodeServiceSubmit("a.png", 0, generousLimitMs));
-}
-
-TEST_F(DecodeServiceSeam, NarrowsAreSentOnceEachAndBounded) {
-    decodeServiceNarrow(800);
-    EXPECT_TRUE(helper.narrows.empty()) << "no job in flight";
-    ASSERT_TRUE(decodeServiceSubmit("a.png", 0, generousLimitMs));
-    decodeServiceNarrow(800);
-    decodeServiceNarrow(800);
-    decodeServiceNarrow(0);
-    for (uint32_t side = 1; side <= 100; ++side) decodeServiceNarrow(side);
-    ASSERT_EQ(helper.narrows.size(), 64u);
-    EXPECT_EQ(helper.narrows[0], 800u);
-    EXPECT_EQ(helper.narrows[1], 1u);
 }
 
 // The clock of a job stands still while its helper still starts, and a

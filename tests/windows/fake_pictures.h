@@ -5,10 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 
-// Events the helper sets on reaching a gate and waits on to go on.
-#define FAKE_REACHED_EVENT L"Local\\olvistra-decode-test-reached"
-#define FAKE_PROCEED_EVENT L"Local\\olvistra-decode-test-proceed"
-
 const uint32_t hogSide = 3;  // the answer of a hog whose memory was not capped
 
 // The pattern of a width x height pixel buffer, so that both the size the

@@ -2,4 +2,4 @@
 // carry no EXIF block: every one is stored upright.
 #include "platform/exif_orientation.h"
 
-int jpegOrientation(const char*) { return 1; }
+int jpegOrientation(const HandedFile&) { return 1; }
