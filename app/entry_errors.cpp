@@ -2,8 +2,6 @@
 
 #include <cstdint>
 
-#include "app/start_listing.h"
-#include "model/file_list.h"
 #include "platform/win32.h"
 
 namespace {
@@ -11,14 +9,14 @@ bool haveUnopenable = false;
 uint32_t unopenableIndex = 0;
 }  // namespace
 
-void reportEntryError(const std::string& text) {
-    haveUnopenable = fileList != nullptr;
-    if (fileList) unopenableIndex = fileList->current;
+void reportEntryError(const FileList* list, const std::string& text) {
+    haveUnopenable = list != nullptr;
+    if (list) unopenableIndex = list->current();
     MessageBoxA(nullptr, text.c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
 }
 
-bool currentEntryUnopenable() {
-    return haveUnopenable && fileList && fileList->current == unopenableIndex;
+bool currentEntryUnopenable(const FileList* list) {
+    return haveUnopenable && list && list->current() == unopenableIndex;
 }
 
 void forgetEntryError() { haveUnopenable = false; }

@@ -6,11 +6,14 @@
 
 #include <string>
 
-// Shows the error and remembers the current entry as unopenable.
-void reportEntryError(const std::string& text);
+#include "model/file_list.h"
 
-// True while the current entry is the one whose error was shown.
-bool currentEntryUnopenable();
+// Shows the error and remembers the current entry of `list` (the list on
+// screen, or null) as unopenable.
+void reportEntryError(const FileList* list, const std::string& text);
+
+// True while the current entry of `list` is the one whose error was shown.
+bool currentEntryUnopenable(const FileList* list);
 
 // Lets the next frame or command try the current entry again.
 void forgetEntryError();

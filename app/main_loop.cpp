@@ -8,7 +8,6 @@
 #include "app/window_proc.h"
 #include "model/decode_ahead.h"
 #include "model/file_info.h"
-#include "model/file_info_factory.h"
 #include "model/file_list.h"
 #include "platform/services.h"
 #include "platform/win32.h"
@@ -18,13 +17,6 @@
 
 namespace {
 
-// The picture the viewer will show first: the start file itself, or a
-// folder's first entry when that is a picture; empty when it is neither.
-std::string firstPictureOf(const std::string& startPath) {
-    if (fileOpensForReading(startPath.c_str())) return startPath;
-    return firstImageIn(startFolderOf(startPath));
-}
-
 // Draws one frame. An entry that cannot be opened is reported once and then
 // shown as an empty frame until the user moves on or reloads. While the
 // decode helper still works on the current entry the frame stays empty and
@@ -33,7 +25,7 @@ std::string firstPictureOf(const std::string& startPath) {
 // here reports its error like any other opening.
 void drawFrame() {
     try {
-        if (currentEntryUnopenable()) {
+        if (currentEntryUnopenable(fileList)) {
             clearFrame();
         } else if (!advanceDecoding(fileList)) {
             clearFrameWarmingUp();
@@ -42,26 +34,28 @@ void drawFrame() {
         }
         return;
     } catch (const std::string& error) {
-        reportEntryError(error);
+        reportEntryError(fileList, error);
     } catch (const std::bad_alloc&) {
-        reportEntryError("Out of memory.");
+        reportEntryError(fileList, "Out of memory.");
     }
     clearFrame();
 }
 
-// Advances the decode helper's work when no frame is drawn: collects an
-// answer, starts the next job. It runs on every pass, also while the shown
-// entry is unopenable: an answer left uncollected would end every wait at
-// once. A reload carried out here reports its error like a frame's, and the
-// frame after it shows what is left.
+// Advances the decode helper's work when no frame is drawn: follows the
+// window's size, collects an answer, starts the next job. It runs on every
+// pass, also while the shown entry is unopenable: an answer left
+// uncollected would end every wait at once. A reload carried out here
+// reports its error like a frame's, and the frame after it shows what is
+// left.
 void advanceBetweenFrames() {
+    fitPicturesTo(fileList, shownPictureSquareSide());
     try {
         advanceDecoding(fileList);
     } catch (const std::string& error) {
-        reportEntryError(error);
+        reportEntryError(fileList, error);
         requestFrame();
     } catch (const std::bad_alloc&) {
-        reportEntryError("Out of memory.");
+        reportEntryError(fileList, "Out of memory.");
         requestFrame();
     }
 }
@@ -91,87 +85,130 @@ struct LoopKeys {
     }
 };
 
-// Rebuilds the window in the other mode. The old context takes every
-// texture with it, so all entries are marked unloaded in between.
-bool toggleFullscreen() {
+// What the loop ends with: how, and the exit status WM_QUIT carried.
+struct LoopEnd {
+    bool ended = false;
+    bool windowOpen = true;
+    int status = 0;
+
+    void endWith(int exitStatus, bool windowStillOpen = true) {
+        ended = true;
+        status = exitStatus;
+        windowOpen = windowStillOpen;
+    }
+};
+
+// Takes one waiting message and hands it to the window procedure, except a
+// step repeat ahead of the screen; WM_QUIT ends the loop. False when none
+// was waiting.
+bool takeMessage(LoopKeys& pressed, LoopEnd& end) {
+    MSG message = {};
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return false;
+    if (message.message == WM_QUIT) {
+        end.endWith(static_cast<int>(message.wParam));
+    } else if (!isRepeatAheadOfScreen(message)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+        pressed.notePress(message);
+    }
+    return true;
+}
+
+// Installs the whole list once the listing thread is done, with a frame to
+// show it; a start path that cannot be listed ends the loop.
+void installListWhenDone(LoopEnd& end) {
+    if (!listingPending() || !listingDone()) return;
+    if (!installListing()) {
+        end.endWith(listingFailedStatus);
+        return;
+    }
+    requestFrame();
+}
+
+// Draws and presents a frame when one is due: asked for by a message or by
+// pixels the screen waited for. Escape draws a last frame it does not show.
+void drawIfDue(bool ending) {
+    if (shownPictureChanged()) {
+        requestFrame();
+        clearShownPictureChanged();
+    }
+    if (!takeFrameRequest() && !ending) return;
+    {
+        trace::Timer timer(trace::Step::frame);
+        if (windowActive()) drawFrame();
+        if (!ending) presentFrame();
+    }
+    trace::framePresented();
+    clearShownPictureChanged();  // what came in while drawing is on this frame
+}
+
+// Rebuilds the window in the other mode when F was pressed. The old context
+// takes every texture with it, so all entries are marked unloaded in
+// between; a window that cannot be rebuilt ends the loop.
+void switchModeIfAsked(LoopKeys& pressed, LoopEnd& end) {
+    if (!keyIsDown('F') && !pressed.fullscreen) return;
+    pressed.fullscreen = false;
     releaseKey('F');
     bool wasFullscreen = viewerFullscreen();
     closeViewerWindow();
     if (fileList) fileList->unloadAll();
-    return openViewerWindow("Olvistra", !wasFullscreen, viewerWindowProc);
+    if (!openViewerWindow("Olvistra", !wasFullscreen, viewerWindowProc)) {
+        end.endWith(0, false);
+        return;
+    }
+    requestFrame();
+}
+
+// Closes the window if it is open, then waits for the listing and ends the
+// decode helper; the one way out of runViewer after the window was asked for.
+int shutDown(const LoopEnd& end) {
+    if (end.windowOpen) closeViewerWindow();
+    endListing();
+    endDecoding();
+    return listingFailed() ? listingFailedStatus : end.status;
+}
+
+// Starts the decode helper on the first picture and the listing of the
+// start path, both while the window opens. The first picture is decoded
+// for the size the window is to draw it at; a window that opens at another
+// size has it decoded again. Returns the first picture ("" when none).
+std::string startDecodingAndListing(const std::string& startPath) {
+    decodeServiceStart();
+    StartPlace start = startPlaceOf(startPath);
+    std::string firstPicture = firstPictureOf(start);
+    fitPicturesTo(nullptr, pictureSquareSide(openingClientHeight()));
+    decodeStartFile(firstPicture);
+    startListing(start);
+    return firstPicture;
 }
 
 }  // namespace
 
 int runViewer(const std::string& startPath, const std::string& title) {
-    // The decode helper starts and decodes the first picture, and the start
-    // path is listed, while the window opens. The first picture is shown
-    // without waiting for the whole list when it is known. It is decoded for
-    // the size the window is to draw it at, however soon the window is
-    // there; a window that opens at another size has it decoded again.
-    decodeServiceStart();
-    std::string firstPicture = firstPictureOf(startPath);
-    fitPicturesTo(nullptr, pictureSquareSide(openingClientHeight()));
-    decodeStartFile(firstPicture);
-    startListing(startPath);
+    std::string firstPicture = startDecodingAndListing(startPath);
+    LoopEnd end;
     if (!openViewerWindow(title.c_str(), false, viewerWindowProc)) {
-        endListing();
-        endDecoding();
-        return 0;
+        end.endWith(0, false);
+        return shutDown(end);
     }
-    if (!showFirstPictureAhead(firstPicture) && !installListing()) {
-        endDecoding();
-        closeViewerWindow();
-        return listingFailedStatus;
-    }
+    // The first picture is shown without waiting for the whole list when it
+    // is known.
+    if (!showFirstPictureAhead(firstPicture) && !installListing()) return shutDown(end);
 
-    // A frame is drawn only when something changed: a message that asks for
-    // one (window_proc.h), pixels the screen waited for, a reload carried
-    // out, the mode switched. Otherwise the loop sleeps until a message or
-    // the decode helper's answer comes.
-    MSG message = {};
+    // A frame is drawn only when something changed (see drawIfDue);
+    // otherwise the loop sleeps until a message or the helper's answer.
     LoopKeys pressed;
-    for (;;) {
-        if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) break;
-            if (isRepeatAheadOfScreen(message)) continue;
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-            pressed.notePress(message);
-            continue;
-        }
-        if (listingPending() && listingDone()) {
-            if (!installListing()) break;
-            requestFrame();
-        }
-        fitPicturesTo(fileList, shownPictureSquareSide());
+    while (!end.ended) {
+        if (takeMessage(pressed, end)) continue;
+        installListWhenDone(end);
+        if (end.ended) break;
         advanceBetweenFrames();
-        if (shownPictureChanged()) requestFrame();
         bool ending = keyIsDown(VK_ESCAPE) || pressed.escape;
-        if (takeFrameRequest() || ending) {
-            {
-                trace::Timer timer(trace::Step::frame);
-                if (windowActive()) drawFrame();
-                if (!ending) presentFrame();
-            }
-            trace::framePresented();
-            shownPictureChanged();  // what came in while drawing is on this frame
-        }
+        drawIfDue(ending);
         bool loadedAhead = windowActive() && !ending && loadNeighbourAhead(fileList);
-        if (keyIsDown('F') || pressed.fullscreen) {
-            pressed.fullscreen = false;
-            if (!toggleFullscreen()) {
-                endListing();
-                endDecoding();
-                return 0;
-            }
-            requestFrame();
-        }
-        if (ending) break;
-        if (!frameRequested() && !loadedAhead) waitForMessageOrDecode();
+        switchModeIfAsked(pressed, end);
+        if (ending && !end.ended) end.endWith(VK_ESCAPE);  // the status Escape has always ended with
+        if (!end.ended && !frameRequested() && !loadedAhead) waitForMessageOrDecode();
     }
-    closeViewerWindow();
-    endListing();
-    endDecoding();
-    return listingFailed() ? listingFailedStatus : static_cast<int>(message.wParam);
+    return shutDown(end);
 }

@@ -24,7 +24,7 @@ struct Listing {
     pthread_t thread{};
     bool running = false;  // started and not joined yet
     std::atomic<bool> done{false};
-    std::string startPath;
+    StartPlace start;
     FileList* list = nullptr;  // written by the thread, read after join
     std::string error;         // empty when the list was made
     bool failed = false;       // the error was shown
@@ -35,15 +35,10 @@ Listing listing;
 // Runs on the listing thread: touches nothing but the new list and the
 // listing's own fields until `done` is set.
 void* makeList(void*) {
-    const std::string& startPath = listing.startPath;
+    const StartPlace& start = listing.start;
     try {
-        FileList* list = nullptr;
-        if (fileOpensForReading(startPath.c_str())) {
-            list = new FileList(dirnameOf(startPath));
-            list->select(startPath);
-        } else {
-            list = new FileList(startFolderOf(startPath));
-        }
+        FileList* list = new FileList(start.folder);
+        if (start.isFile) list->select(start.path);
         listing.list = list;
     } catch (const std::string& error) {
         listing.error = error;
@@ -80,14 +75,26 @@ void takeOverShown(FileList* ahead, FileList* whole) {
 
 }  // namespace
 
-std::string startFolderOf(const std::string& startPath) {
-    std::string dir = startPath;
-    if (dir.empty() || (dir.back() != '\\' && dir.back() != '/')) dir += directorySeparator(hostPathStyle());
-    return dir;
+StartPlace startPlaceOf(const std::string& startPath) {
+    StartPlace start;
+    start.path = startPath;
+    start.isFile = fileOpensForReading(startPath.c_str());
+    if (start.isFile) {
+        start.folder = dirnameOf(startPath);
+    } else {
+        start.folder = startPath;
+        if (start.folder.empty() || (start.folder.back() != '\\' && start.folder.back() != '/'))
+            start.folder += directorySeparator(hostPathStyle());
+    }
+    return start;
 }
 
-void startListing(const std::string& startPath) {
-    listing.startPath = startPath;
+std::string firstPictureOf(const StartPlace& start) {
+    return start.isFile ? start.path : firstImageIn(start.folder);
+}
+
+void startListing(const StartPlace& start) {
+    listing.start = start;
     listing.done = false;
     listing.failed = false;
     listing.running = pthread_create(&listing.thread, nullptr, makeList, nullptr) == 0;
@@ -119,8 +126,8 @@ bool installListing() {
     }
     if (!listing.list) {
         // The error's own text stays the first line; the system says why.
-        std::string reason = pathProblem(listing.startPath.c_str());
-        std::string text = listing.error + "\n" + listing.startPath + (reason.empty() ? "" : "\n" + reason);
+        std::string reason = pathProblem(listing.start.path.c_str());
+        std::string text = listing.error + "\n" + listing.start.path + (reason.empty() ? "" : "\n" + reason);
         listing.error.clear();
         listing.failed = true;
         MessageBoxA(nullptr, text.c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);

@@ -19,12 +19,21 @@
 // reads it and hands it to render/ and model/ as an argument.
 extern FileList* fileList;
 
-// The folder a start path names when it is no file, ending in a separator.
-std::string startFolderOf(const std::string& startPath);
+// What the start path names, decided in this one place: a file that opens,
+// listed with its directory and selected there, or else a folder.
+struct StartPlace {
+    std::string path;    // the start path as given
+    bool isFile = false;
+    std::string folder;  // the folder listed, ending in a separator
+};
+StartPlace startPlaceOf(const std::string& startPath);
 
-// Starts listing the start path: a start file's directory, with the file
-// selected, or the start folder itself.
-void startListing(const std::string& startPath);
+// The picture the viewer will show first: the start file itself, or a
+// folder's first entry when that is a picture; empty when it is neither.
+std::string firstPictureOf(const StartPlace& start);
+
+// Starts listing the start place: its folder, with a start file selected.
+void startListing(const StartPlace& start);
 
 // Makes fileList a list of the one picture `firstPicture` while the whole
 // list is being made; false (and nothing done) when there is none to show.

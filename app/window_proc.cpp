@@ -33,16 +33,16 @@ const char* const helpText =
 // Makes another entry current; an entry that failed to open gets a new try
 // once the user has stepped away from it.
 void moveTo(uint32_t index) {
-    if (fileList->current != index) forgetEntryError();
-    fileList->current = index;
+    if (fileList->current() != index) forgetEntryError();
+    fileList->moveTo(index);
 }
 
 void previousEntry() {
-    if (fileList->current != 0) moveTo(fileList->current - 1);
+    if (fileList->current() != 0) moveTo(fileList->current() - 1);
 }
 
 void nextEntry() {
-    if (fileList->current + 1 < fileList->items.count) moveTo(fileList->current + 1);
+    if (fileList->current() + 1 < fileList->items.count) moveTo(fileList->current() + 1);
 }
 
 void firstEntry() { moveTo(0); }
@@ -54,11 +54,11 @@ void lastEntry() {
 // The current entry for a command, or null. An entry that cannot be opened
 // is reported (once) and gives null.
 FileInfo* entryForCommand() {
-    if (currentEntryUnopenable()) return nullptr;
+    if (currentEntryUnopenable(fileList)) return nullptr;
     try {
         return fileList->currentEntry();
     } catch (const std::string& error) {
-        reportEntryError(error);
+        reportEntryError(fileList, error);
         return nullptr;
     }
 }
@@ -70,13 +70,13 @@ FileInfo* entryForCommand() {
 template <typename Operation>
 void rereadCurrent(Operation operation) {
     forgetEntryError();
-    if (fileList->current >= fileList->items.count) return;
-    FileInfo* entry = fileList->items[fileList->current];
+    if (fileList->current() >= fileList->items.count) return;
+    FileInfo* entry = fileList->items[fileList->current()];
     try {
         entry->testReadable();
         operation(entry);
     } catch (const std::string& error) {
-        reportEntryError(error);
+        reportEntryError(fileList, error);
     }
 }
 
@@ -103,9 +103,9 @@ void editEntry() {
 // than opened, which would wait for the decode helper.
 void showInfo() {
     FileInfo* entry = nullptr;
-    if (!currentEntryUnopenable() && fileList->current < fileList->items.count &&
-        decodePending(fileList->items[fileList->current])) {
-        entry = fileList->items[fileList->current];
+    if (!currentEntryUnopenable(fileList) && fileList->current() < fileList->items.count &&
+        decodePending(fileList->items[fileList->current()])) {
+        entry = fileList->items[fileList->current()];
     } else {
         entry = entryForCommand();
     }

@@ -24,10 +24,8 @@
 #include "render/gl.h"
 #include "render/scene.h"
 #include "support/gl_test_context.h"
-#ifndef ILUT_USE_OPENGL
-#define ILUT_USE_OPENGL
-#endif
-#include <IL/il.h>
+#include "support/decode_waits.h"
+#include "decoders/devil.h"
 #include <IL/ilut.h>
 
 namespace {
@@ -65,7 +63,7 @@ double throughHelperMs(const std::string& path, bool warm) {
     }
     Clock::time_point begin = Clock::now();
     FileInfoImg entry(path);
-    entry.open();
+    openDecoded(entry);
     glFinish();
     double ms = msSince(begin);
     EXPECT_NE(entry.texture, 0u);
@@ -77,11 +75,11 @@ double throughHelperMs(const std::string& path, bool warm) {
 double steppedToAheadMs(const std::string& dir) {
     fileList = new FileList(dir);
     for (int i = 0; i < 300; ++i) {  // shown entry loaded, neighbour ready
-        if (advanceDecoding(fileList)) fileList->get(fileList->current);
+        if (advanceDecoding(fileList)) getDecoded(*fileList, fileList->current());
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     Clock::time_point begin = Clock::now();
-    fileList->current = 1;
+    fileList->moveTo(1);
     EXPECT_TRUE(advanceDecoding(fileList));
     setupProjection(1024, 768);
     renderScene(fileList);

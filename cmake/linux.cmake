@@ -57,26 +57,24 @@ if(NOT OLVISTRA_SANITIZE)
   add_link_options(-Wl,-z,relro,-z,now)
 endif()
 
-# What decodes: DevIL's IL and ILU (never ILUT, which draws), libexif and the
-# decoder libraries. Both programs link it; only the helper calls it for
-# files.
-add_library(olvistra_decoding STATIC ${DECODING_SOURCES} ${DECODER_LIBRARY_SOURCES})
-target_include_directories(olvistra_decoding PUBLIC ${CMAKE_SOURCE_DIR} ${IL_INCLUDE_DIR})
-target_compile_options(olvistra_decoding PRIVATE ${OLVISTRA_WARNINGS})
-target_compile_definitions(olvistra_decoding PRIVATE ${OLVISTRA_HARDENING})
+# The layers (cmake/layers.cmake). DevIL's IL and ILU, libexif and the
+# decoder libraries come with the layers below render, which is the only one
+# with ILUT and GL; the decode helper links up to model only.
+set(OLVISTRA_LAYER_OPTIONS ${OLVISTRA_WARNINGS})
+set(OLVISTRA_LAYER_DEFINITIONS ${OLVISTRA_HARDENING})
+olvistra_layer(util Threads::Threads ${util_SOURCES})
 if(OLVISTRA_TESTS)
-  target_compile_definitions(olvistra_decoding PUBLIC OLVISTRA_TEST_HOOKS)
+  target_compile_definitions(olvistra_util PUBLIC OLVISTRA_TEST_HOOKS)
 endif()
-target_link_libraries(olvistra_decoding PUBLIC
-  ${ILU_LIBRARIES} ${IL_LIBRARIES} Threads::Threads PkgConfig::LIBEXIF PkgConfig::DECODER_LIBRARIES
-  PkgConfig::COLOUR_LIBRARIES)
-
-add_library(olvistra_core STATIC ${APP_SOURCES} ${PLATFORM_SOURCES} ${ICON_SOURCE})
-target_compile_options(olvistra_core PRIVATE ${OLVISTRA_WARNINGS})
-target_compile_definitions(olvistra_core PRIVATE ${OLVISTRA_HARDENING}
-  OLVISTRA_REGISTRY_FILE="${OLVISTRA_REGISTRY_FILE}")
-target_link_libraries(olvistra_core PUBLIC olvistra_decoding ${ILUT_LIBRARIES} SDL2::SDL2 OpenGL::GL OpenGL::GLU
-  PkgConfig::XLIB)
+olvistra_layer(platform "olvistra_util;SDL2::SDL2;PkgConfig::XLIB;PkgConfig::LIBEXIF" ${PLATFORM_SOURCES} ${ICON_SOURCE})
+target_compile_definitions(olvistra_platform PRIVATE OLVISTRA_REGISTRY_FILE="${OLVISTRA_REGISTRY_FILE}")
+olvistra_layer(decoders
+  "olvistra_platform;${ILU_LIBRARIES};${IL_LIBRARIES};PkgConfig::DECODER_LIBRARIES;PkgConfig::COLOUR_LIBRARIES"
+  ${decoders_SOURCES} ${DECODER_LIBRARY_SOURCES})
+target_include_directories(olvistra_decoders PUBLIC ${IL_INCLUDE_DIR})
+olvistra_layer(model olvistra_decoders ${model_SOURCES})
+olvistra_layer(render "olvistra_model;${ILUT_LIBRARIES};OpenGL::GL;OpenGL::GLU" ${render_SOURCES})
+olvistra_layer(app olvistra_render ${app_SOURCES})
 
 # The viewer finds its decode helper beside itself (in a build) or in the
 # install's folder for private programs (libexec/olvistra), the same way up
@@ -86,16 +84,19 @@ file(RELATIVE_PATH helper_from_bin "/${CMAKE_INSTALL_BINDIR}" "/${OLVISTRA_HELPE
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/platform/linux/decode_transport.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS OLVISTRA_HELPER_FROM_BIN="${helper_from_bin}")
 
-add_executable(olvistra platform/linux/entry.cpp)
+add_executable(olvistra platform/linux/entry.cpp app/main.cpp)
 target_compile_options(olvistra PRIVATE ${OLVISTRA_WARNINGS})
-target_link_libraries(olvistra PRIVATE olvistra_core)
+target_link_libraries(olvistra PRIVATE olvistra_app)
 
 # The decode helper, a program of its own: no SDL, no GL, no X11
-# (scripts/check-helper-libraries checks its NEEDED entries).
+# (scripts/check-helper-libraries checks its NEEDED entries). It links the
+# layers up to model, of which it takes what it calls; the platform layer's
+# SDL and X11 are needed only by what it leaves out.
 add_executable(olvistra-decode helper/main.cpp ${HELPER_PLATFORM_SOURCES})
 target_compile_options(olvistra-decode PRIVATE ${OLVISTRA_WARNINGS})
 target_compile_definitions(olvistra-decode PRIVATE ${OLVISTRA_HARDENING})
-target_link_libraries(olvistra-decode PRIVATE olvistra_decoding)
+target_link_options(olvistra-decode PRIVATE -Wl,--as-needed)
+target_link_libraries(olvistra-decode PRIVATE olvistra_model)
 add_dependencies(olvistra olvistra-decode)
 
 # Install: the binary and its decode helper, a bundled sample folder, and the registry file that

@@ -77,7 +77,7 @@ foreach(header "${OLVISTRA_STB_HEADER}")
   endif()
   file(COPY "${header}" DESTINATION "${CMAKE_BINARY_DIR}/stb/include/stb")
 endforeach()
-list(APPEND DECODING_SOURCES ${CMAKE_SOURCE_DIR}/decoders/libraries/without_libraries.cpp)
+list(APPEND decoders_SOURCES ${CMAKE_SOURCE_DIR}/decoders/libraries/without_libraries.cpp)
 
 # libexif reads the EXIF orientation of JPEGs inside the decode helper.
 if(OLVISTRA_WINDOWS_DEPS_FROM_SOURCE)
@@ -117,38 +117,47 @@ list(APPEND PLATFORM_SOURCES ${PLATFORM_SHARED_SOURCES})
 # (scripts/windows-deps); their runtime, libssp, is linked in statically.
 set(OLVISTRA_HARDENING -fstack-protector-strong $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-D_FORTIFY_SOURCE=2>)
 
-# What decodes, for both programs: DevIL's IL and ILU, libexif, Little CMS,
-# our decoders.
-add_library(olvistra_decoding STATIC ${DECODING_SOURCES})
-target_include_directories(olvistra_decoding SYSTEM PUBLIC ${IL_INCLUDE_DIR} ${CMAKE_BINARY_DIR}/stb/include ${EXIF_INCLUDE_DIRS})
-target_include_directories(olvistra_decoding PUBLIC ${CMAKE_SOURCE_DIR})
-target_compile_options(olvistra_decoding PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS} ${OLVISTRA_HARDENING}>)
+# The layers (cmake/layers.cmake). DevIL's IL and ILU, libexif and Little
+# CMS come with the layers below render, which alone has ILUT; the system
+# libraries come last, with the platform layer (a DLL is imported only for
+# what is called from it, so the helper imports none it does not call).
+set(OLVISTRA_LAYER_OPTIONS $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS} ${OLVISTRA_HARDENING}>)
+set(OLVISTRA_LAYER_DEFINITIONS)
+# The C and C++ runtimes of the compiler and the POSIX thread library are
+# linked in, so the executables need only system DLLs and DevIL's.
+set(OLVISTRA_LAYER_LINK_OPTIONS -static -static-libgcc -static-libstdc++)
 if(OLVISTRA_DEVIL_FROM_DEF)
-  add_dependencies(olvistra_decoding devil_import_libraries)
+  set(ILUT_IMPORT_LIBRARY "${CMAKE_BINARY_DIR}/devil/libILUT.dll.a")
+  set(HELPER_DEVIL_LIBRARIES "${CMAKE_BINARY_DIR}/devil/libILU.dll.a" "${CMAKE_BINARY_DIR}/devil/libDevIL.dll.a")
+else()
+  set(ILUT_IMPORT_LIBRARY ${ILUT_LIBRARIES})
+  set(HELPER_DEVIL_LIBRARIES ${ILU_LIBRARIES} ${IL_LIBRARIES})
+endif()
+olvistra_layer(util ssp ${util_SOURCES})
+target_include_directories(olvistra_util SYSTEM PUBLIC ${IL_INCLUDE_DIR} ${CMAKE_BINARY_DIR}/stb/include ${EXIF_INCLUDE_DIRS})
+if(OLVISTRA_DEVIL_FROM_DEF)
+  add_dependencies(olvistra_util devil_import_libraries)
 endif()
 if(OLVISTRA_WINDOWS_DEPS_FROM_SOURCE)
-  add_dependencies(olvistra_decoding windows_deps)
+  add_dependencies(olvistra_util windows_deps)
 endif()
 # libexif is named, not given as a file: the shared folder it lies in is no
 # output of this build (windows-deps.cmake).
-target_link_directories(olvistra_decoding PUBLIC ${EXIF_LIBRARY_DIRS})
-if(OLVISTRA_DEVIL_FROM_DEF)
-  set(HELPER_DEVIL_LIBRARIES "${CMAKE_BINARY_DIR}/devil/libILU.dll.a" "${CMAKE_BINARY_DIR}/devil/libDevIL.dll.a")
-else()
-  set(HELPER_DEVIL_LIBRARIES ${ILU_LIBRARIES} ${IL_LIBRARIES})
-endif()
-target_link_libraries(olvistra_decoding PUBLIC ${HELPER_DEVIL_LIBRARIES} ${EXIF_LIBRARIES} ${COLOUR_LIBRARIES} ssp)
+target_link_directories(olvistra_util PUBLIC ${EXIF_LIBRARY_DIRS})
+olvistra_layer(platform
+  "olvistra_util;${EXIF_LIBRARIES};glu32;opengl32;gdi32;user32;advapi32;imm32;pthread;ssp" ${PLATFORM_SOURCES})
+olvistra_layer(decoders "olvistra_platform;${HELPER_DEVIL_LIBRARIES};${COLOUR_LIBRARIES};ssp" ${decoders_SOURCES})
+olvistra_layer(model olvistra_decoders ${model_SOURCES})
+olvistra_layer(render "olvistra_model;${ILUT_IMPORT_LIBRARY}" ${render_SOURCES})
+olvistra_layer(app olvistra_render ${app_SOURCES})
 
 set_source_files_properties(resources/olvistra.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/olvistra.ico;${CMAKE_SOURCE_DIR}/resources/olvistra.manifest;${CMAKE_SOURCE_DIR}/resources/version.rc"
   COMPILE_DEFINITIONS "OLVISTRA_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};OLVISTRA_VERSION_MINOR=${PROJECT_VERSION_MINOR};OLVISTRA_VERSION_PATCH=${PROJECT_VERSION_PATCH}")
-add_executable(olvistra WIN32 ${APP_SOURCES} ${PLATFORM_SOURCES} resources/olvistra.rc)
+add_executable(olvistra WIN32 app/main.cpp resources/olvistra.rc)
 target_compile_options(olvistra PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS} ${OLVISTRA_HARDENING}>)
-# The C and C++ runtimes of the compiler and the POSIX thread library are
-# linked in, so the executables need only system DLLs and DevIL's.
-target_link_options(olvistra PRIVATE -static -static-libgcc -static-libstdc++)
-target_link_libraries(olvistra PRIVATE
-  ${DEVIL_IMPORT_LIBRARIES} olvistra_decoding glu32 opengl32 gdi32 user32 advapi32 imm32 pthread)
+target_link_options(olvistra PRIVATE ${OLVISTRA_LAYER_LINK_OPTIONS})
+target_link_libraries(olvistra PRIVATE olvistra_app)
 
 # The decode helper, a console program of its own that draws nothing: no
 # USER32, GDI32, OPENGL32 or ILUT (scripts/check-windows-imports checks it),
@@ -157,8 +166,8 @@ set_source_files_properties(resources/olvistra-decode.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/olvistra-decode.manifest")
 add_executable(olvistra-decode helper/main.cpp ${HELPER_PLATFORM_SOURCES} resources/olvistra-decode.rc)
 target_compile_options(olvistra-decode PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${OLVISTRA_WARNINGS} ${OLVISTRA_HARDENING}>)
-target_link_options(olvistra-decode PRIVATE -static -static-libgcc -static-libstdc++)
-target_link_libraries(olvistra-decode PRIVATE olvistra_decoding advapi32 pthread)
+target_link_options(olvistra-decode PRIVATE ${OLVISTRA_LAYER_LINK_OPTIONS})
+target_link_libraries(olvistra-decode PRIVATE olvistra_model advapi32 pthread)
 add_dependencies(olvistra olvistra-decode)
 
 install(TARGETS olvistra olvistra-decode RUNTIME DESTINATION .)

@@ -6,10 +6,7 @@
 #include "decoders/formats.h"
 #include "decoders/picture_files.h"
 #include "util/little_endian.h"
-#ifndef ILUT_USE_OPENGL
-#define ILUT_USE_OPENGL
-#endif
-#include <IL/il.h>
+#include "decoders/devil.h"
 
 namespace {
 

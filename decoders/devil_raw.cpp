@@ -6,11 +6,8 @@
 // noise.
 #include "decoders/devil_limits.h"
 #include "decoders/formats.h"
+#include "decoders/devil.h"
 #include "decoders/picture_files.h"
-#ifndef ILUT_USE_OPENGL
-#define ILUT_USE_OPENGL
-#endif
-#include <IL/il.h>
 
 namespace {
 

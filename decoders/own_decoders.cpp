@@ -7,10 +7,7 @@
 #include "decoders/jpeg_header.h"
 #include "decoders/picture_files.h"
 #include "util/text.h"
-#ifndef ILUT_USE_OPENGL
-#define ILUT_USE_OPENGL
-#endif
-#include <IL/il.h>
+#include "decoders/devil.h"
 
 namespace {
 

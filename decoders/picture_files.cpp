@@ -2,12 +2,8 @@
 
 #include <cstdio>
 
+#include "decoders/devil.h"
 #include "platform/decode_wire.h"
-
-#ifndef ILUT_USE_OPENGL
-#define ILUT_USE_OPENGL
-#endif
-#include <IL/il.h>
 
 // Exported by DevIL for readers of its own, though not in its public header.
 extern "C" ILAPI void ILAPIENTRY ilSetError(ILenum error);

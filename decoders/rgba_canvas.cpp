@@ -1,9 +1,6 @@
 #include "decoders/devil_limits.h"
 #include "decoders/formats.h"
-#ifndef ILUT_USE_OPENGL
-#define ILUT_USE_OPENGL
-#endif
-#include <IL/il.h>
+#include "decoders/devil.h"
 
 bool acceptableSize(uint64_t width, uint64_t height) {
     if (width == 0 || height == 0 || width > 0xFFFFFFFFu || height > 0xFFFFFFFFu) return false;

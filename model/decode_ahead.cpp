@@ -7,6 +7,10 @@
 
 namespace {
 
+// The reload policy's one state: the path of the entry whose reload waits
+// for its job; empty when none.
+std::string reloadPending;
+
 // The image entry at index of the list, or null.
 FileInfoImg* imageAt(FileList& list, int64_t index) {
     if (index < 0 || index >= int64_t(list.items.count)) return nullptr;
@@ -65,11 +69,11 @@ FileInfo* entryWithPath(FileList& list, const std::string& path) {
 // Carries out the pending reload once its job is over, or turns it into an
 // unload when another entry is shown by then.
 void settlePendingReload(FileList& list, int64_t current) {
-    if (pendingReload().empty()) return;
-    std::string path = pendingReload();
+    if (reloadPending.empty()) return;
+    std::string path = reloadPending;
     FileInfoImg* shown = imageAt(list, current);
     if (!shown || shown->path != path) {
-        setPendingReload("");
+        reloadPending.clear();
         FileInfo* entry = entryWithPath(list, path);
         if (entry && entry->loaded) {
             unloadIfLoaded(entry);
@@ -79,7 +83,7 @@ void settlePendingReload(FileList& list, int64_t current) {
         return;
     }
     if (!shown->loaded) {  // unloaded meanwhile: the frame loads it afresh
-        setPendingReload("");
+        reloadPending.clear();
         return;
     }
     const DecodeJob& job = decodeJob();
@@ -93,9 +97,9 @@ void settlePendingReload(FileList& list, int64_t current) {
         cancelDecode();
         if (startDecode(path, now, false)) return;
     }
-    setPendingReload("");
+    reloadPending.clear();
     noteShownPictureChanged();
-    ReloadCarriedOut guard(path);
+    KeepPixels guard(path);
     reload(shown);
 }
 
@@ -111,7 +115,7 @@ void cancelFarJob(FileList& list, int64_t current) {
 bool loadNeighbourAhead(FileList* shownList) {
     if (!shownList) return false;
     FileList& list = *shownList;
-    int64_t current = list.current;
+    int64_t current = list.current();
     FileInfoImg* shown = imageAt(list, current);
     if (shown && !shown->loaded) return false;
     for (int64_t index : {current + 1, current - 1}) {
@@ -141,7 +145,7 @@ bool advanceDecoding(FileList* shownList) {
     collectDecoded(0);
     if (!shownList) return true;
     FileList& list = *shownList;
-    int64_t current = list.current;
+    int64_t current = list.current();
     settlePendingReload(list, current);
     dropPixelsUnless([&](const std::string& path) { return isNear(list, path, current); });
     cancelFarJob(list, current);
@@ -155,7 +159,7 @@ bool advanceDecoding(FileList* shownList) {
 
 bool shownPictureAwaited(FileList* list) {
     if (!list) return false;
-    FileInfoImg* shown = imageAt(*list, list->current);
+    FileInfoImg* shown = imageAt(*list, list->current());
     const DecodeJob& job = decodeJob();
     return shown && !shown->loaded && job.running && job.path == shown->path;
 }
@@ -166,10 +170,11 @@ bool requestReload(FileInfo* entry) {
     FileStamp stamp;
     if (!fileStampOf(image->path.c_str(), &stamp)) return false;
     forgetDecoded(image->path);
+    if (reloadPending == image->path) reloadPending.clear();
     if (!image->loaded) return true;
     cancelDecode();
     if (!startDecode(image->path, stamp, false)) return false;
-    setPendingReload(image->path);
+    reloadPending = image->path;
     return true;
 }
 
@@ -196,8 +201,8 @@ void fitPicturesTo(FileList* list, uint32_t side) {
         FileInfoImg* entry = imageAt(*list, index);
         if (!entry || !entry->loaded || entry->texture == 0) continue;
         if (pixelsFitDecodeSide(entry->width, entry->height, entry->texelWidth, entry->texelHeight)) continue;
-        if (int64_t(index) == list->current) {
-            setPendingReload(entry->path);
+        if (int64_t(index) == list->current()) {
+            reloadPending = entry->path;
         } else {
             unloadIfLoaded(entry);
         }
@@ -212,15 +217,18 @@ void recolourPictures(FileList* list) {
     for (uint32_t index = 0; index < list->items.count; ++index) {
         FileInfoImg* entry = imageAt(*list, index);
         if (!entry || !entry->loaded || entry->texture == 0) continue;
-        if (int64_t(index) == list->current) {
-            setPendingReload(entry->path);
+        if (int64_t(index) == list->current()) {
+            reloadPending = entry->path;
         } else {
             unloadIfLoaded(entry);
         }
     }
 }
 
+const std::string& pendingReload() { return reloadPending; }
+
 void endDecoding() {
+    reloadPending.clear();
     releaseDecoded();
     decodeServiceStop();
 }

@@ -75,5 +75,8 @@ void fitPicturesTo(FileList* list, uint32_t side);
 // in, as a reload does; the others are unloaded and decoded ahead afresh.
 void recolourPictures(FileList* list);
 
-// Releases all pixels and ends the helper.
+// The path of the entry whose reload waits for its decode; empty when none.
+const std::string& pendingReload();
+
+// Releases all pixels, forgets the pending reload and ends the helper.
 void endDecoding();

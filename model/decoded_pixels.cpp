@@ -9,19 +9,19 @@
 
 namespace {
 
-// How long one wait of a blocking load polls before checking again.
-const uint32_t pollSliceMs = 50;
+// Everything this file knows, written only by the functions below.
+struct DecodeCache {
+    std::vector<ReadyPixels> ready;
+    DecodeJob job;
+    uint32_t drawnSide = 0;
+    // Set when pixels the screen waits for came in, or a reload was carried
+    // out; cleared by the loop once a frame shows it.
+    bool shownChanged = false;
+    // The file whose pixels and job forgetDecoded leaves alone (KeepPixels).
+    std::string kept;
+};
 
-std::vector<ReadyPixels> ready;
-DecodeJob job;
-uint32_t drawnSide = 0;
-// Set when pixels the screen waits for came in, or a reload was carried out.
-bool shownChanged = false;
-// The path of the entry whose reload waits for its job; empty when none.
-std::string reloadPending;
-// The path of the reload being carried out: its unload must not forget the
-// fresh pixels the following open takes.
-std::string reloadingNow;
+DecodeCache cache;
 
 void release(ReadyPixels& entry) {
     if (entry.decoded) releaseDecodedImage(&entry.image);
@@ -29,7 +29,7 @@ void release(ReadyPixels& entry) {
 
 uint64_t spareBytes() {
     uint64_t total = 0;
-    for (const ReadyPixels& entry : ready) total += entry.image.byteCount;
+    for (const ReadyPixels& entry : cache.ready) total += entry.image.byteCount;
     return total;
 }
 
@@ -57,7 +57,7 @@ void keep(const DecodeJob& finished, bool decoded, DecodedImage& image) {
         entry.decoded = false;
         entry.stamp = FileStamp{};
     }
-    ready.push_back(std::move(entry));
+    cache.ready.push_back(std::move(entry));
 }
 
 // Hands the ready pixels over to the caller and forgets the entry.
@@ -72,94 +72,94 @@ bool takeReady(ReadyPixels* entry, DecodedImage* image) {
 
 }  // namespace
 
-const DecodeJob& decodeJob() { return job; }
+const DecodeJob& decodeJob() { return cache.job; }
 
 bool collectDecoded(uint32_t waitMs) {
-    if (!job.running) return true;
+    if (!cache.job.running) return true;
     DecodedImage image;
     DecodeJobState state = decodeServicePoll(waitMs, &image);
     if (state == DecodeJobState::running) return false;
-    job.running = false;
-    if (!job.speculative) {
-        shownChanged = true;
-        double waited = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - job.started).count();
-        trace::decodeWaited(job.path, job.early ? 0.0 : waited);
+    cache.job.running = false;
+    if (!cache.job.speculative) {
+        cache.shownChanged = true;
+        double waited = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - cache.job.started).count();
+        trace::decodeWaited(cache.job.path, cache.job.early ? 0.0 : waited);
     }
-    if (state == DecodeJobState::done && job.speculative) trace::decodedAhead(job.path);
-    if (state == DecodeJobState::done || state == DecodeJobState::failed) keep(job, state == DecodeJobState::done, image);
+    if (state == DecodeJobState::done && cache.job.speculative) trace::decodedAhead(cache.job.path);
+    if (state == DecodeJobState::done || state == DecodeJobState::failed) keep(cache.job, state == DecodeJobState::done, image);
     return true;
 }
 
 void setDecodeSide(uint32_t side) {
-    if (side == drawnSide) return;
-    drawnSide = side;
-    for (size_t i = ready.size(); i-- > 0;) {
-        if (!ready[i].decoded || fitsDrawnSide(ready[i].image)) continue;
-        release(ready[i]);
-        ready.erase(ready.begin() + long(i));
+    if (side == cache.drawnSide) return;
+    cache.drawnSide = side;
+    for (size_t i = cache.ready.size(); i-- > 0;) {
+        if (!cache.ready[i].decoded || fitsDrawnSide(cache.ready[i].image)) continue;
+        release(cache.ready[i]);
+        cache.ready.erase(cache.ready.begin() + long(i));
     }
 }
 
-uint32_t decodeSide() { return drawnSide; }
+uint32_t decodeSide() { return cache.drawnSide; }
 
 bool pixelsFitDecodeSide(uint32_t pictureWidth, uint32_t pictureHeight, uint32_t width, uint32_t height) {
     uint32_t fittedWidth = 0, fittedHeight = 0;
-    cappedSize(pictureWidth, pictureHeight, pixelSideCap(drawnSide), &fittedWidth, &fittedHeight);
+    cappedSize(pictureWidth, pictureHeight, pixelSideCap(cache.drawnSide), &fittedWidth, &fittedHeight);
     return fittedWidth == width && fittedHeight == height;
 }
 
 bool startDecode(const std::string& path, const FileStamp& stamp, bool speculative) {
-    if (!decodeServiceSubmit(path.c_str(), drawnSide, decodeTimeLimitMsFor(path.c_str()))) return false;
-    job.running = true;
-    job.side = drawnSide;
-    job.path = path;
-    job.stamp = stamp;
-    job.speculative = speculative;
-    job.early = false;
-    job.started = std::chrono::steady_clock::now();
+    if (!decodeServiceSubmit(path.c_str(), cache.drawnSide, decodeTimeLimitMsFor(path.c_str()))) return false;
+    cache.job.running = true;
+    cache.job.side = cache.drawnSide;
+    cache.job.path = path;
+    cache.job.stamp = stamp;
+    cache.job.speculative = speculative;
+    cache.job.early = false;
+    cache.job.started = std::chrono::steady_clock::now();
     return true;
 }
 
 bool startEarlyDecode(const std::string& path, const FileStamp& stamp) {
     if (!startDecode(path, stamp, false)) return false;
-    job.early = true;
+    cache.job.early = true;
     return true;
 }
 
 void decodeJobNowShown() {
-    if (!job.early && !job.speculative) return;
-    job.early = false;
-    job.speculative = false;
-    job.started = std::chrono::steady_clock::now();
+    if (!cache.job.early && !cache.job.speculative) return;
+    cache.job.early = false;
+    cache.job.speculative = false;
+    cache.job.started = std::chrono::steady_clock::now();
 }
 
 void cancelDecode() {
-    if (!job.running) return;
+    if (!cache.job.running) return;
     decodeServiceCancel();
-    job.running = false;
+    cache.job.running = false;
 }
 
 ReadyPixels* readyPixelsFor(const std::string& path) {
-    for (ReadyPixels& entry : ready) {
+    for (ReadyPixels& entry : cache.ready) {
         if (entry.path == path) return &entry;
     }
     return nullptr;
 }
 
 void dropPixels(const std::string& path) {
-    for (size_t i = 0; i < ready.size(); ++i) {
-        if (ready[i].path != path) continue;
-        release(ready[i]);
-        ready.erase(ready.begin() + long(i));
+    for (size_t i = 0; i < cache.ready.size(); ++i) {
+        if (cache.ready[i].path != path) continue;
+        release(cache.ready[i]);
+        cache.ready.erase(cache.ready.begin() + long(i));
         return;
     }
 }
 
 void dropPixelsUnless(const std::function<bool(const std::string&)>& keep) {
-    for (size_t i = ready.size(); i-- > 0;) {
-        if (keep(ready[i].path)) continue;
-        release(ready[i]);
-        ready.erase(ready.begin() + long(i));
+    for (size_t i = cache.ready.size(); i-- > 0;) {
+        if (keep(cache.ready[i].path)) continue;
+        release(cache.ready[i]);
+        cache.ready.erase(cache.ready.begin() + long(i));
     }
 }
 
@@ -167,52 +167,44 @@ void markNotWorthRetrying(const std::string& path) {
     dropPixels(path);
     ReadyPixels failed;
     failed.path = path;
-    ready.push_back(std::move(failed));
+    cache.ready.push_back(std::move(failed));
 }
 
-bool shownPictureChanged() {
-    bool changed = shownChanged;
-    shownChanged = false;
-    return changed;
-}
+bool shownPictureChanged() { return cache.shownChanged; }
 
-void noteShownPictureChanged() { shownChanged = true; }
+void noteShownPictureChanged() { cache.shownChanged = true; }
 
-const std::string& pendingReload() { return reloadPending; }
+void clearShownPictureChanged() { cache.shownChanged = false; }
 
-void setPendingReload(const std::string& path) { reloadPending = path; }
+KeepPixels::KeepPixels(const std::string& path) { cache.kept = path; }
 
-ReloadCarriedOut::ReloadCarriedOut(const std::string& path) { reloadingNow = path; }
+KeepPixels::~KeepPixels() { cache.kept.clear(); }
 
-ReloadCarriedOut::~ReloadCarriedOut() { reloadingNow.clear(); }
-
-bool takeDecoded(const std::string& path, DecodedImage* image) {
+DecodedPixels takeDecoded(const std::string& path, DecodedImage* image) {
     collectDecoded(0);
     FileStamp now;
     bool stamped = fileStampOf(path.c_str(), &now);
     if (ReadyPixels* entry = readyPixelsFor(path)) {
-        if (stamped && entry->stamp == now) return takeReady(entry, image);
+        if (stamped && entry->stamp == now) return takeReady(entry, image) ? DecodedPixels::in : DecodedPixels::failed;
         dropPixels(path);  // the file changed since
     }
-    if (!stamped) return false;
-    if (job.running && !(job.path == path && job.stamp == now && job.side == drawnSide)) cancelDecode();
-    if (!job.running && !startDecode(path, now, false)) return false;
-    while (!collectDecoded(pollSliceMs)) {
+    if (!stamped) return DecodedPixels::failed;
+    if (cache.job.running && cache.job.path == path && cache.job.stamp == now && cache.job.side == cache.drawnSide) {
+        decodeJobNowShown();
+        return DecodedPixels::pending;
     }
-    ReadyPixels* entry = readyPixelsFor(path);
-    return entry && takeReady(entry, image);
+    cancelDecode();
+    return startDecode(path, now, false) ? DecodedPixels::pending : DecodedPixels::failed;
 }
 
 void forgetDecoded(const std::string& path) {
-    if (!reloadingNow.empty() && path == reloadingNow) return;
-    if (reloadPending == path) reloadPending.clear();
-    if (job.running && job.path == path) cancelDecode();
+    if (!cache.kept.empty() && path == cache.kept) return;
+    if (cache.job.running && cache.job.path == path) cancelDecode();
     dropPixels(path);
 }
 
 void releaseDecoded() {
-    reloadPending.clear();
     cancelDecode();
-    for (ReadyPixels& entry : ready) release(entry);
-    ready.clear();
+    for (ReadyPixels& entry : cache.ready) release(entry);
+    cache.ready.clear();
 }

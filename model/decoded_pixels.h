@@ -3,9 +3,10 @@
 // started: pixels are handed out only while the file keeps that stamp.
 //
 // Image entries take their pixels here (takeDecoded) and forget them when
-// unloaded (forgetDecoded). Which files get decoded, and when, is decided
-// above, by model/decode_ahead.h, the only other writer of this state; it
-// knows entries and the list, this file knows only paths.
+// unloaded (forgetDecoded). Which files get decoded, and when, and when a
+// reload is carried out, is decided above, by model/decode_ahead.h, through
+// the functions below; it knows entries and the list, this file knows only
+// paths. The state itself is this file's alone.
 //
 // Everything here runs on the main thread; the helper is a process.
 #pragma once
@@ -43,14 +44,21 @@ struct DecodeJob {
 
 // ---- for image entries -------------------------------------------------------
 
-// The decoded pixels of the file for load(): ready ones if the file is
-// unchanged since, else a new decode waited for (up to the time limit).
-// False for a failed decode. The caller releases the image.
-bool takeDecoded(const std::string& path, DecodedImage* image);
+// What takeDecoded found for a file.
+enum class DecodedPixels {
+    in,       // the pixels, handed over; the caller releases the image
+    failed,   // the decode failed, or the file cannot be decoded now
+    pending,  // a decode of the file as it is now runs; its answer wakes the
+              // loop as every decode's does, and the caller asks again then
+};
 
-// Drops ready pixels of the file and cancels a job for it; a reload waiting
-// for the file is given up. Does nothing for the file whose reload is being
-// carried out (ReloadCarriedOut).
+// The decoded pixels of the file for load(), when they are in and the file
+// is unchanged since. Never waits: otherwise it starts a decode of the file
+// (cancelling any other job) or lets the one for it run, and answers pending.
+DecodedPixels takeDecoded(const std::string& path, DecodedImage* image);
+
+// Drops ready pixels of the file and cancels a job for it. Does nothing for
+// the file a KeepPixels holds.
 void forgetDecoded(const std::string& path);
 
 // ---- for the scheduler (model/decode_ahead.h) ---------------------------------
@@ -103,24 +111,21 @@ void dropPixelsUnless(const std::function<bool(const std::string&)>& keep);
 // again on every pass; shown, it is decoded afresh.
 void markNotWorthRetrying(const std::string& path);
 
-// True once after pixels the screen waited for came in (the shown entry's,
-// or a reload's, which is then carried out): the next frame shows something
-// new. A decode ahead of need does not count.
+// True after pixels the screen waited for came in (the shown entry's, or a
+// reload's, which is then carried out), until the loop clears it once a
+// frame shows them. A decode ahead of need does not count.
 bool shownPictureChanged();
 void noteShownPictureChanged();
+void clearShownPictureChanged();
 
-// The path of the entry whose reload waits for its job; empty when none.
-const std::string& pendingReload();
-void setPendingReload(const std::string& path);
-
-// While one lives, the unload of that reload's entry keeps the fresh pixels
-// the following open takes.
-struct ReloadCarriedOut {
-    explicit ReloadCarriedOut(const std::string& path);
-    ~ReloadCarriedOut();
-    ReloadCarriedOut(const ReloadCarriedOut&) = delete;
-    ReloadCarriedOut& operator=(const ReloadCarriedOut&) = delete;
+// While one lives, forgetDecoded leaves that file's pixels and job alone:
+// a reload's unload then keeps the fresh pixels the following open takes.
+struct KeepPixels {
+    explicit KeepPixels(const std::string& path);
+    ~KeepPixels();
+    KeepPixels(const KeepPixels&) = delete;
+    KeepPixels& operator=(const KeepPixels&) = delete;
 };
 
-// Releases every kept pixel, forgets the pending reload and ends the job.
+// Releases every kept pixel and ends the job.
 void releaseDecoded();

@@ -1,6 +1,5 @@
 #include "model/devil_load.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -13,20 +12,9 @@
 #include "util/shrink.h"
 #include "util/orientation.h"
 #include "util/trace.h"
-#ifndef ILUT_USE_OPENGL
-#define ILUT_USE_OPENGL
-#endif
-#include <IL/il.h>
-#include <IL/ilu.h>
+#include "decoders/devil.h"
 
 namespace {
-
-void* ILAPIENTRY boundedAlloc(const ILsizei size) {
-    if (uint64_t(size) > devilMaxAllocation) return nullptr;
-    return std::malloc(size == 0 ? 1 : size);
-}
-
-void ILAPIENTRY boundedFree(const void* CONST_RESTRICT block) { std::free(const_cast<void*>(block)); }
 
 // A colour-index image is only usable with its palette (cut files decode
 // to indices without one).
@@ -57,12 +45,6 @@ bool loadChecked(ILenum type, const std::string& path) {
     bool errors = drainDevilErrors();
     return ok == IL_TRUE && !errors && boundImageIsConsistent();
 }
-
-}  // namespace
-
-void installDevilAllocator() { ilSetMemory(boundedAlloc, boundedFree); }
-
-namespace {
 
 bool decodeWithDevil(const std::string& path) {
     if (loadChecked(IL_TYPE_UNKNOWN, path)) return true;
@@ -114,14 +96,8 @@ DecodedColours& decodedColours() {
 // afterwards it reads only the files handed over for each job.
 void startDecoder(const std::string& displayProfile) {
     useDisplayProfile(displayProfile);
-    installDevilAllocator();
-    ilInit();
-    iluInit();
+    startDevil();
     useHandedFilesInDevil();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    drainDevilErrors();
 }
 
 // Rows go out bottom first, which is what ILUT would have made of the image

@@ -13,11 +13,6 @@
 #include "decoders/devil_limits.h"
 #include "platform/services.h"
 
-// Makes DevIL allocate through an allocator that refuses single requests
-// beyond devilMaxAllocation. Safe to call any number of times; call it before
-// ilInit so that every block DevIL ever frees came from the same allocator.
-void installDevilAllocator();
-
 // Decodes the file into DevIL's bound image. When the decoder that the file
 // name's extension chooses fails, tries once more with the type DevIL detects
 // from the content (a PNG saved as .jpg), then with our own decoders for what

@@ -4,43 +4,10 @@
 #include <utility>
 
 #include "model/decoded_pixels.h"
-#include "model/devil_load.h"
-#include "model/gl_context_generation.h"
 #include "model/handdir.h"
+#include "model/picture_texture.h"
 #include "platform/services.h"
-#include "platform/win32.h"
 #include "util/text.h"
-#ifndef ILUT_USE_OPENGL
-#define ILUT_USE_OPENGL
-#endif
-#include <IL/il.h>
-#include <IL/ilut.h>
-
-// GL 1.2's edge clamp. Windows' GL headers stop at 1.1, but its drivers
-// take the value.
-#ifndef GL_CLAMP_TO_EDGE
-#define GL_CLAMP_TO_EDGE 0x812F
-#endif
-
-namespace {
-
-// ILUT makes textures that repeat, so linear filtering mixes a picture's
-// outermost texels with the opposite edge's (a faint line of the far side's
-// colour). Clamped to the edge they mix with themselves. A GL that knows no
-// edge clamp (Windows' own GL 1.1 renderer) gets GL_CLAMP, which mixes with
-// the black border, as black as the background around the picture.
-void clampBoundTextureToEdge() {
-    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
-    }
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    if (glGetError() == GL_NO_ERROR) return;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-}
-
-}  // namespace
-
 
 FileInfo::FileInfo(std::string path) : path(std::move(path)), loaded(false) {}
 
@@ -70,13 +37,10 @@ void FileInfo::testReadable() {
 
 void FileInfo::open() {
     testReadable();
-    if (!loaded) {
-        load();
-        loaded = true;
-    }
+    if (!loaded) loaded = load();
 }
 
-void FileInfo::load() {}
+bool FileInfo::load() { return true; }
 
 void FileInfo::unload() {}
 
@@ -97,45 +61,34 @@ std::string FileInfoImg::infoText() {
            "\nradio:\t" + formatted;
 }
 
-// Takes the file's pixels from the decode helper (model/decoded_pixels.h),
-// puts them into DevIL's bound image and makes the texture in the current GL
-// context. Any failure (the helper's checks, a crash, a hang, a refusal)
-// leaves no texture and the size 0 x 0, so nothing of an earlier image is
-// shown. The helper shrinks a large picture to the side it is drawn at, and
-// one still wider or taller than the context allows is shrunk for the
-// texture here; width and height stay the file's.
-void FileInfoImg::load() {
+// Takes the file's pixels from the decode helper (model/decoded_pixels.h)
+// and has the renderer make their texture (model/picture_texture.h). Any
+// failure (the helper's checks, a crash, a hang, a refusal) leaves no
+// texture and the size 0 x 0, so nothing of an earlier image is shown. The
+// helper shrinks a large picture to the side it is drawn at, and one still
+// wider or taller than the context allows is shrunk for the texture; width
+// and height stay the file's. While the helper still
+// works on the file nothing changes and the entry stays not loaded.
+bool FileInfoImg::load() {
     // Taken before the old texture goes: unload() would forget ready pixels.
     DecodedImage image;
-    bool decoded = takeDecoded(path, &image);
+    DecodedPixels pixels = takeDecoded(path, &image);
+    if (pixels == DecodedPixels::pending) return false;
     releaseTexture();
     width = 0;
     height = 0;
     texelWidth = 0;
     texelHeight = 0;
-    if (!decoded) return;
-    bool bound = boundImageFromRgba(image.width, image.height, image.pixels);
-    uint32_t decodedWidth = image.pictureWidth;
-    uint32_t decodedHeight = image.pictureHeight;
+    if (pixels == DecodedPixels::failed) return true;
+    uint32_t pictureWidth = image.pictureWidth, pictureHeight = image.pictureHeight;
     uint32_t shrunkWidth = image.width, shrunkHeight = image.height;
-    releaseDecodedImage(&image);
-    if (!bound) return;
-    GLint maxSide = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    if (maxSide <= 0 || !fitBoundImage(uint32_t(maxSide))) return;
-    drainDevilErrors();
-    GLuint made = ilutGLBindTexImage();
-    if (drainDevilErrors() || made == 0) {
-        if (made != 0) glDeleteTextures(1, &made);
-        return;
-    }
-    clampBoundTextureToEdge();
-    texture = made;
-    textureGeneration = currentGLContextGeneration;
-    width = decodedWidth;
-    height = decodedHeight;
+    texture = makePictureTexture(image, &textureGeneration);
+    if (texture == 0) return true;
+    width = pictureWidth;
+    height = pictureHeight;
     texelWidth = shrunkWidth;
     texelHeight = shrunkHeight;
+    return true;
 }
 
 // Reload and edit come through here first: pixels decoded ahead are
@@ -145,14 +98,8 @@ void FileInfoImg::unload() {
     forgetDecoded(path);
 }
 
-// Deletes the texture only in the context that made it; once that context
-// is gone (the full-screen switch closes the window first) the texture died
-// with it and its name is merely forgotten.
 void FileInfoImg::releaseTexture() {
-    if (texture != 0 && textureGeneration != 0 && textureGeneration == currentGLContextGeneration) {
-        GLuint name = texture;
-        glDeleteTextures(1, &name);
-    }
+    releasePictureTexture(texture, textureGeneration);
     texture = 0;
     textureGeneration = 0;
 }

@@ -22,7 +22,7 @@ void deleteEntries(Array<FileInfo*>& items) {
 
 }  // namespace
 
-FileList::FileList(std::string dir) : dir(std::move(dir)), current(0) {
+FileList::FileList(std::string dir) : dir(std::move(dir)) {
     try {
         refresh();
     } catch (...) {
@@ -31,7 +31,7 @@ FileList::FileList(std::string dir) : dir(std::move(dir)), current(0) {
     }
 }
 
-FileList::FileList(std::string dir, const std::string& imagePath) : dir(std::move(dir)), current(0) {
+FileList::FileList(std::string dir, const std::string& imagePath) : dir(std::move(dir)) {
     FileInfo* entry = new FileInfoImg(imagePath);
     try {
         items[0] = entry;
@@ -110,16 +110,17 @@ bool FileList::loadAhead(uint32_t index) {
     } catch (const std::bad_alloc&) {
         return false;
     }
+    if (!entry->loaded) return false;  // its pixels were not in after all
     loadedAhead.push_back({index, stamp});
     textures.shown(index);
-    textures.shown(current);
-    textures.fit(items, current);
+    textures.shown(shown);
+    textures.fit(items, shown);
     return true;
 }
 
 void FileList::select(const std::string& fullPath) {
     uint32_t index = 0;
-    if (find(fullPath, &index)) current = index;
+    if (find(fullPath, &index)) shown = index;
 }
 
 bool FileList::find(const std::string& fullPath, uint32_t* index) {
@@ -142,4 +143,4 @@ void FileList::unloadAll() {
     for (uint32_t i = 0; i < items.count; ++i) unloadIfLoaded(items[i]);
 }
 
-FileInfo* FileList::currentEntry() { return get(current); }
+FileInfo* FileList::currentEntry() { return get(shown); }

@@ -14,6 +14,32 @@ std::string searchPattern(const std::string& path) {
     return pattern + '*';
 }
 
+// How a search of a directory ended.
+enum class Search { unopened, stopped, ended, failed };
+
+// The one walk over a directory's names: hands each to `visit` in the
+// order the system returns them until it returns false or the names run
+// out, and always closes the search. Raises what `visit` raises.
+Search searchNames(const std::string& pattern, const std::function<bool(const char*)>& visit) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return Search::unopened;
+    Search outcome = Search::stopped;
+    try {
+        while (visit(found.cFileName)) {
+            if (!FindNextFileA(search, &found)) {
+                outcome = GetLastError() == ERROR_NO_MORE_FILES ? Search::ended : Search::failed;
+                break;
+            }
+        }
+    } catch (...) {
+        FindClose(search);
+        throw;
+    }
+    if (!FindClose(search) && outcome == Search::ended) outcome = Search::failed;
+    return outcome;
+}
+
 }  // namespace
 
 Handdir::Handdir(std::string path) : cursor(0) { opendir(path); }
@@ -24,24 +50,14 @@ bool Handdir::opendir(std::string path) {
     pattern = searchPattern(path);
     if (pattern.empty()) throw std::string("Handdir::opendir -> FindFirstFile");
 
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) throw std::string("Handdir::opendir -> FindFirstFile");
-    try {
-        do {
-            uint32_t n = names.count;
-            names[n] = found.cFileName;
-            names.count = n + 1;
-        } while (FindNextFileA(search, &found));
-    } catch (...) {
-        FindClose(search);
-        throw;
-    }
-    if (GetLastError() != ERROR_NO_MORE_FILES) {
-        FindClose(search);
-        throw std::string("Handdir::opendir -> FindNextFile");
-    }
-    if (!FindClose(search)) throw std::string("Handdir::opendir -> FindNextFile");
+    Search outcome = searchNames(pattern, [this](const char* name) {
+        uint32_t n = names.count;
+        names[n] = name;
+        names.count = n + 1;
+        return true;
+    });
+    if (outcome == Search::unopened) throw std::string("Handdir::opendir -> FindFirstFile");
+    if (outcome != Search::ended) throw std::string("Handdir::opendir -> FindNextFile");
     return true;
 }
 
@@ -57,18 +73,7 @@ std::string Handdir::readdir() {
 bool visitNames(const std::string& path, const std::function<bool(const std::string&)>& visit) {
     std::string pattern = searchPattern(path);
     if (pattern.empty()) return false;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    try {
-        while (visit(found.cFileName) && FindNextFileA(search, &found)) {
-        }
-    } catch (...) {
-        FindClose(search);
-        throw;
-    }
-    FindClose(search);
-    return true;
+    return searchNames(pattern, [&visit](const char* name) { return visit(name); }) != Search::unopened;
 }
 
 // The first name found answers the question, so a large sub-directory is
@@ -77,12 +82,7 @@ bool visitNames(const std::string& path, const std::function<bool(const std::str
 bool isReadableDir(std::string path) {
     try {
         std::string pattern = searchPattern(path);
-        if (pattern.empty()) return false;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return false;
-        FindClose(search);
-        return true;
+        return !pattern.empty() && searchNames(pattern, [](const char*) { return false; }) != Search::unopened;
     } catch (...) {
         return false;
     }

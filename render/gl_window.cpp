@@ -1,13 +1,14 @@
 #include "render/gl_window.h"
 
-#include <IL/il.h>
-#include <IL/ilu.h>
+#include "decoders/devil.h"
 #include <IL/ilut.h>
 
-#include "model/devil_load.h"
-#include "model/gl_context_generation.h"
+#include "decoders/devil_limits.h"
+#include "model/picture_texture.h"
 #include "platform/monitor.h"
+#include "render/gl_context_generation.h"
 #include "render/scene.h"
+#include "render/texture.h"
 
 HINSTANCE hInstance = nullptr;
 HWND hWnd = nullptr;
@@ -88,18 +89,15 @@ bool enterFullscreenMode(DWORD& style, DWORD& exStyle) {
     return false;
 }
 
-void startImageLibrary() {
-    installDevilAllocator();
-    ilutRenderer(ILUT_OPENGL);
-    ilutInit();
-    iluInit();
-    ilInit();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-}
-
 }  // namespace
+
+unsigned startImageLibrary() {
+    ILuint image = startDevil();
+    ilutInit();
+    ilutRenderer(ILUT_OPENGL);
+    usePictureTextures({makeTexture, releaseTexture});
+    return image;
+}
 
 bool viewerFullscreen() { return fullscreen; }
 

@@ -21,6 +21,11 @@ bool viewerFullscreen();
 // there is sized for.
 int openingClientHeight();
 
+// Starts DevIL for a window whose GL context is current: IL and ILU as both
+// programs start them (decoders/devil.h), then ILUT over OpenGL. Returns
+// the image it bound.
+unsigned startImageLibrary();
+
 // Shows the frame drawn in the window's back buffer.
 void presentFrame();
 

@@ -18,17 +18,6 @@ uint32_t pictureSquareSide(int clientHeight);
 // the first.
 uint32_t shownPictureSquareSide();
 
-// Where a picture whose texture has texelWidth x texelHeight texels is drawn
-// texel for pixel, in scene units: a quad of exactly that many whole
-// pixels, centred within half a pixel of the fitted quad (halfWidth x
-// halfHeight). False, leaving the quad alone, when the texture is not
-// within a pixel of the fitted quad's size: an enlarged or (until it is
-// decoded again for a new size) a minified picture.
-struct PixelQuad {
-    float halfWidth = 0, halfHeight = 0, centreX = 0, centreY = 0;
-};
-bool texelForPixelQuad(uint32_t texelWidth, uint32_t texelHeight, float halfWidth, float halfHeight, PixelQuad* quad);
-
 // Sets the GL state once for a new rendering context.
 void setupRenderState();
 

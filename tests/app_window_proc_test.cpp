@@ -109,27 +109,27 @@ TEST(ListingInProgress, ListKeysWaitForTheWholeList) {
     PictureFolder folder;
     ASSERT_TRUE(showFirstPictureAhead(folder.path("bravo.bmp")));
     FileInfo* shown = fileList->items[0];
-    startListing(folder.path("bravo.bmp"));
+    startListing(startPlaceOf(folder.path("bravo.bmp")));
 
     EXPECT_EQ(boxLinesOf([] { press(VK_F1); }), std::vector<std::string>{helpLine});
     EXPECT_TRUE(listingPending()) << "F1 waited for the list";
     press(VK_END);
     EXPECT_FALSE(listingPending());
     ASSERT_EQ(fileList->items.count, 3u);
-    EXPECT_EQ(fileList->current, 2u);
+    EXPECT_EQ(fileList->current(), 2u);
     EXPECT_EQ(fileList->items[folder.indexOf("bravo.bmp")], shown) << "the shown entry was dropped";
 
     press('L');
     press(VK_RIGHT);
     press(VK_NEXT);
-    EXPECT_EQ(fileList->current, 2u);
+    EXPECT_EQ(fileList->current(), 2u);
     press(VK_HOME);
     press('J');
     press(VK_LEFT);
     press(VK_PRIOR);
-    EXPECT_EQ(fileList->current, 0u);
+    EXPECT_EQ(fileList->current(), 0u);
     press('L');
-    EXPECT_EQ(fileList->current, 1u);
+    EXPECT_EQ(fileList->current(), 1u);
 }
 
 // A start text no entry has (here a file that is no picture) leaves the
@@ -139,10 +139,10 @@ TEST(ListingInProgress, StartTextTheListLacksFallsBackToTheFirstEntry) {
     folder.dir.writeFile("notes.txt");
     ASSERT_TRUE(showFirstPictureAhead(folder.path("charlie.bmp")));
     FileInfo* shown = fileList->items[0];
-    startListing(folder.path("notes.txt"));
+    startListing(startPlaceOf(folder.path("notes.txt")));
     ASSERT_TRUE(installListing());
     ASSERT_EQ(fileList->items.count, 3u);
-    EXPECT_EQ(fileList->current, 0u);
+    EXPECT_EQ(fileList->current(), 0u);
     EXPECT_EQ(fileList->items[folder.indexOf("charlie.bmp")], shown);
 }
 
@@ -153,7 +153,7 @@ TEST(ListingInProgress, FailureSeenByAKeyEndsTheViewer) {
     PictureFolder folder;
     ASSERT_TRUE(showFirstPictureAhead(folder.path("bravo.bmp")));
     platformSetCallFails(PlatformCall::FindFirstFileA, true);
-    startListing(folder.path("bravo.bmp"));
+    startListing(startPlaceOf(folder.path("bravo.bmp")));
     std::vector<std::string> lines = boxLinesOf([] { press(VK_END); });
     platformClearCallFailures();
     ASSERT_EQ(lines.size(), 1u);

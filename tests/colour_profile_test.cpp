@@ -22,6 +22,7 @@
 #include <zlib.h>
 
 #include "platform/services.h"
+#include "support/bytes.h"
 #include "support/decode_waits.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
@@ -137,26 +138,20 @@ void writeSolidJpeg(const std::string& path, const std::vector<int>& pixel, cons
     writeSolidJpeg(path, side, side, pixel, pixel.size() == 4 ? JCS_CMYK : JCS_YCbCr, false, segments);
 }
 
-std::string little32(uint32_t value) {
-    std::string out;
-    put32(out, value);
-    return out;
-}
-
 // A solid side x side 24-bit BMP whose header (108 or 124 bytes) ends in
 // `colourSpace` (type, endpoints, gammas; v5: intent, profile offset and
 // size); `profile` follows the rows.
 std::string solidBmp(const Colour& colour, uint32_t headerBytes, const std::string& colourSpace, const std::string& profile) {
     std::string rows;
     for (uint32_t i = 0; i < side * side; ++i) rows += {char(colour[2]), char(colour[1]), char(colour[0])};
-    std::string header = little32(headerBytes) + little32(side) + little32(side);
+    std::string header = le32(headerBytes) + le32(side) + le32(side);
     put16(header, 1);
     put16(header, 24);
-    header += little32(0) + little32(uint32_t(rows.size())) + std::string(16, '\0') + std::string(16, '\0');
+    header += le32(0) + le32(uint32_t(rows.size())) + std::string(16, '\0') + std::string(16, '\0');
     header += colourSpace;
     header.resize(headerBytes, '\0');
     uint32_t dataOffset = 14 + headerBytes;
-    std::string file = "BM" + little32(uint32_t(dataOffset + rows.size() + profile.size())) + little32(0) + little32(dataOffset);
+    std::string file = "BM" + le32(uint32_t(dataOffset + rows.size() + profile.size())) + le32(0) + le32(dataOffset);
     return file + header + rows + profile;
 }
 
@@ -283,8 +278,8 @@ TEST(ColourProfiles, OtherFormatsCarryTheirDescriptions) {
     TempDir dir;
     std::string profile = profileBytes(makeProfile(p3));
     Colour stored = narrowed(storedIn(p3, skin));
-    std::string embedded = little32(0x4D424544) + std::string(48, '\0') + little32(4) + little32(124 + side * side * 3) +
-                           little32(uint32_t(profile.size())) + little32(0);
+    std::string embedded = le32(0x4D424544) + std::string(48, '\0') + le32(4) + le32(124 + side * side * 3) +
+                           le32(uint32_t(profile.size())) + le32(0);
     writeBytes(dir.path() + "v5.bmp", solidBmp(stored, 124, embedded, profile));
     expectShown(dir.path() + "v5.bmp", skin, 8);
 
@@ -301,16 +296,16 @@ TEST(ColourProfiles, OtherFormatsCarryTheirDescriptions) {
         return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) - a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
                a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
     };
-    std::string calibrated = little32(0);
+    std::string calibrated = le32(0);
     for (int i = 0; i < 3; ++i) {
         double replaced[3][3];
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c) replaced[r][c] = c == i ? (&white.X)[r] : m[r][c];
         double share = det(replaced) / det(m);
         primaries[i] = {m[0][i] * share, m[1][i] * share, m[2][i] * share};
-        for (double v : {primaries[i].X, primaries[i].Y, primaries[i].Z}) calibrated += little32(uint32_t(v * (1 << 30)));
+        for (double v : {primaries[i].X, primaries[i].Y, primaries[i].Z}) calibrated += le32(uint32_t(v * (1 << 30)));
     }
-    for (int i = 0; i < 3; ++i) calibrated += little32(uint32_t(2.2 * 65536));
+    for (int i = 0; i < 3; ++i) calibrated += le32(uint32_t(2.2 * 65536));
     writeBytes(dir.path() + "v4.bmp", solidBmp(narrowed(storedIn(p3Gamma22, skin)), 108, calibrated, ""));
     expectShown(dir.path() + "v4.bmp", skin, 8);
 

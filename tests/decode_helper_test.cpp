@@ -26,6 +26,7 @@
 #include "platform/testing.h"
 #include "platform/win32.h"
 #include "render/gl.h"
+#include "support/bytes.h"
 #include "support/decode_waits.h"
 #include "support/gl_test_context.h"
 #include "support/temp_dir.h"
@@ -40,8 +41,6 @@ const Rgb orange = {240, 140, 10};
 const uint32_t hangLimitMs = 3000;
 const uint32_t ampleLimitMs = 600000;
 
-std::string le16(uint32_t v) { return {char(v & 0xff), char((v >> 8) & 0xff)}; }
-std::string le32(uint32_t v) { return le16(v & 0xffff) + le16(v >> 16); }
 std::string be16(uint32_t v) { return {char((v >> 8) & 0xff), char(v & 0xff)}; }
 std::string be32(uint32_t v) { return be16(v >> 16) + be16(v & 0xffff); }
 
@@ -144,11 +143,11 @@ TEST_F(DecodeHelper, CrashersAndHangsFailWithinTheLimitAndTheNextImageShows) {
         writeBytes(dir.path() + name, bytes);
         FileInfoImg broken(dir.path() + name);
         setDecodeTimeLimitForTests(hangLimitMs);
-        broken.open();
+        openDecoded(broken);
         setDecodeTimeLimitForTests(ampleLimitMs);
         expectFailed(broken);
         FileInfoImg next(good);
-        next.open();
+        openDecoded(next);
         expectShows(next, 30, 20, green);
     }
 }
@@ -157,7 +156,7 @@ TEST_F(DecodeHelper, HelperKilledFromOutsideIsReplaced) {
     std::string good = dir.path() + "good.png";
     writeTestImage(good, "png", 30, 20, green);
     FileInfoImg first(good);
-    first.open();
+    openDecoded(first);
     expectShows(first, 30, 20, green);
 
     // Killed while idle: the next decode takes the spare kept started.
@@ -170,7 +169,7 @@ TEST_F(DecodeHelper, HelperKilledFromOutsideIsReplaced) {
     ASSERT_GT(spare, 0) << "no spare helper runs";
     ASSERT_EQ(kill(pid_t(idle), SIGKILL), 0);
     ASSERT_TRUE(helperGone(idle));
-    reload(&first);
+    reloadDecoded(&first);
     expectShows(first, 30, 20, green);
     EXPECT_EQ(decodeHelperId(), spare);
 
@@ -182,7 +181,7 @@ TEST_F(DecodeHelper, HelperKilledFromOutsideIsReplaced) {
     ASSERT_EQ(kill(pid_t(decodeHelperId()), SIGKILL), 0);
     DecodedImage image;
     EXPECT_EQ(finishDecoding(&image), DecodeJobState::failed);
-    reload(&first);
+    reloadDecoded(&first);
     expectShows(first, 30, 20, green);
 }
 
@@ -191,7 +190,7 @@ TEST_F(DecodeHelper, HelperRunsWithoutNewPrivilegesAndFiltered) {
     std::string good = dir.path() + "good.png";
     writeTestImage(good, "png", 8, 8, green);
     FileInfoImg entry(good);
-    entry.open();
+    openDecoded(entry);
     long pid = decodeHelperId();
     ASSERT_GT(pid, 0);
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -207,7 +206,7 @@ TEST_F(DecodeHelper, HelperRunsWithoutNewPrivilegesAndFiltered) {
 TEST_F(DecodeHelper, NeighboursDecodedAheadAreUsedOnlyWhileUnchanged) {
     for (const char* name : {"aa.png", "bb.png", "cc.png"}) writeTestImage(dir.path() + name, "png", 40, 30, green);
     fileList = new FileList(dir.path());
-    fileList->current = 1;
+    fileList->moveTo(1);
     settleDecoding();
     ASSERT_TRUE(image(1)->loaded);
     uint32_t previous = 0, next = 2;
@@ -219,23 +218,23 @@ TEST_F(DecodeHelper, NeighboursDecodedAheadAreUsedOnlyWhileUnchanged) {
     kill(pid_t(helper), SIGKILL);
     ASSERT_TRUE(helperGone(helper));
     ASSERT_EQ(decodeHelperId(), 0);
-    fileList->current = previous;
-    fileList->get(previous);
+    fileList->moveTo(previous);
+    getDecoded(*fileList, previous);
     EXPECT_EQ(decodeHelperId(), 0) << "a ready neighbour was decoded again";
     expectShows(*image(previous), 40, 30, green);
 
     // The other one replaced on disk after it was decoded: the new content.
-    fileList->current = 1;
+    fileList->moveTo(1);
     std::string replaced = image(next)->path;
     writeTestImage(replaced + ".new", "png", 24, 48, orange);
     ASSERT_EQ(rename((replaced + ".new").c_str(), replaced.c_str()), 0);
-    fileList->current = next;
+    fileList->moveTo(next);
     settleDecoding();
     expectShows(*image(next), 24, 48, orange);
 
     // R of the shown entry rewritten in place: the current content.
     writeTestImage(replaced, "png", 24, 48, green);
-    reload(image(next));
+    reloadDecoded(image(next));
     expectShows(*image(next), 24, 48, green);
 }
 
@@ -248,17 +247,39 @@ TEST_F(DecodeHelper, SteppingAwayOutrunsAHangingDecode) {
     writeTestImage(dir.path() + "cc.png", "png", 12, 10, orange);
     fileList = new FileList(dir.path());
     uint32_t hanging = indexOf("bb.png"), good = indexOf("cc.png");
-    fileList->current = hanging;
+    fileList->moveTo(hanging);
     for (int i = 0; i < 10; ++i) EXPECT_FALSE(advanceDecoding(fileList));
     EXPECT_TRUE(shownPictureAwaited(fileList)) << "a held step key waits for this picture";
-    fileList->current = good;
+    fileList->moveTo(good);
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!advanceDecoding(fileList) && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    fileList->get(good);
+    getDecoded(*fileList, good);
     expectShows(*image(good), 12, 10, orange);
     EXPECT_FALSE(shownPictureAwaited(fileList));
     EXPECT_FALSE(image(hanging)->loaded);
+}
+
+// A picture loaded ahead whose file then changes, and R, decode afresh
+// without the loop waiting: the entry stays unloaded while the helper works
+// (here on a file that hangs for the whole, ample, time limit).
+TEST_F(DecodeHelper, ChangedFileAndReloadDecodeWithoutWaiting) {
+    for (const char* name : {"aa.png", "bb.png"}) writeTestImage(dir.path() + name, "png", 10, 10, green);
+    fileList = new FileList(dir.path());
+    settleDecoding();
+    ASSERT_TRUE(fileList->loadAhead(1));
+    writeBytes(image(1)->path, truncatedPng());
+    fileList->moveTo(1);
+    EXPECT_EQ(fileList->get(1), image(1));
+    EXPECT_FALSE(image(1)->loaded);
+    EXPECT_TRUE(shownPictureAwaited(fileList));
+
+    fileList->moveTo(0);
+    ASSERT_TRUE(image(0)->loaded);
+    writeBytes(image(0)->path, truncatedPng());
+    reload(image(0));
+    EXPECT_FALSE(image(0)->loaded);
+    EXPECT_TRUE(shownPictureAwaited(fileList));
 }
 
 namespace {
@@ -301,7 +322,7 @@ TEST_F(DecodeHelper, LargePictureIsShrunkForItsTextureOnly) {
     writeBytes(path, quadrantBmp(3000, 1000));
     setDecodeSide(742);
     FileInfoImg entry(path);
-    entry.open();
+    openDecoded(entry);
     setDecodeSide(0);
     EXPECT_EQ(entry.width, 3000u);
     EXPECT_EQ(entry.height, 1000u);
@@ -371,7 +392,7 @@ TEST_F(DecodeHelper, SixteenBitPictureKeepsItsHighBytes) {
         std::string path = dir.path() + "deep" + std::to_string(width) + ".png";
         writeBytes(path, sixteenBitPng(width, 30));
         FileInfoImg entry(path);
-        entry.open();
+        openDecoded(entry);
         ASSERT_NE(entry.texture, 0u) << width;
         EXPECT_EQ(entry.width, width);
         std::array<int, 2> size = GLTestContext::textureSize(entry.texture);

@@ -6,17 +6,11 @@
 
 #include "model/decode_time_limit.h"
 #include "platform/win32.h"
+#include "support/bytes.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
 
 namespace {
-
-std::string be32(uint32_t v) { return {char(v >> 24), char((v >> 16) & 0xFF), char((v >> 8) & 0xFF), char(v & 0xFF)}; }
-std::string le(uint32_t v, int bytes) {
-    std::string out;
-    for (int i = 0; i < bytes; ++i) out += char((v >> (8 * i)) & 0xFF);
-    return out;
-}
 
 std::string pngHead(uint32_t width, uint32_t height) {
     return std::string("\x89PNG\r\n\x1a\n", 8) + be32(13) + "IHDR" + be32(width) + be32(height) + "\x08\x02";
@@ -36,12 +30,12 @@ TEST(DecodeTimeLimit, HeadersClaimTheirPictureSize) {
     const uint64_t pixels = 6000ull * 4000;
     EXPECT_EQ(claimedPixelCount(pngHead(6000, 4000), "png"), pixels);
     EXPECT_EQ(claimedPixelCount(jpegHead(6000, 4000), "jpg"), pixels);
-    EXPECT_EQ(claimedPixelCount("GIF89a" + le(6000, 2) + le(4000, 2), "gif"), pixels);
-    EXPECT_EQ(claimedPixelCount("BM" + std::string(12, '\0') + le(40, 4) + le(6000, 4) + le(uint32_t(-4000), 4), "bmp"),
+    EXPECT_EQ(claimedPixelCount("GIF89a" + le16(6000) + le16(4000), "gif"), pixels);
+    EXPECT_EQ(claimedPixelCount("BM" + std::string(12, '\0') + le32(40) + le32(6000) + le32(uint32_t(-4000)), "bmp"),
               pixels);
     EXPECT_EQ(claimedPixelCount("8BPS" + std::string(10, '\0') + be32(4000) + be32(6000), "psd"), pixels);
-    EXPECT_EQ(claimedPixelCount("DDS " + std::string(8, '\0') + le(4000, 4) + le(6000, 4), "dds"), pixels);
-    std::string tga = std::string(12, '\0') + le(6000, 2) + le(4000, 2) + std::string(2, '\0');
+    EXPECT_EQ(claimedPixelCount("DDS " + std::string(8, '\0') + le32(4000) + le32(6000), "dds"), pixels);
+    std::string tga = std::string(12, '\0') + le16(6000) + le16(4000) + std::string(2, '\0');
     EXPECT_EQ(claimedPixelCount(tga, "TGA"), pixels) << "Targa has no signature: its extension decides";
     EXPECT_EQ(claimedPixelCount(tga, "png"), 0u);
     EXPECT_EQ(claimedPixelCount(jpegHead(6000, 4000).substr(0, 30), "jpg"), 0u) << "cut before the frame header";

@@ -20,6 +20,7 @@
 #include "model/file_list.h"
 #include "platform/testing.h"
 #include "platform/win32.h"
+#include "support/bytes.h"
 #include "support/decode_waits.h"
 #include "support/gl_test_context.h"
 #include "support/temp_dir.h"
@@ -27,11 +28,6 @@
 #include "util/orientation.h"
 
 namespace {
-
-std::string be16(uint32_t v) { return {char((v >> 8) & 0xff), char(v & 0xff)}; }
-std::string be32(uint32_t v) { return be16(v >> 16) + be16(v & 0xffff); }
-std::string le16(uint32_t v) { return {char(v & 0xff), char((v >> 8) & 0xff)}; }
-std::string le32(uint32_t v) { return le16(v & 0xffff) + le16(v >> 16); }
 
 // A TIFF block in either byte order.
 struct Tiff {
@@ -199,14 +195,14 @@ TEST(ExifOrientation, EntriesShowTheUprightSizeAndReadTheTagAfresh) {
     fileList = new FileList(dir.path());
     ASSERT_EQ(fileList->items.count, 2u);
     uint32_t turned = fileList->items[0]->path == photo ? 0 : 1;
-    fileList->current = 1 - turned;
+    fileList->moveTo(1 - turned);
     settleDecoding();  // the first entry shown, its neighbour decoded ahead
     long helper = decodeHelperId();
     ASSERT_GT(helper, 0);
     kill(pid_t(helper), SIGKILL);
     ASSERT_TRUE(helperGone(helper));
-    fileList->current = turned;
-    FileInfoImg* entry = dynamic_cast<FileInfoImg*>(fileList->get(turned));
+    fileList->moveTo(turned);
+    FileInfoImg* entry = dynamic_cast<FileInfoImg*>(getDecoded(*fileList, turned));
     ASSERT_TRUE(entry && entry->path == photo);
     EXPECT_EQ(decodeHelperId(), 0) << "the neighbour decoded ahead was decoded again";
     EXPECT_EQ(entry->width, storedHeight);
@@ -217,7 +213,7 @@ TEST(ExifOrientation, EntriesShowTheUprightSizeAndReadTheTagAfresh) {
 
     // An editor turned the pixels itself and reset the tag.
     writeBytes(photo, withExif(jpeg, orientationTiff(1, false)));
-    reload(entry);
+    reloadDecoded(entry);
     EXPECT_EQ(entry->width, storedWidth);
     EXPECT_EQ(entry->height, storedHeight);
     delete fileList;

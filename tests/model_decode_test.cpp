@@ -12,11 +12,17 @@
 
 #include <malloc.h>
 
+#include "app/start_listing.h"
+#include "app/window_proc.h"
+#include "model/decode_ahead.h"
 #include "model/file_info.h"
+#include "model/file_list.h"
+#include "render/entry_draw.h"
 #include "render/gl.h"
 #include "support/gl_test_context.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
+#include "support/decode_waits.h"
 
 namespace {
 
@@ -36,10 +42,10 @@ protected:
         std::string decoy = dir.path() + "decoy-image.png";
         writeTestImage(decoy, "png", 64, 64, blue);
         FileInfoImg previous(decoy);
-        previous.open();
+        openDecoded(previous);
         EXPECT_EQ(previous.width, 64u);
         auto entry = std::make_unique<FileInfoImg>(path);
-        entry->open();
+        openDecoded(*entry);
         EXPECT_TRUE(entry->loaded);
         return entry;
     }
@@ -51,7 +57,7 @@ protected:
         EXPECT_EQ(entry.height, 0u) << entry.path;
         std::string text = entry.infoText();
         EXPECT_EQ(text.substr(text.find("\nwidth")), "\nwidth:\t0px\nheight:\t0px\nradio:\t0.00");
-        entry.draw();  // draws nothing, must not touch texture 0 or divide by 0
+        drawEntry(entry, 1024, 768);  // draws nothing, must not touch texture 0 or divide by 0
     }
 
     static void expectShows(FileInfoImg& entry, uint32_t width, uint32_t height, Rgb colour, int tolerance) {
@@ -191,13 +197,13 @@ TEST_F(ModelDecode, EditRunsPaintProgramWithPathAsOneArgument) {
     std::string path = dir.path() + name;
     writeTestImage(path, "png", 50, 40, red);
     FileInfoImg entry(path);
-    entry.open();
+    openDecoded(entry);
     ASSERT_EQ(entry.width, 50u);
 
     std::string oldPath = std::getenv("PATH");
     setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
     entry.runEditCommand();
-    reload(&entry);
+    reloadDecoded(&entry);
     setenv("PATH", oldPath.c_str(), 1);
     EXPECT_EQ(readBytes(record), path);
     EXPECT_EQ(readBytes(record + ".count"), "1\n");
@@ -208,18 +214,25 @@ TEST_F(ModelDecode, EditRunsPaintProgramWithPathAsOneArgument) {
     expectShows(entry, 12, 34, blue, 0);
 }
 
+// E as the window procedure runs it: with no paint program to start, the
+// picture shown is still decoded afresh and its new content shown.
 TEST_F(ModelDecode, EditWithoutPaintProgramStillReloads) {
-    std::string path = dir.path() + "picture.png";
-    writeTestImage(path, "png", 50, 40, red);
-    FileInfoImg entry(path);
-    entry.open();
-    writeTestImage(path, "png", 20, 10, blue);
+    std::string folder = dir.makeDir("edited");
+    writeTestImage(folder + "picture.png", "png", 50, 40, red);
+    fileList = new FileList(folder);
+    auto* entry = dynamic_cast<FileInfoImg*>(getDecoded(*fileList, 0));
+    ASSERT_NE(entry, nullptr);
+    ASSERT_EQ(entry->width, 50u);
+    writeTestImage(entry->path, "png", 20, 10, blue);
     std::string oldPath = std::getenv("PATH");
     setenv("PATH", dir.makeDir("empty-bin").c_str(), 1);
-    entry.runEditCommand();
-    reload(&entry);
+    viewerWindowProc(nullptr, WM_KEYDOWN, 'E', 0);
     setenv("PATH", oldPath.c_str(), 1);
-    expectShows(entry, 20, 10, blue, 0);
+    carryOutReload(fileList);
+    expectShows(*entry, 20, 10, blue, 0);
+    endDecoding();
+    delete fileList;
+    fileList = nullptr;
 }
 
 // Each reload deletes the texture of the one before, in the context that
@@ -228,11 +241,11 @@ TEST_F(ModelDecode, ThousandReloadsDoNotGrowMemory) {
     std::string path = dir.path() + "square.png";
     writeTestImage(path, "png", 256, 256, red);
     FileInfoImg entry(path);
-    for (int i = 0; i < 20; ++i) reload(&entry);
+    for (int i = 0; i < 20; ++i) reloadDecoded(&entry);
     uint64_t before = liveHeapBytes();
     uint32_t previous = entry.texture;
     for (int i = 0; i < 1000; ++i) {
-        reload(&entry);
+        reloadDecoded(&entry);
         if (entry.texture != previous) {
             EXPECT_FALSE(glIsTexture(previous));
         }

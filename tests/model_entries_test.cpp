@@ -33,7 +33,10 @@ class SpyEntry : public FileInfoDir {
 public:
     using FileInfoDir::FileInfoDir;
     int loads = 0, unloads = 0;
-    void load() override { ++loads; }
+    bool load() override {
+        ++loads;
+        return true;
+    }
     void unload() override { ++unloads; }
 };
 

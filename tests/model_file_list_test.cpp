@@ -19,6 +19,7 @@
 #include "support/raised.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
+#include "support/decode_waits.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ TEST(FileListRefresh, KeepsReaderOrderAndSkipsNonEntries) {
     EXPECT_EQ(pathsOf(list), expected);
     EXPECT_EQ(list.items.count, 5u);
     EXPECT_EQ(list.items.capacity, 8u);
-    EXPECT_EQ(list.current, 0u);
+    EXPECT_EQ(list.current(), 0u);
     EXPECT_EQ(list.dir, dir.path());
 }
 
@@ -129,11 +130,11 @@ TEST(FileListRefresh, KeepsCurrentEvenBeyondCount) {
     dir.writeFile("one.png");
     dir.writeFile("two.png");
     FileList list(dir.path());
-    list.current = 5;
+    list.moveTo(5);
     list.refresh();
-    EXPECT_EQ(list.current, 5u);
+    EXPECT_EQ(list.current(), 5u);
     EXPECT_EQ(list.items.count, 2u);
-    EXPECT_EQ(list.get(list.current), nullptr);
+    EXPECT_EQ(list.get(list.current()), nullptr);
 }
 
 TEST(FileListGet, EmptyListAndIndexBeyondCountAnswerNone) {
@@ -177,9 +178,9 @@ TEST(FileListSelect, ExactByteMatchOnly) {
     uint32_t last = listed.list->items.count - 1;
     std::string target = listed.list->items[last]->path;
     listed.list->select(target);
-    EXPECT_EQ(listed.list->current, last);
+    EXPECT_EQ(listed.list->current(), last);
 
-    listed.list->current = 0;
+    listed.list->moveTo(0);
     std::string upper = target;
     upper[upper.size() - 5] = char(toupper(upper[upper.size() - 5]));
     listed.list->select(upper);
@@ -187,7 +188,7 @@ TEST(FileListSelect, ExactByteMatchOnly) {
     backslashed[dir.path().size() - 1] = '\\';
     listed.list->select(backslashed);
     listed.list->select(dir.path() + "abcd");
-    EXPECT_EQ(listed.list->current, 0u);
+    EXPECT_EQ(listed.list->current(), 0u);
 }
 
 // Lazy loading with real decodes in real GL contexts.
@@ -202,15 +203,15 @@ TEST_F(FileListLoading, GetTwiceDecodesOnce) {
     std::string path = dir.path() + "photo.png";
     writeTestImage(path, "png", 40, 30, {200, 20, 20});
     FileList list(dir.path());
-    FileInfoImg* image = dynamic_cast<FileInfoImg*>(list.get(0));
+    FileInfoImg* image = dynamic_cast<FileInfoImg*>(getDecoded(list, 0));
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->width, 40u);
     uint32_t texture = image->texture;
     writeTestImage(path, "png", 10, 10, {0, 0, 200});  // not seen until reloaded
-    EXPECT_EQ(list.get(0), image);
+    EXPECT_EQ(getDecoded(list, 0), image);
     EXPECT_EQ(image->width, 40u);
     EXPECT_EQ(image->texture, texture);
-    reload(image);
+    reloadDecoded(image);
     EXPECT_EQ(image->width, 10u);
 }
 
@@ -222,17 +223,19 @@ TEST_F(FileListLoading, LoadedAheadIsUsedOnlyWhileItsFileIsUnchanged) {
     TempDir dir;
     for (const char* name : {"a.png", "b.png"}) writeTestImage(dir.path() + name, "png", 40, 30, {200, 20, 20});
     FileList list(dir.path());
-    ASSERT_TRUE(list.loadAhead(0));
-    ASSERT_TRUE(list.loadAhead(1));
+    for (uint32_t i : {0u, 1u}) {
+        decodeAhead(list.items[i]->path);
+        ASSERT_TRUE(list.loadAhead(i));
+    }
     auto* first = dynamic_cast<FileInfoImg*>(list.items[0]);
     auto* second = dynamic_cast<FileInfoImg*>(list.items[1]);
     ASSERT_TRUE(first->loaded && second->loaded);
     uint32_t texture = first->texture;
-    EXPECT_EQ(list.get(0), first);
+    EXPECT_EQ(getDecoded(list, 0), first);
     EXPECT_EQ(first->texture, texture) << "unchanged: not loaded again";
 
     writeTestImage(second->path, "png", 10, 10, {0, 0, 200});  // a new size
-    EXPECT_EQ(list.get(1), second);
+    EXPECT_EQ(getDecoded(list, 1), second);
     EXPECT_EQ(second->width, 10u) << "replaced after it was loaded ahead";
 
     list.items[0]->unload();
@@ -248,10 +251,10 @@ TEST_F(FileListLoading, UnloadAllThenGetLoadsInNewContextAndSparesItsTextures) {
     writeTestImage(dir.path() + "second.png", "png", 8, 16, {10, 10, 200});
     Listed listed(dir.path());
     auto first = std::make_unique<GLTestContext>();
-    FileInfoImg* image = dynamic_cast<FileInfoImg*>(listed.list->currentEntry());
+    FileInfoImg* image = dynamic_cast<FileInfoImg*>(getDecoded(*listed.list, listed.list->current()));
     ASSERT_NE(image, nullptr);
     ASSERT_NE(image->texture, 0u);
-    uint32_t other = listed.list->current == 0 ? 1 : 0;
+    uint32_t other = listed.list->current() == 0 ? 1 : 0;
     EXPECT_FALSE(listed.list->items[other]->loaded);
 
     // A second context: its own texture may carry the same name as the first
@@ -266,7 +269,7 @@ TEST_F(FileListLoading, UnloadAllThenGetLoadsInNewContextAndSparesItsTextures) {
     EXPECT_FALSE(listed.list->items[other]->loaded);
     EXPECT_TRUE(glIsTexture(own));
 
-    ASSERT_EQ(listed.list->currentEntry(), image);
+    ASSERT_EQ(getDecoded(*listed.list, listed.list->current()), image);
     EXPECT_TRUE(image->loaded);
     EXPECT_NE(image->texture, 0u);
     EXPECT_TRUE(glIsTexture(image->texture));

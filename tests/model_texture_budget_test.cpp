@@ -11,6 +11,7 @@
 #include "support/gl_test_context.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
+#include "support/decode_waits.h"
 
 TEST(TextureBudgetPolicy, UnloadsOldestShownFirstUntilTheRestFitsAndNeverTheKeptOne) {
     // Shown in the order 2, 0, 3, 1; 4 is the entry being shown now.
@@ -39,19 +40,19 @@ TEST_F(TextureBudgetInList, StepsUnloadTheLeastRecentlyShownAndGetLoadsItAgain) 
     list.textures.budget = 2 * 50 * 50 * 4;  // room for two
 
     auto image = [&](uint32_t i) { return dynamic_cast<FileInfoImg*>(list.items[i]); };
-    list.get(0);
-    list.get(1);
-    list.get(0);  // 1 is now the least recently shown
+    getDecoded(list, 0);
+    getDecoded(list, 1);
+    getDecoded(list, 0);  // 1 is now the least recently shown
     uint32_t texture1 = image(1)->texture;
     ASSERT_TRUE(glIsTexture(texture1));
 
-    list.get(2);
+    getDecoded(list, 2);
     EXPECT_TRUE(image(0)->loaded);
     EXPECT_FALSE(image(1)->loaded);
     EXPECT_FALSE(glIsTexture(texture1));
     EXPECT_TRUE(image(2)->loaded);
 
-    ASSERT_EQ(list.get(1), image(1));
+    ASSERT_EQ(getDecoded(list, 1), image(1));
     EXPECT_TRUE(image(1)->loaded);
     EXPECT_NE(image(1)->texture, 0u);
     EXPECT_EQ(image(1)->width, 50u);

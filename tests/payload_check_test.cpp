@@ -9,26 +9,15 @@
 
 #include "model/file_info.h"
 #include "model/payload_check.h"
+#include "support/bytes.h"
 #include "support/gl_test_context.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
+#include "support/decode_waits.h"
 
 namespace {
 
 const uint32_t side = 16;
-
-std::string be16(uint32_t v) { return {char((v >> 8) & 0xFF), char(v & 0xFF)}; }
-std::string be32(uint32_t v) { return be16(v >> 16) + be16(v & 0xFFFF); }
-std::string le16(uint32_t v) {
-    std::string out;
-    put16(out, v);
-    return out;
-}
-std::string le32(uint32_t v) {
-    std::string out;
-    put32(out, v);
-    return out;
-}
 
 // A side x side DXT5 texture of one grey, its size field as given.
 std::string dds(uint32_t sizeField) {
@@ -146,7 +135,7 @@ TEST(PayloadCheck, CutFilesAreFailedDecodes) {
     auto open = [&](const std::string& name, const std::string& bytes) {
         writeBytes(dir.path() + name, bytes);
         auto entry = std::make_unique<FileInfoImg>(dir.path() + name);
-        entry->open();
+        openDecoded(*entry);
         return entry;
     };
     auto expectFailed = [](FileInfoImg& entry) {

@@ -1,15 +1,13 @@
 // Display modes of the Linux Win32 layer: the full-screen mode is granted
 // only where the display lists it.
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <cstring>
 
 #include "platform_test_support.h"
+#include "support/child_display.h"
 
-extern char** environ;
 
 using namespace platform_test;
 
@@ -114,42 +112,12 @@ TEST_F(PlatformDisplay, FullScreenOnAScreenThatRunsTheMode) {
 
 TEST_F(PlatformDisplay, RefusedOnALargerScreen) {
     // A second X server of 1280 x 1024, and a child of this test program on it.
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    std::string fd = std::to_string(pipeFds[1]);
-    char xvfb[] = "Xvfb";
-    std::string fdArg = fd;
-    char* xArgs[] = {xvfb, const_cast<char*>("-displayfd"), &fdArg[0], const_cast<char*>("-screen"),
-                     const_cast<char*>("0"), const_cast<char*>("1280x1024x24"), const_cast<char*>("-nolisten"),
-                     const_cast<char*>("tcp"), nullptr};
-    pid_t server = 0;
-    if (posix_spawnp(&server, "Xvfb", nullptr, nullptr, xArgs, environ) != 0) {
-        close(pipeFds[0]), close(pipeFds[1]);
-        GTEST_SKIP() << "Xvfb is not installed";
-    }
-    close(pipeFds[1]);
-    std::string number;
-    char c;
-    while (read(pipeFds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(pipeFds[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not report its display";
-
-    std::string display = "DISPLAY=:" + number;
-    std::string marker = std::string(childMarker) + "=1";
-    std::vector<char*> env;
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "DISPLAY=", 8) != 0) env.push_back(*e);
-    env.push_back(&display[0]);
-    env.push_back(&marker[0]);
-    env.push_back(nullptr);
-    char self[] = "/proc/self/exe";
-    char* childArgs[] = {self, nullptr};
-    pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, self, nullptr, nullptr, childArgs, env.data()), 0);
-    int status = 0;
-    waitpid(child, &status, 0);
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
+    PrivateDisplay display("1280x1024x24");
+    if (!display.started()) GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_FALSE(display.number().empty()) << "Xvfb did not report its display";
+    TempDir dir;
+    ChildRun child = runOnDisplay(display, "PlatformDisplay.RefusedOnALargerScreen", childMarker, dir);
+    int status = child.status;
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), childRefused) << "1024 x 768 was granted on a 1280 x 1024 screen";
 }

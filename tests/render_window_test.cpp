@@ -1,9 +1,6 @@
 // The viewer window brought up and taken down through the real window layer
 // on the test display: repeated opens, full-screen accepted and refused, and
 // every failing step with its teardown, messages and their order.
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,16 +15,16 @@
 #include <gtest/gtest.h>
 
 #include "app/window_proc.h"
-#include "model/gl_context_generation.h"
+#include "render/gl_context_generation.h"
 #include "platform/linux/layer_state.h"
 #include "platform/testing.h"
 #include "render/gl.h"
 #include "render/gl_window.h"
+#include "support/child_display.h"
 #include "support/gl_test_context.h"
 #include "support/render_support.h"
 #include "support/temp_dir.h"
 
-extern char** environ;
 
 using namespace render_test;
 
@@ -61,64 +58,6 @@ namespace {
 
 const char* const childVariable = "OLVISTRA_RENDER_LARGER_SCREEN_CHILD";
 
-struct Spawned {
-    int status = -1;
-    std::string out, err;
-};
-
-// Starts an X server of the given screen and returns its display number, or
-// an empty text.
-std::string startXvfb(const char* screen, pid_t& server) {
-    int fds[2];
-    if (pipe(fds) != 0) return "";
-    std::string fd = std::to_string(fds[1]);
-    std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-screen", "0", screen, "-nolisten", "tcp"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    if (posix_spawnp(&server, "Xvfb", nullptr, nullptr, argv.data(), environ) != 0) {
-        close(fds[0]);
-        close(fds[1]);
-        server = 0;
-        return "";
-    }
-    close(fds[1]);
-    std::string number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    return number;
-}
-
-// Runs one test of this program on another display, its output in files.
-Spawned runChildTest(const std::string& display, const std::string& filter, const TempDir& dir) {
-    Spawned result;
-    std::string displayVar = "DISPLAY=:" + display;
-    std::string marker = std::string(childVariable) + "=1";
-    std::vector<char*> env;
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "DISPLAY=", 8) != 0) env.push_back(*e);
-    env.push_back(&displayVar[0]);
-    env.push_back(&marker[0]);
-    env.push_back(nullptr);
-
-    std::string outPath = dir.path() + "child.out", errPath = dir.path() + "child.err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::string filterArg = "--gtest_filter=" + filter;
-    char self[] = "/proc/self/exe";
-    char* argv[] = {self, &filterArg[0], nullptr};
-    pid_t child = 0;
-    if (posix_spawn(&child, self, &actions, nullptr, argv, env.data()) == 0) waitpid(child, &result.status, 0);
-    posix_spawn_file_actions_destroy(&actions);
-    result.out = readBytes(outPath);
-    result.err = readBytes(errPath);
-    return result;
-}
-
-
 // The full-screen mode needs a 1024 x 768 desktop. On another display the
 // calling test runs again, in a child, on a private 1024 x 768 server, and
 // true is returned: the child's result is the test's.
@@ -130,19 +69,14 @@ bool ranOn1024x768Display() {
     }
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    pid_t server = 0;
-    std::string display = startXvfb("1024x768x24", server);
-    if (server == 0 || display.empty()) {
+    PrivateDisplay display("1024x768x24");
+    if (display.number().empty()) {
         ADD_FAILURE() << "this display is not 1024 x 768 and no Xvfb could be started";
-        if (server != 0) kill(server, SIGTERM);
         return true;
     }
     TempDir dir;
-    Spawned child = runChildTest(display, name, dir);
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
-    EXPECT_TRUE(WIFEXITED(child.status) && WEXITSTATUS(child.status) == 0) << child.out << child.err;
-    EXPECT_NE(child.out.find("[       OK ] " + name), std::string::npos) << child.out;
+    ChildRun child = runOnDisplay(display, name, childVariable, dir);
+    EXPECT_TRUE(childPassed(child, name)) << child.out << child.err;
     return true;
 }
 
@@ -168,7 +102,7 @@ protected:
         EXPECT_EQ(hWnd, nullptr);
         EXPECT_EQ(hDC, nullptr);
         EXPECT_EQ(hRC, nullptr);
-        EXPECT_EQ(currentGLContextGeneration, 0u) << "a context is still current";
+        EXPECT_EQ(currentGLContextGeneration(), 0u) << "a context is still current";
         EXPECT_EQ(before.newWindows().size(), windowStays ? 1u : 0u) << "windows left behind";
         EXPECT_EQ(before.newContexts().size(), contextStays ? 1u : 0u) << "rendering contexts left behind";
     }
@@ -201,7 +135,7 @@ TEST_F(RenderWindow, WindowedOpensThreeTimesEachWithANewClassWindowAndContext) {
         ASSERT_NE(hRC, nullptr);
         EXPECT_NE(hWnd, lastWindow);
         EXPECT_NE(hRC, lastContext);
-        EXPECT_GT(currentGLContextGeneration, lastGeneration) << "the new context is not current";
+        EXPECT_GT(currentGLContextGeneration(), lastGeneration) << "the new context is not current";
         EXPECT_TRUE(before.classRegistered("OpenGL"));
         EXPECT_FALSE(viewerFullscreen());
 
@@ -236,7 +170,7 @@ TEST_F(RenderWindow, WindowedOpensThreeTimesEachWithANewClassWindowAndContext) {
 
         lastWindow = hWnd;
         lastContext = hRC;
-        lastGeneration = currentGLContextGeneration;
+        lastGeneration = currentGLContextGeneration();
         lastImage = image;
 
         EXPECT_TRUE(closeWindow().empty());
@@ -255,8 +189,8 @@ TEST_F(RenderWindow, FullScreenAcceptedThreeTimesHidesCursorAndRestoresDesktop) 
         EXPECT_TRUE(openWindow(true, opened).empty()) << "the mode was refused";
         ASSERT_TRUE(opened);
         EXPECT_TRUE(viewerFullscreen());
-        EXPECT_GT(currentGLContextGeneration, lastGeneration);
-        lastGeneration = currentGLContextGeneration;
+        EXPECT_GT(currentGLContextGeneration(), lastGeneration);
+        lastGeneration = currentGLContextGeneration();
         EXPECT_TRUE(olvlinux::layer().fullscreenModeInForce);
         EXPECT_EQ(olvlinux::layer().cursorCount, cursorBefore - 1) << "the cursor is not hidden once";
         olvlinux::Window* window = viewerWindow();
@@ -354,19 +288,13 @@ TEST(RenderWindowOnLargerScreen, ChildDeclinesThenAccepts) {
 
 TEST(RenderWindowOnLargerScreen, RefusedForReal) {
     if (std::getenv(childVariable)) GTEST_SKIP() << "already the child";
-    pid_t server = 0;
-    std::string display = startXvfb("1280x1024x24", server);
-    if (server == 0) GTEST_SKIP() << "Xvfb is not installed";
-    ASSERT_FALSE(display.empty()) << "Xvfb did not report its display";
+    PrivateDisplay display("1280x1024x24");
+    if (!display.started()) GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_FALSE(display.number().empty()) << "Xvfb did not report its display";
     TempDir dir;
-    Spawned child = runChildTest(display, "RenderWindowOnLargerScreen.ChildDeclinesThenAccepts", dir);
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
-
-    ASSERT_TRUE(WIFEXITED(child.status)) << child.err;
-    EXPECT_EQ(WEXITSTATUS(child.status), 0) << child.out << child.err;
-    EXPECT_NE(child.out.find("[       OK ] RenderWindowOnLargerScreen.ChildDeclinesThenAccepts"), std::string::npos)
-        << child.out;
+    const std::string name = "RenderWindowOnLargerScreen.ChildDeclinesThenAccepts";
+    ChildRun child = runOnDisplay(display, name, childVariable, dir);
+    EXPECT_TRUE(childPassed(child, name)) << child.out << child.err;
     EXPECT_EQ(boxLines(child.err),
               (std::vector<std::string>{questionLine(), errorLine("Program Will Now Close."), questionLine()}));
 }
@@ -475,7 +403,7 @@ TEST_P(RenderWindowTeardownFailure, ReportsInOrderAndCarriesOn) {
     EXPECT_EQ(hWnd, nullptr);
     EXPECT_EQ(hDC, nullptr);
     EXPECT_EQ(hRC, nullptr);
-    EXPECT_EQ(currentGLContextGeneration, 0u);
+    EXPECT_EQ(currentGLContextGeneration(), 0u);
     if (!injects(GetParam(), PlatformCall::wglDeleteContext)) {
         EXPECT_EQ(olvlinux::layer().contexts.count(context), 0u) << "the context was not deleted";
     }

@@ -104,11 +104,6 @@ int choosePixelFormatFor(const PIXELFORMATDESCRIPTOR& pfd) {
     return offeredFormat;
 }
 
-Window* findWindowByDc(HDC hdc) {
-    auto it = layer().deviceContexts.find(hdc);
-    return it == layer().deviceContexts.end() ? nullptr : it->second;
-}
-
 void forgetDeviceContext(Window& window) {
     if (window.dc) layer().deviceContexts.erase(window.dc);
     window.dc = nullptr;

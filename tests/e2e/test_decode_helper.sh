@@ -39,7 +39,7 @@ case "$info" in *two.png*) case "$info" in *width:*) fail "info on a pending dec
 
 # Killed from outside: the next image still shows.
 first_helper=$(helper_pid)
-[ -n "$first_helper" ] && kill -9 "$first_helper"
+if [ -n "$first_helper" ]; then kill -9 "$first_helper"; else fail "no helper found to kill"; fi
 wait_for 30 process_gone "$first_helper"
 if [ "$other" == one.png ]; then target=three.png; target_colour="#0000FF"; else target=one.png; target_colour="#FF0000"; fi
 press Home
@@ -52,8 +52,12 @@ second_helper=$(helper_pid)
 if [ -n "$second_helper" ] && [ "$second_helper" != "$first_helper" ]; then pass; else fail "no new helper ($first_helper, $second_helper)"; fi
 press Escape
 wait_exit
-wait_for 30 process_gone "$second_helper"
-if [ -n "$second_helper" ] && ! process_gone "$second_helper"; then fail "helper outlived the viewer"; else pass; fi
+if [ -z "$second_helper" ]; then
+  fail "no helper found, so none can be seen to end with the viewer"
+else
+  wait_for 30 process_gone "$second_helper"
+  if process_gone "$second_helper"; then pass; else fail "helper outlived the viewer"; fi
+fi
 
 # Decoded ahead, then replaced on disk: the new content shows. R shows the
 # current file's content.

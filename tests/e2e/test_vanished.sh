@@ -7,8 +7,12 @@ start_display
 make_registry
 
 pics="$work/pics"
-for name in first second third; do solid_image "$pics/$name.png" 32x32 red; done
+for name in first second third; do solid_image "$pics/$name.png" 32x32 black; done
 mapfile -t order < <(listed_images "$pics")
+# A colour for each place in the viewer's order (rewritten in place, so the
+# order stays), so each check tells which entry is shown.
+colours=(red lime yellow)
+for i in 0 1 2; do solid_image "$pics/${order[$i]}" 32x32 "${colours[$i]}"; done
 gone="$pics/${order[1]}"
 error="message box \"Olvistra - error\": can not open file $gone for read"
 
@@ -30,7 +34,7 @@ expect_pixel "nothing drawn for the vanished entry" 512 384 "#000000"
 expect_eq "no info box for the vanished entry" 0 "$(count_lines 'message box "info"')"
 
 press l
-expect_pixel "next entry shown" 512 384 "#FF0000"
+expect_pixel "the entry after the vanished one shown" 512 384 "#FFFF00"
 press j
 wait_lines "$error" 2 || true
 expect_eq "stepping back tries again" 2 "$(count_lines "$error")"

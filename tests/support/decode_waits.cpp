@@ -27,10 +27,58 @@ void settleDecoding() {
     auto end = std::chrono::steady_clock::now() + deadline;
     while (std::chrono::steady_clock::now() < end) {
         if (advanceDecoding(fileList) && fileList) {
-            int64_t current = fileList->current;
-            fileList->get(fileList->current);
+            int64_t current = fileList->current();
+            fileList->get(fileList->current());
             if (!waitsForHelper(current + 1) && !waitsForHelper(current - 1)) return;
         }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+namespace {
+
+// Waits for the job in flight, then runs `open` again; until `loaded` or
+// the deadline.
+template <typename Open, typename Loaded>
+void openUntilLoaded(Open open, Loaded loaded) {
+    auto end = std::chrono::steady_clock::now() + deadline;
+    open();
+    while (!loaded() && std::chrono::steady_clock::now() < end) {
+        collectDecoded(50);
+        open();
+    }
+}
+
+}  // namespace
+
+void openDecoded(FileInfo& entry) {
+    openUntilLoaded([&] { entry.open(); }, [&] { return entry.loaded; });
+}
+
+FileInfo* getDecoded(FileList& list, uint32_t index) {
+    FileInfo* entry = nullptr;
+    openUntilLoaded([&] { entry = list.get(index); }, [&] { return !entry || entry->loaded; });
+    return entry;
+}
+
+void reloadDecoded(FileInfo* entry) {
+    unloadIfLoaded(entry);
+    openDecoded(*entry);
+}
+
+void decodeAhead(const std::string& path) {
+    FileStamp stamp;
+    ASSERT_TRUE(fileStampOf(path.c_str(), &stamp));
+    ASSERT_TRUE(startDecode(path, stamp, true));
+    auto end = std::chrono::steady_clock::now() + deadline;
+    while (!collectDecoded(50) && std::chrono::steady_clock::now() < end) {
+    }
+}
+
+void carryOutReload(FileList* list) {
+    auto end = std::chrono::steady_clock::now() + deadline;
+    while (!pendingReload().empty() && std::chrono::steady_clock::now() < end) {
+        advanceDecoding(list);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }

@@ -11,9 +11,27 @@
 #include "platform/services.h"
 #include "platform/win32.h"
 
+class FileInfo;
+class FileList;
+
 // Runs the main loop's decoding step until the shown entry of `fileList`
 // and its neighbours have their pixels (or their failure) in.
 void settleDecoding();
+
+// Runs the main loop's decoding step on `list` until the pending reload
+// (R, E, a new size) has been carried out.
+void carryOutReload(FileList* list);
+
+// Opening waits for no decode (FileInfo::load); these wait, as the main
+// loop comes back to the entry once the helper has answered, until the
+// entry is loaded: open(), FileList::get() and reload() that end loaded.
+void openDecoded(FileInfo& entry);
+FileInfo* getDecoded(FileList& list, uint32_t index);
+void reloadDecoded(FileInfo* entry);
+
+// Decodes the file ahead of need and waits until its pixels are in, so
+// that FileList::loadAhead finds them.
+void decodeAhead(const std::string& path);
 
 // Polls the job in flight until it ends (or the deadline passes: then
 // DecodeJobState::running).

@@ -7,14 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "model/devil_load.h"
-#include "model/gl_context_generation.h"
+#include "render/gl_context_generation.h"
 #include "platform/win32.h"
-#ifndef ILUT_USE_OPENGL
-#define ILUT_USE_OPENGL
-#endif
-#include <IL/il.h>
-#include <IL/ilu.h>
+#include "render/gl_window.h"
+#include "decoders/devil.h"
 #include <IL/ilut.h>
 
 bool GLTestContext::displayAvailable() {
@@ -47,14 +43,7 @@ GLTestContext::GLTestContext() {
         throw std::runtime_error("GL context: " + error);
     }
     markGLContextCurrent();
-    // The same start as the viewer's window, after the allocator is in place.
-    installDevilAllocator();
-    ilutRenderer(ILUT_OPENGL);
-    ilutInit();
-    iluInit();
-    ilInit();
-    ilGenImages(1, &devilImage);
-    ilBindImage(devilImage);
+    devilImage = startImageLibrary();  // the same start as the viewer window's
 }
 
 GLTestContext::~GLTestContext() {

@@ -1,6 +1,6 @@
 // A hidden SDL2 window with a current OpenGL compatibility context, with
 // DevIL started in it the way the viewer's window starts it. Each context
-// gets a new generation (model/gl_context_generation.h), so textures made in
+// gets a new generation (render/gl_context_generation.h), so textures made in
 // an earlier one are never deleted in this one.
 #pragma once
 

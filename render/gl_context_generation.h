@@ -1,4 +1,4 @@
-// Which GL context is current, as a number the model can compare without
+// Which GL context is current, as a number the renderer can compare without
 // asking the window system. Textures are deleted only in the context that
 // made them; once that context is gone their names are merely forgotten.
 //
@@ -9,7 +9,7 @@
 #include <cstdint>
 
 // The generation of the current GL context; 0 while none is current.
-extern uint64_t currentGLContextGeneration;
+uint64_t currentGLContextGeneration();
 
 // Gives the context just made current a new generation, never used before.
 void markGLContextCurrent();
