@@ -10,6 +10,7 @@
 #include "model/decode_ahead.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
+#include "platform/display_profile.h"
 #include "platform/monitor.h"
 #include "render/gl_window.h"
 #include "render/scene.h"
@@ -237,6 +238,14 @@ LRESULT CALLBACK viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
             setupProjection(LOWORD(lParam), HIWORD(lParam));
             frameDue = true;
             return 0;
+        case WM_MOVE:
+        case WM_DISPLAYCHANGE:
+            // Each helper keeps the display profile it started with.
+            if (followDisplayProfile(hWnd, message == WM_DISPLAYCHANGE)) {
+                recolourPictures(fileList);
+                frameDue = true;
+            }
+            break;
         case WM_DPICHANGED:
             // Full-screen keeps covering its display mode, whatever scale
             // the system gives that mode.

@@ -65,14 +65,13 @@ else()
   set(DEVIL_IMPORT_LIBRARIES ${ILUT_LIBRARIES} ${ILU_LIBRARIES} ${IL_LIBRARIES})
 endif()
 
-# stb_image's BMP reader and stb_image_resize (the shrink to the drawn size)
-# are compiled in from Debian's libstb-dev headers, copied aside so that no
-# other /usr/include header reaches the cross-build.
+# stb_image's BMP reader is compiled in from Debian's libstb-dev header,
+# copied aside so that no other /usr/include header reaches the cross-build.
 # OpenJPEG, OpenEXR and libjpeg are not at hand for mingw-w64: JPEG 2000,
 # OpenEXR and four-channel JPEGs are left to DevIL here.
 set(OLVISTRA_STB_HEADER "/usr/include/stb/stb_image.h" CACHE FILEPATH "stb_image.h from libstb-dev")
 get_filename_component(OLVISTRA_STB_DIR "${OLVISTRA_STB_HEADER}" DIRECTORY)
-foreach(header "${OLVISTRA_STB_HEADER}" "${OLVISTRA_STB_DIR}/stb_image_resize.h")
+foreach(header "${OLVISTRA_STB_HEADER}")
   if(NOT EXISTS "${header}")
     message(FATAL_ERROR "${header} not found (install libstb-dev)")
   endif()

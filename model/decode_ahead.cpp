@@ -212,6 +212,22 @@ void fitPicturesTo(FileList* list, uint32_t side) {
     }
 }
 
+void recolourPictures(FileList* list) {
+    cancelDecode();
+    decodeServiceRestart();
+    dropPixelsUnless([](const std::string&) { return false; });
+    if (!list) return;
+    for (uint32_t index = 0; index < list->items.count; ++index) {
+        FileInfoImg* entry = imageAt(*list, index);
+        if (!entry || !entry->loaded || entry->texture == 0) continue;
+        if (int64_t(index) == list->current()) {
+            reloadPending = entry->path;
+        } else {
+            unloadIfLoaded(entry);
+        }
+    }
+}
+
 const std::string& pendingReload() { return reloadPending; }
 
 void endDecoding() {

@@ -71,6 +71,12 @@ bool decodePending(FileInfo* entry);
 // shown one stays on screen meanwhile.
 void fitPicturesTo(FileList* list, uint32_t side);
 
+// The display's colour profile changed (platform/display_profile.h): the
+// helpers, started with the old one, are replaced, and every picture is
+// decoded again. The shown one keeps its picture until the new pixels are
+// in, as a reload does; the others are unloaded and decoded ahead afresh.
+void recolourPictures(FileList* list);
+
 // The path of the entry whose reload waits for its decode; empty when none.
 const std::string& pendingReload();
 

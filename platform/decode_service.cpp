@@ -167,6 +167,11 @@ void decodeServiceCancel() {
 
 void decodeServiceKeepSpare() { transport::startSpare(); }
 
+void decodeServiceRestart() {
+    endHelper();
+    transport::endSpare();
+}
+
 void decodeServiceStop() {
     endHelper();
     transport::stopped();

@@ -34,6 +34,8 @@ bool startHelper();
 void startSpare();
 // Kills the helper, if any, waits for it and closes the channel to it.
 void endHelper();
+// The same for the spare.
+void endSpare();
 // True once the helper has said that its own start is over (it has given up
 // its rights), so its first job's clock can start; false while none runs.
 bool helperStarted();
@@ -54,8 +56,9 @@ Wait waitForAnswer(uint32_t waitMs);
 // mapped into `image`.
 bool receiveAnswer(DecodedImage* image, bool* decoded);
 
-// The ICC profile the desktop publishes for the screen the viewer's window
-// opens on, or empty; read once. Every helper is started with it.
+// The ICC profile the desktop publishes for the monitor the viewer's window
+// is on, or empty (platform/display_profile.h keeps it current). Every
+// helper is started with the one in force then.
 const std::string& displayProfile();
 // Larger display profiles are not passed on (the display is then sRGB).
 constexpr size_t maxDisplayProfileBytes = size_t(16) << 20;

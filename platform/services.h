@@ -157,6 +157,10 @@ void decodeServiceCancel();
 // to take over without a process start. For an idle moment: its start
 // competes with whatever runs.
 void decodeServiceKeepSpare();
+// Ends the helper and the spare, abandoning a job in flight: the display's
+// profile changed, and each helper keeps the one it was started with. The
+// next submit starts a helper with the profile in force.
+void decodeServiceRestart();
 // Ends the helper and releases its resources; the next submit starts it anew.
 void decodeServiceStop();
 void releaseDecodedImage(DecodedImage* image);

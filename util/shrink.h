@@ -13,7 +13,8 @@
 // order. Neither target side may exceed the source's or be 0; the two
 // buffers must not overlap. Each target pixel is a Catmull-Rom weighted
 // mean of the source around it (colours weighted by alpha), in the values
-// as stored; a source without alpha more than three times the target is
-// first area-averaged to three times the target, which keeps that cost low.
+// as stored; a source more than 5 times the target is first averaged in
+// whole blocks down to between 2.5 and 5 times it, which keeps that cost
+// near a plain area average's.
 void shrinkPixels(const unsigned char* source, uint32_t width, uint32_t height, uint32_t channels,
                   unsigned char* target, uint32_t targetWidth, uint32_t targetHeight);

@@ -247,6 +247,8 @@ void startSpare() {
 
 void endHelper() { end(&helper); }
 
+void endSpare() { end(&spare); }
+
 bool helperStarted() { return helper.pid > 0 && helperRestricted(helper.pid); }
 
 bool sendRequest(const char* path, uint32_t maxSide) {

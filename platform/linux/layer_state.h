@@ -101,6 +101,9 @@ void dropQueuedMessages(HWND hWnd);
 // decode answer arrives; registered on first use.
 Uint32 decodeWakeEventType();
 
+// The SDL event type pushed when the root window's colour profiles change
+// (display_profile.cpp); 0 when none could be registered.
+Uint32 displayProfileEventType();
 // Watches the helper's socket from a thread of its own and pushes one wake
 // event when it turns readable (an answer, or the helper's end). Called for
 // every job submitted; a later call replaces the descriptor watched.

@@ -20,6 +20,11 @@
 //      focus gained/lost WM_ACTIVATE WA_ACTIVE / WA_INACTIVE, with the
 //                        minimised flag as the window is at that moment.
 //      close button      WM_CLOSE.
+//      moved             WM_MOVE, also when it lands on another monitor;
+//                        lParam 0 (the position is not given).
+//      colour profile    WM_DISPLAYCHANGE to each window, wParam and lParam 0,
+//                        when the root window's profiles change
+//                        (display_profile.cpp).
 //      exposed           WM_PAINT, one queued at a time per window; the
 //                        default procedure answers 0.
 //    SDL_QUIT is ignored: only WM_CLOSE ends the viewer's loop.
@@ -148,6 +153,10 @@ void translateWindowEvent(const SDL_WindowEvent& event) {
         case SDL_WINDOWEVENT_CLOSE:
             enqueue(hWnd, WM_CLOSE, 0, 0);
             break;
+        case SDL_WINDOWEVENT_MOVED:
+        case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+            enqueue(hWnd, WM_MOVE, 0, 0);
+            break;
         case SDL_WINDOWEVENT_EXPOSED:
             if (!paintQueued(hWnd)) enqueue(hWnd, WM_PAINT, 0, 0);
             break;
@@ -166,6 +175,9 @@ void translate(const SDL_Event& event) {
             translateWindowEvent(event.window);
             break;
         default:  // SDL_QUIT included
+            if (event.type != 0 && event.type == displayProfileEventType()) {
+                for (auto& window : layer().windows) enqueue(window.first, WM_DISPLAYCHANGE, 0, 0);
+            }
             break;
     }
 }

@@ -289,6 +289,8 @@ void startSpare() {
 
 void endHelper() { end(&helper); }
 
+void endSpare() { end(&spare); }
+
 bool helperStarted() { return helper.ready && WaitForSingleObject(helper.ready, 0) == WAIT_OBJECT_0; }
 
 bool sendRequest(const char* path, uint32_t maxSide) {

@@ -1,10 +1,14 @@
 // The display's colour profile on Windows: the ICC profile file that colour
-// management associates with the monitor the viewer's window opens on (the
-// window opens at the origin, on the primary monitor), read once through
-// GetICMProfile and handed to the decode helper as bytes.
+// management associates with the monitor the viewer's window is on, read
+// through GetICMProfile and handed to the decode helpers as bytes. First the
+// primary monitor's (the window opens at the origin, there); read again
+// when the window moves to another monitor (WM_MOVE) or the display
+// settings change (WM_DISPLAYCHANGE). A profile changed in Colour
+// Management alone sends no message: it counts from the next of those.
 #include <cstdio>
 
 #include "platform/decode_transport.h"
+#include "platform/display_profile.h"
 #include "platform/win32.h"
 
 namespace {
@@ -24,11 +28,21 @@ std::string fileBytes(const wchar_t* path) {
     return bytes;
 }
 
-std::string monitorProfile() {
-    POINT origin = {0, 0};
+struct ProfileState {
+    bool read = false;
+    HMONITOR monitor = nullptr;  // whose profile `bytes` is
+    std::string bytes;
+};
+
+ProfileState& state() {
+    static ProfileState held;
+    return held;
+}
+
+std::string monitorProfile(HMONITOR handle) {
     MONITORINFOEXW monitor = {};
     monitor.cbSize = sizeof monitor;
-    if (!GetMonitorInfoW(MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY), &monitor)) return std::string();
+    if (!GetMonitorInfoW(handle, &monitor)) return std::string();
     HDC screen = CreateDCW(L"DISPLAY", monitor.szDevice, nullptr, nullptr);
     if (!screen) return std::string();
     wchar_t path[MAX_PATH + 1] = {};
@@ -43,8 +57,26 @@ std::string monitorProfile() {
 namespace decode_transport {
 
 const std::string& displayProfile() {
-    static const std::string bytes = monitorProfile();
-    return bytes;
+    ProfileState& held = state();
+    if (!held.read) {
+        held.read = true;
+        POINT origin = {0, 0};
+        held.monitor = MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY);
+        held.bytes = monitorProfile(held.monitor);
+    }
+    return held.bytes;
 }
 
 }  // namespace decode_transport
+
+bool followDisplayProfile(HWND window, bool displaySettingsChanged) {
+    decode_transport::displayProfile();
+    ProfileState& held = state();
+    HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+    if (!monitor || (!displaySettingsChanged && monitor == held.monitor)) return false;
+    held.monitor = monitor;
+    std::string bytes = monitorProfile(monitor);
+    if (bytes == held.bytes) return false;
+    held.bytes = bytes;
+    return true;
+}

@@ -39,6 +39,7 @@ bool startHelper() {
     return true;
 }
 void startSpare() {}
+void endSpare() {}
 void endHelper() {
     if (helper.running) ++helper.ends;
     helper.running = false;

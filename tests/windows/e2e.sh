@@ -7,8 +7,8 @@
 # draws them; a file that crashes DevIL survived; a file name outside the
 # ANSI code page; Home, End, J and L; the I, F1 and F boxes; Escape's exit
 # status; End from the help box's loop while a folder is read; a start file
-# spelt in other letter case, and one named by a \\?\unix\ path; and a bad
-# start path.
+# spelt in other letter case, and one named by a \\?\unix\ path; a bad
+# start path; and a display profile published while the viewer runs.
 source "$(dirname "$0")/../e2e/lib.sh"
 source "$(dirname "$0")/wine_lib.sh"
 
@@ -235,5 +235,23 @@ case "$box_text" in *"$(traced "$missing")"*) pass ;; *) fail "bad path box: $bo
 answer_box Return
 wait_wine_exit
 expect_eq "status after a bad path" 1 "$status"
+
+# A display profile published while the viewer runs (Wine's GetICMProfile
+# gives the root window's `_ICC_PROFILE`) is taken up at the next display
+# change: the quarters' red becomes P3's numbers for it, as on Linux. Last,
+# as the profile stays published.
+x86_64-w64-mingw32-gcc -O1 -Wall -Werror "$OLVISTRA_SOURCE_DIR/tests/windows/display_change.c" -o "$work/display_change.exe"
+"$OLVISTRA_SOURCE_DIR/tests/support/make_wide_gamut_png" "$work/p3.png" "$work/p3.icc"
+start_wine_program "$exe" "$win_images\\a_quarters.png"
+wait_window "^Olvistra - "
+expect_pixel "red before a display profile" 327 245 "#FF0000"
+"$OLVISTRA_SOURCE_DIR/tests/support/set_root_profile" "$work/p3.icc" "$work/profile.set" &
+setter_pid=$!
+wait_for 30 test -e "$work/profile.set" || fail "could not set _ICC_PROFILE"
+wine "$work/display_change.exe" 2>/dev/null || fail "WM_DISPLAYCHANGE not sent"
+expect_pixel "red on the P3 display after the display change" 327 245 "#E93628"
+press Escape
+wait_wine_exit
+kill "$setter_pid"
 
 finish
