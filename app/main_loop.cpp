@@ -27,7 +27,7 @@ void drawFrame() {
     try {
         if (currentEntryUnopenable(fileList)) {
             clearFrame();
-        } else if (!advanceDecoding(fileList)) {
+        } else if (!advanceDecoding(fileList, false)) {
             clearFrameWarmingUp();
         } else {
             renderScene(fileList);
@@ -46,11 +46,12 @@ void drawFrame() {
 // pass, also while the shown entry is unopenable: an answer left
 // uncollected would end every wait at once. A reload carried out here
 // reports its error like a frame's, and the frame after it shows what is
-// left.
+// left. While a frame is due, a neighbour's decode waits for it: on two
+// cores it would slow the frame.
 void advanceBetweenFrames() {
     fitPicturesTo(fileList, shownPictureSquareSide());
     try {
-        advanceDecoding(fileList);
+        advanceDecoding(fileList, !frameRequested());
     } catch (const std::string& error) {
         reportEntryError(fileList, error);
         requestFrame();
@@ -127,12 +128,13 @@ void installListWhenDone(LoopEnd& end) {
 
 // Draws and presents a frame when one is due: asked for by a message or by
 // pixels the screen waited for. Escape draws a last frame it does not show.
-void drawIfDue(bool ending) {
+// True when a frame was drawn.
+bool drawIfDue(bool ending) {
     if (shownPictureChanged()) {
         requestFrame();
         clearShownPictureChanged();
     }
-    if (!takeFrameRequest() && !ending) return;
+    if (!takeFrameRequest() && !ending) return false;
     {
         trace::Timer timer(trace::Step::frame);
         if (windowActive()) drawFrame();
@@ -140,6 +142,7 @@ void drawIfDue(bool ending) {
     }
     trace::framePresented();
     clearShownPictureChanged();  // what came in while drawing is on this frame
+    return true;
 }
 
 // Rebuilds the window in the other mode when F was pressed. The old context
@@ -174,10 +177,12 @@ int shutDown(const LoopEnd& end) {
 // size has it decoded again. Returns the first picture ("" when none).
 std::string startDecodingAndListing(const std::string& startPath) {
     decodeServiceStart();
+    trace::mark("decode helper started");
     StartPlace start = startPlaceOf(startPath);
     std::string firstPicture = firstPictureOf(start);
     fitPicturesTo(nullptr, pictureSquareSide(openingClientHeight()));
     decodeStartFile(firstPicture);
+    trace::mark("first decode sent");
     startListing(start);
     return firstPicture;
 }
@@ -191,6 +196,7 @@ int runViewer(const std::string& startPath, const std::string& title) {
         end.endWith(0, false);
         return shutDown(end);
     }
+    trace::mark("window open");
     // The first picture is shown without waiting for the whole list when it
     // is known.
     if (!showFirstPictureAhead(firstPicture) && !installListing()) return shutDown(end);
@@ -204,11 +210,13 @@ int runViewer(const std::string& startPath, const std::string& title) {
         if (end.ended) break;
         advanceBetweenFrames();
         bool ending = keyIsDown(VK_ESCAPE) || pressed.escape;
-        drawIfDue(ending);
+        // The frame is out: the helper's next job (a neighbour) starts now.
+        if (drawIfDue(ending) && !ending) advanceBetweenFrames();
         bool loadedAhead = windowActive() && !ending && loadNeighbourAhead(fileList);
         switchModeIfAsked(pressed, end);
         if (ending && !end.ended) end.endWith(VK_ESCAPE);  // the status Escape has always ended with
-        if (!end.ended && !frameRequested() && !loadedAhead) waitForMessageOrDecode();
+        // Pixels collected after the frame need one of their own.
+        if (!end.ended && !frameRequested() && !shownPictureChanged() && !loadedAhead) waitForMessageOrDecode();
     }
     return shutDown(end);
 }

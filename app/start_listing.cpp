@@ -46,6 +46,7 @@ void* makeList(void*) {
         listing.error = "Out of memory.";
     }
     listing.done = true;
+    trace::mark("list made");
     wakeMessageWait();
     return nullptr;
 }
@@ -133,6 +134,7 @@ bool installListing() {
         MessageBoxA(nullptr, text.c_str(), "Olvistra - error", MB_OK | MB_ICONERROR);
         return false;
     }
+    trace::mark("whole list installed");
     FileList* ahead = fileList;
     takeOverShown(ahead, listing.list);
     fileList = listing.list;

@@ -141,7 +141,7 @@ void decodeStartFile(const std::string& path) {
     if (fileStampOf(path.c_str(), &stamp)) startEarlyDecode(path, stamp);
 }
 
-bool advanceDecoding(FileList* shownList) {
+bool advanceDecoding(FileList* shownList, bool neighboursToo) {
     collectDecoded(0);
     if (!shownList) return true;
     FileList& list = *shownList;
@@ -151,9 +151,12 @@ bool advanceDecoding(FileList* shownList) {
     cancelFarJob(list, current);
     FileInfoImg* shown = imageAt(list, current);
     bool shownReady = !(shown && !shown->loaded) || prepareShown(shown);
-    // The helper is free as soon as the shown entry's pixels are in: the
-    // next neighbour decodes while this one is uploaded and drawn.
-    if (shownReady) decodeNeighbours(list, current);
+    // The next neighbour is decoded once the shown entry's pixels are
+    // uploaded, not beside the upload and the frame the screen waits for:
+    // on two cores the helper's decode slows both (the GL driver draws on
+    // every core).
+    bool uploadAwaited = shown && !shown->loaded && readyPixelsFor(shown->path);
+    if (shownReady && !uploadAwaited && neighboursToo) decodeNeighbours(list, current);
     return shownReady;
 }
 

@@ -5,8 +5,8 @@
 // asks advanceDecoding() on every pass, which starts the shown entry's
 // decode and answers "not yet" until its pixels (or its failure) are in, so
 // the loop keeps handling keys while a file decodes, crashes or hangs. Once
-// the shown entry's pixels are in, the next entry and then the previous one
-// are decoded ahead into spare buffers (at most two, together below
+// the shown entry's pixels are uploaded, the next entry and then the
+// previous one are decoded ahead into spare buffers (at most two, together below
 // decodeAheadMaxBytes). A speculative job never delays the shown entry: a
 // step elsewhere, or one that leaves it no neighbour of the shown entry,
 // cancels it. Ready pixels are used only while the file keeps its stamp; R,
@@ -31,8 +31,10 @@ class FileList;
 // carries out a reload whose pixels are in (its open() may raise the
 // entry's error), then starts what the shown entry or its neighbours need.
 // True when the shown entry can be opened now without waiting for the
-// helper. `list` is the list on screen, or null.
-bool advanceDecoding(FileList* list);
+// helper. `list` is the list on screen, or null. Without
+// `neighboursToo` no neighbour's decode starts: a frame the screen waits
+// for comes first.
+bool advanceDecoding(FileList* list, bool neighboursToo = true);
 
 // Starts decoding the file the viewer was started on, when it names an
 // image, so that the helper's pixels may be in by the first frame; the

@@ -80,6 +80,11 @@ bool collectDecoded(uint32_t waitMs) {
     DecodeJobState state = decodeServicePoll(waitMs, &image);
     if (state == DecodeJobState::running) return false;
     cache.job.running = false;
+    static bool firstAnswered = false;
+    if (!firstAnswered) {
+        firstAnswered = true;
+        trace::mark("first decode answered");
+    }
     if (!cache.job.speculative) {
         cache.shownChanged = true;
         double waited = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - cache.job.started).count();

@@ -20,6 +20,7 @@
 #include "app/start_listing.h"
 #include "model/decode_ahead.h"
 #include "model/decode_time_limit.h"
+#include "model/decoded_pixels.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
 #include "platform/services.h"
@@ -207,6 +208,15 @@ TEST_F(DecodeHelper, NeighboursDecodedAheadAreUsedOnlyWhileUnchanged) {
     for (const char* name : {"aa.png", "bb.png", "cc.png"}) writeTestImage(dir.path() + name, "png", 40, 30, green);
     fileList = new FileList(dir.path());
     fileList->moveTo(1);
+    // No neighbour is decoded beside the shown picture's upload, nor while
+    // the loop has a frame due; then they are.
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!advanceDecoding(fileList) && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_FALSE(decodeJob().running) << "a neighbour was decoded beside the upload";
+    getDecoded(*fileList, 1);
+    advanceDecoding(fileList, false);
+    EXPECT_FALSE(decodeJob().running) << "a neighbour was decoded beside a frame due";
     settleDecoding();
     ASSERT_TRUE(image(1)->loaded);
     uint32_t previous = 0, next = 2;

@@ -8,6 +8,9 @@ namespace trace {
 
 namespace {
 
+// The clock the marks count from, read during static initialisation.
+const std::chrono::steady_clock::time_point codeStarted = std::chrono::steady_clock::now();
+
 struct Pending {
     std::string path;     // empty: no entry was loaded since the last frame
     double list = 0;      // kept until an entry's line reports it
@@ -74,12 +77,28 @@ void entryLoading(const std::string& path) {
     waited = Waited();
 }
 
+void mark(const char* what) {
+    if (!enabled()) return;
+    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - codeStarted).count();
+    std::fprintf(stderr, "olvistra: trace at %.1f ms: %s\n", ms, what);
+    std::fflush(stderr);
+}
+
 void framePresented() {
     if (!enabled()) return;
+    static bool firstFrameMarked = false, firstPictureMarked = false;
+    if (!firstFrameMarked) {
+        firstFrameMarked = true;
+        mark("first frame presented");
+    }
     Pending& p = pending();
     if (p.path.empty()) {
         p.frame = 0;
         return;
+    }
+    if (!firstPictureMarked) {
+        firstPictureMarked = true;
+        mark("first picture presented");
     }
     double upload = p.load > p.decode ? p.load - p.decode : 0;
     double present = p.frame > p.load ? p.frame - p.load : 0;
