@@ -9,6 +9,7 @@
 #include "model/decode_ahead.h"
 #include "model/file_info.h"
 #include "model/file_list.h"
+#include "platform/graphics_driver.h"
 #include "platform/services.h"
 #include "platform/win32.h"
 #include "render/gl_window.h"
@@ -191,6 +192,9 @@ std::string startDecodingAndListing(const std::string& startPath) {
 
 int runViewer(const std::string& startPath, const std::string& title) {
     std::string firstPicture = startDecodingAndListing(startPath);
+    // The longest part of the window's start, done on another core while
+    // SDL connects to the display here.
+    startLoadingGraphicsDriver();
     LoopEnd end;
     if (!openViewerWindow(title.c_str(), false, viewerWindowProc)) {
         end.endWith(0, false);

@@ -87,6 +87,9 @@ set_property(SOURCE ${CMAKE_SOURCE_DIR}/platform/linux/decode_transport.cpp APPE
 add_executable(olvistra platform/linux/entry.cpp app/main.cpp)
 target_compile_options(olvistra PRIVATE ${OLVISTRA_WARNINGS})
 target_link_libraries(olvistra PRIVATE olvistra_app)
+# The viewer decodes nothing itself: only the libraries it calls are loaded
+# at its start, not the decoders the layers below bring for the helper.
+target_link_options(olvistra PRIVATE -Wl,--as-needed)
 
 # The decode helper, a program of its own: no SDL, no GL, no X11
 # (scripts/check-helper-libraries checks its NEEDED entries). It links the

@@ -29,7 +29,7 @@ uint32_t little(const unsigned char* bytes, int count) {
 // show as a picture with a black part. The rows that the header promises
 // must all be in the file (stb_image reads no compressed BMP). The header's
 // size is checked here too, before stb_image allocates for it.
-bool holdsAllRows(const std::string& file) {
+bool holdsAllRows(std::string_view file) {
     if (file.size() < 30) return false;
     const unsigned char* header = reinterpret_cast<const unsigned char*>(file.data());
     uint32_t dataOffset = little(header + 10, 4);
@@ -46,7 +46,7 @@ bool holdsAllRows(const std::string& file) {
 }  // namespace
 
 bool decodeBmp(const std::string& path) {
-    std::shared_ptr<const std::string> file = pictureFileBytes(path);
+    std::shared_ptr<const std::string_view> file = pictureFileBytes(path);
     if (!file || !holdsAllRows(*file) || file->size() > size_t(INT_MAX)) return false;
     int width = 0, height = 0, channels = 0;
     stbi_uc* pixels = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(file->data()), int(file->size()), &width,

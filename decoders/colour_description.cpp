@@ -125,7 +125,7 @@ void readBmpColours(ByteReader& in, ColourDescription& description) {
 
 ColourDescription readColourDescription(const std::string& path) {
     ColourDescription description;
-    std::shared_ptr<const std::string> file = pictureFileBytes(path);
+    std::shared_ptr<const std::string_view> file = pictureFileBytes(path);
     if (!file) return description;
     ByteSource source(*file);
     ByteReader in{source};

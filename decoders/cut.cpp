@@ -29,7 +29,7 @@ const size_t cutFileLimit = size_t(64) << 20;
 // The first `limit` bytes of a file (all of it when shorter); none when it
 // is missing.
 std::vector<unsigned char> readFile(const std::string& path, size_t limit) {
-    std::shared_ptr<const std::string> file = pictureFileBytes(path);
+    std::shared_ptr<const std::string_view> file = pictureFileBytes(path);
     if (!file) return {};
     return std::vector<unsigned char>(file->begin(), file->begin() + std::ptrdiff_t(std::min(file->size(), limit)));
 }

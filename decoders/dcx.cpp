@@ -14,7 +14,7 @@ const uint32_t dcxMagic = 0x3ADE68B1;
 
 // Where the first page lies: from its offset to the second page's, or to
 // the end of the file when there is only one. False when it is not there.
-bool findFirstPage(const std::string& file, size_t* start, size_t* end) {
+bool findFirstPage(std::string_view file, size_t* start, size_t* end) {
     if (file.size() < 12) return false;
     const unsigned char* table = reinterpret_cast<const unsigned char*>(file.data());
     uint32_t first = littleEndian32(table + 4), second = littleEndian32(table + 8);
@@ -29,7 +29,7 @@ bool findFirstPage(const std::string& file, size_t* start, size_t* end) {
 }  // namespace
 
 bool decodeDcx(const std::string& path) {
-    std::shared_ptr<const std::string> file = pictureFileBytes(path);
+    std::shared_ptr<const std::string_view> file = pictureFileBytes(path);
     size_t start = 0, end = 0;
     if (!file || !findFirstPage(*file, &start, &end)) return false;
     drainDevilErrors();

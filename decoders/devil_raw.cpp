@@ -14,7 +14,7 @@ namespace {
 const long rawHeaderBytes = 14;
 
 long long fileSize(const std::string& path) {
-    std::shared_ptr<const std::string> file = pictureFileBytes(path);
+    std::shared_ptr<const std::string_view> file = pictureFileBytes(path);
     return file ? (long long)file->size() : -1;
 }
 

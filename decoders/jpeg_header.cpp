@@ -4,7 +4,7 @@
 #include "util/byte_reader.h"
 
 int jpegComponentCount(const std::string& path) {
-    std::shared_ptr<const std::string> file = pictureFileBytes(path);
+    std::shared_ptr<const std::string_view> file = pictureFileBytes(path);
     if (!file) return 0;
     ByteSource source(*file);
     ByteReader in{source};

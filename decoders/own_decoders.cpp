@@ -23,7 +23,7 @@ struct FileStart {
 
 FileStart readStart(const std::string& path) {
     FileStart start;
-    if (std::shared_ptr<const std::string> bytes = pictureFileBytes(path))
+    if (std::shared_ptr<const std::string_view> bytes = pictureFileBytes(path))
         start.size = bytes->copy(reinterpret_cast<char*>(start.bytes), sizeof start.bytes);
     return start;
 }

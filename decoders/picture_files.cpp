@@ -12,27 +12,35 @@ namespace {
 
 const std::vector<HandedFile>* handed = nullptr;
 
-std::shared_ptr<const std::string> readFromDisk(const std::string& path) {
+// A file's bytes read into memory, and the view of them handed out.
+struct ReadBytes {
+    std::string bytes;
+    std::string_view view;
+};
+
+std::shared_ptr<const std::string_view> readFromDisk(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return nullptr;
-    auto bytes = std::make_shared<std::string>();
+    auto read = std::make_shared<ReadBytes>();
     char chunk[65536];
     size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && bytes->size() <= decodeMaxHandedFileBytes)
-        bytes->append(chunk, got);
-    bool whole = !std::ferror(file) && bytes->size() <= decodeMaxHandedFileBytes;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && read->bytes.size() <= decodeMaxHandedFileBytes)
+        read->bytes.append(chunk, got);
+    bool whole = !std::ferror(file) && read->bytes.size() <= decodeMaxHandedFileBytes;
     std::fclose(file);
-    return whole ? bytes : nullptr;
+    if (!whole) return nullptr;
+    read->view = read->bytes;
+    return std::shared_ptr<const std::string_view>(read, &read->view);
 }
 
 // DevIL's open file: the bytes and where the next read starts.
 struct DevilFile {
-    std::shared_ptr<const std::string> bytes;
+    std::shared_ptr<const std::string_view> bytes;
     size_t at = 0;
 };
 
 ILHANDLE ILAPIENTRY devilOpen(ILconst_string name) {
-    std::shared_ptr<const std::string> bytes = pictureFileBytes(name);
+    std::shared_ptr<const std::string_view> bytes = pictureFileBytes(name);
     return bytes ? new DevilFile{bytes, 0} : nullptr;
 }
 
@@ -81,11 +89,11 @@ HandedPictureFiles::HandedPictureFiles(const std::vector<HandedFile>& files) { h
 
 HandedPictureFiles::~HandedPictureFiles() { handed = nullptr; }
 
-std::shared_ptr<const std::string> pictureFileBytes(const std::string& path) {
+std::shared_ptr<const std::string_view> pictureFileBytes(const std::string& path) {
     if (!handed) return readFromDisk(path);
     for (const HandedFile& file : *handed) {
         // Not owned: the handed files outlive every reader of them.
-        if (file.name == path) return std::shared_ptr<const std::string>(std::shared_ptr<const std::string>(), &file.bytes);
+        if (file.name == path) return std::shared_ptr<const std::string_view>(std::shared_ptr<const std::string_view>(), &file.bytes);
     }
     return nullptr;
 }

@@ -24,7 +24,7 @@ public:
 // The bytes of the file at `path`; null when it is not there, or not one of
 // the files handed. A file read from disk is refused beyond the size a
 // handed one may have (decodeMaxHandedFileBytes).
-std::shared_ptr<const std::string> pictureFileBytes(const std::string& path);
+std::shared_ptr<const std::string_view> pictureFileBytes(const std::string& path);
 
 // Makes DevIL's file reads (ilLoadImage, ilLoad, ilDetermineType) read
 // through pictureFileBytes.

@@ -20,14 +20,6 @@
 // consistent 2D image; after false the bound image holds nothing worth showing.
 bool decodeImage(const std::string& path);
 
-// Shrinks the bound image, keeping its aspect ratio, so that neither side
-// exceeds maxSide pixels. False when scaling failed.
-bool fitBoundImage(uint32_t maxSide);
-
-// Makes the bound image a copy of 8-bit RGBA pixels, bottom row first, as
-// the decode helper hands them back. False when DevIL refused.
-bool boundImageFromRgba(uint32_t width, uint32_t height, const unsigned char* pixels);
-
 // The decoder the decode helper program serves the viewer with: DevIL, then
 // our own decoders.
 HelperDecoder devilHelperDecoder();

@@ -257,13 +257,13 @@ bool judge(PayloadFormat format, ByteSource& bytes) {
 
 bool payloadFits(PayloadFormat format, const std::string& path) {
     if (format == PayloadFormat::other) return true;
-    std::shared_ptr<const std::string> file = pictureFileBytes(path);
+    std::shared_ptr<const std::string_view> file = pictureFileBytes(path);
     if (!file) return true;  // the decoder reports what it cannot open
     ByteSource bytes(*file);
     return judge(format, bytes);
 }
 
-bool payloadFitsBytes(PayloadFormat format, const std::string& bytes) {
+bool payloadFitsBytes(PayloadFormat format, std::string_view bytes) {
     ByteSource source(bytes);
     return judge(format, source);
 }

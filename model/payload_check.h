@@ -33,4 +33,4 @@ bool payloadFits(PayloadFormat format, const std::string& path);
 bool devilPayloadFits(unsigned devilType, const std::string& path);
 
 // The same judgement over a file's bytes.
-bool payloadFitsBytes(PayloadFormat format, const std::string& bytes);
+bool payloadFitsBytes(PayloadFormat format, std::string_view bytes);

@@ -37,7 +37,7 @@ int jpegOrientation(const HandedFile& file) {
     const size_t piece = 1024;
     for (size_t at = 0; at < file.bytes.size(); at += piece) {
         size_t length = file.bytes.size() - at < piece ? file.bytes.size() - at : piece;
-        std::string copy = file.bytes.substr(at, length);  // the loader takes bytes it may change
+        std::string copy(file.bytes.substr(at, length));  // the loader takes bytes it may change
         if (!exif_loader_write(loader, reinterpret_cast<unsigned char*>(&copy[0]), unsigned(length))) break;
     }
     const unsigned char* block = nullptr;

@@ -8,7 +8,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 // ---- processes and the console ------------------------------------------------
@@ -115,10 +118,22 @@ enum class DecodeJobState {
 
 // A file the viewer opened read-only and handed its decode helper, which
 // opens none itself: the name it has (whose extension may choose the
-// decoder) and its bytes.
+// decoder) and its bytes, whole, for as long as it is kept: read into
+// memory (`copy`) or mapped (undone by `unmap`).
 struct HandedFile {
     std::string name;
-    std::string bytes;
+    std::string_view bytes;
+    std::unique_ptr<const std::string> copy;
+    void (*unmap)(std::string_view mapped) = nullptr;
+
+    HandedFile() = default;
+    HandedFile(HandedFile&& other) noexcept
+        : name(std::move(other.name)), bytes(other.bytes), copy(std::move(other.copy)),
+          unmap(std::exchange(other.unmap, nullptr)) {}
+    HandedFile& operator=(HandedFile&&) = delete;
+    ~HandedFile() {
+        if (unmap) unmap(bytes);
+    }
 };
 
 // The decoder the helper program runs (platform/decode_helper.h).

@@ -1,7 +1,8 @@
 #include "render/texture.h"
 
 #include "decoders/devil.h"
-#include "model/devil_load.h"
+#include "decoders/devil_limits.h"
+#include "model/bound_image.h"
 #include "render/gl.h"
 #include "render/gl_context_generation.h"
 #include <IL/ilut.h>

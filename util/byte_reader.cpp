@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstring>
 
-ByteSource::ByteSource(const std::string& bytes) : memory(&bytes) { size = bytes.size(); }
+ByteSource::ByteSource(std::string_view bytes) : memory(bytes.data()), inMemory(true) { size = bytes.size(); }
 
 ByteSource::ByteSource(std::FILE* file) : file(file), window(new unsigned char[windowBytes]) {
     if (std::fseek(file, 0, SEEK_END) == 0) {
@@ -14,8 +14,8 @@ ByteSource::ByteSource(std::FILE* file) : file(file), window(new unsigned char[w
 
 bool ByteSource::read(uint64_t offset, size_t n, unsigned char* out) {
     if (offset > size || n > size - offset) return false;
-    if (memory) {
-        std::memcpy(out, memory->data() + offset, n);
+    if (inMemory) {
+        if (n > 0) std::memcpy(out, memory + offset, n);
         return true;
     }
     if (n > windowBytes) return false;

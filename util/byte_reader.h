@@ -9,12 +9,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 // Random access to a file's bytes, or to bytes in memory, through one window,
 // so that byte-at-a-time walks do not cost a read call each.
 class ByteSource {
 public:
-    explicit ByteSource(const std::string& bytes);
+    // The bytes must outlive the source.
+    explicit ByteSource(std::string_view bytes);
     explicit ByteSource(std::FILE* file);
 
     uint64_t size = 0;
@@ -24,7 +26,8 @@ public:
 
 private:
     static const size_t windowBytes = 64 * 1024;
-    const std::string* memory = nullptr;
+    const char* memory = nullptr;
+    bool inMemory = false;
     std::FILE* file = nullptr;
     std::unique_ptr<unsigned char[]> window;
     uint64_t windowStart = 0;

@@ -43,7 +43,7 @@ ColourConversion inkConversion(const ColourDescription& colours, bool inverted) 
     return conversionFor(colours, layout);
 }
 
-bool decodeInto(const std::string* file, jpeg_decompress_struct* info, ErrorJump* errors, const ColourDescription* colours) {
+bool decodeInto(const std::string_view* file, jpeg_decompress_struct* info, ErrorJump* errors, const ColourDescription* colours) {
     if (setjmp(errors->jump)) return false;
     jpeg_create_decompress(info);
     jpeg_mem_src(info, reinterpret_cast<const unsigned char*>(file->data()), (unsigned long)file->size());
@@ -83,7 +83,7 @@ bool decodeInto(const std::string* file, jpeg_decompress_struct* info, ErrorJump
 bool cmykJpegDecoderBuiltIn() { return true; }
 
 bool decodeCmykJpeg(const std::string& path) {
-    std::shared_ptr<const std::string> file = pictureFileBytes(path);
+    std::shared_ptr<const std::string_view> file = pictureFileBytes(path);
     if (!file) return false;
     ColourDescription colours = readColourDescription(path);
     jpeg_decompress_struct info = {};

@@ -52,7 +52,7 @@ struct HalfTables {
 // The file's bytes as the library's input stream.
 class MemoryStream : public Imf::IStream {
 public:
-    MemoryStream(const std::string& name, const std::string& bytes) : Imf::IStream(name.c_str()), bytes(bytes) {}
+    MemoryStream(const std::string& name, std::string_view bytes) : Imf::IStream(name.c_str()), bytes(bytes) {}
 
     bool read(char c[], int n) override {
         if (n < 0 || uint64_t(n) > bytes.size() - at) throw std::runtime_error("the file ends early");
@@ -64,7 +64,7 @@ public:
     void seekg(uint64_t position) override { at = position < bytes.size() ? position : bytes.size(); }
 
 private:
-    const std::string& bytes;
+    std::string_view bytes;
     uint64_t at = 0;
 };
 
@@ -80,7 +80,7 @@ bool decodeOpenExr(const std::string& path) {
     try {
         Imf::Header::setMaxImageSize(maxSide, maxSide);
         Imf::Header::setMaxTileSize(maxTileSide, maxTileSide);
-        std::shared_ptr<const std::string> bytes = pictureFileBytes(path);
+        std::shared_ptr<const std::string_view> bytes = pictureFileBytes(path);
         if (!bytes) return false;
         MemoryStream stream(path, *bytes);
         Imf::RgbaInputFile file(stream, 0);

@@ -74,13 +74,13 @@ bool fillRgba(const opj_image_t& image) {
     return true;
 }
 
-OPJ_CODEC_FORMAT codecOf(const std::string& file) {
+OPJ_CODEC_FORMAT codecOf(std::string_view file) {
     return file.compare(0, 4, "\xFF\x4F\xFF\x51") == 0 ? OPJ_CODEC_J2K : OPJ_CODEC_JP2;
 }
 
 // The file's bytes as OpenJPEG's stream: where the next read starts.
 struct MemoryStream {
-    const std::string* bytes;
+    const std::string_view* bytes;
     OPJ_OFF_T at;
 };
 
@@ -109,7 +109,7 @@ OPJ_OFF_T skipStream(OPJ_OFF_T count, void* data) {
 }  // namespace
 
 bool decodeJpeg2000(const std::string& path) {
-    std::shared_ptr<const std::string> file = pictureFileBytes(path);
+    std::shared_ptr<const std::string_view> file = pictureFileBytes(path);
     if (!file) return false;
     Owned<opj_codec_t, opj_destroy_codec> codec;
     codec.object = opj_create_decompress(codecOf(*file));

@@ -8,7 +8,7 @@
 // descriptor, starts its decoder with the profile and restricts itself
 // (decode_sandbox.cpp) before its first job; the viewer's clock for that job
 // starts once it sees the restriction. It opens no file: each request comes
-// with the descriptors of the picture and its companions, read whole here.
+// with the descriptors of the picture and its companions, mapped here.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -63,32 +63,27 @@ int sealedPixelBuffer(size_t size, int orientation, uint32_t width, uint32_t hei
     return fd;
 }
 
-// The file behind a descriptor the viewer handed over, read whole; false
-// when it cannot be read or is too large.
-bool readHanded(int fd, std::string* bytes) {
+// The file behind a descriptor the viewer handed over, mapped whole and
+// read-only: its pages are the system's file cache, so a large picture is
+// neither copied nor given fresh memory to clear. False when it is no
+// regular file or too large. A file cut short while it is decoded ends the
+// helper (SIGBUS), which the viewer takes for a failed decode, as it takes a
+// file cut short before.
+bool mapHanded(int fd, HandedFile* file) {
     struct stat status;
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || uint64_t(status.st_size) > decodeMaxHandedFileBytes)
         return false;
-    bytes->resize(size_t(status.st_size));
-    size_t done = 0;
-    char more[65536];  // what it may have grown by since, read apart so the buffer grows only then
-    for (;;) {
-        bool full = done == bytes->size();
-        ssize_t got = full ? ::pread(fd, more, sizeof more, off_t(done))
-                           : ::pread(fd, &(*bytes)[done], bytes->size() - done, off_t(done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return false;
-        if (got == 0) break;
-        if (full && bytes->size() + size_t(got) > decodeMaxHandedFileBytes) return false;
-        if (full) bytes->append(more, size_t(got));
-        done += size_t(got);
-    }
-    bytes->resize(done);
+    size_t size = size_t(status.st_size);
+    if (size == 0) return true;
+    void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (mapped == MAP_FAILED) return false;
+    file->bytes = std::string_view(static_cast<const char*>(mapped), size);
+    file->unmap = [](std::string_view bytes) { ::munmap(const_cast<char*>(bytes.data()), bytes.size()); };
     return true;
 }
 
-// The files of a request: its 0-ended names, one for each descriptor, read
-// whole. Empty when they do not match or one cannot be read; the
+// The files of a request: its 0-ended names, one for each descriptor, each
+// mapped whole. Empty when they do not match or one cannot be read; the
 // descriptors are closed either way.
 std::vector<HandedFile> handedFiles(const char* names, size_t size, const std::vector<int>& fds) {
     std::vector<HandedFile> files;
@@ -101,7 +96,7 @@ std::vector<HandedFile> handedFiles(const char* names, size_t size, const std::v
             HandedFile file;
             file.name.assign(names + at, static_cast<const char*>(end));
             at += file.name.size() + 1;
-            ok = readHanded(fd, &file.bytes);
+            ok = mapHanded(fd, &file);
             files.push_back(std::move(file));
         }
         ::close(fd);

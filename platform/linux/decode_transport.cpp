@@ -70,8 +70,6 @@ const char* const helperMarker = "OLVISTRA_DECODE_HELPER";
 const char* const helperName = "olvistra-decode";
 const int helperSocketFd = 3;
 const int displayProfileFd = 4;
-const char* const tunablesName = "GLIBC_TUNABLES";
-const char* const hugePagesTunable = "glibc.malloc.hugetlb=1";
 
 // The viewer's hold on a helper.
 struct Helper {
@@ -145,17 +143,10 @@ bool spawnHelper(Helper* started) {
 
     std::string marker = std::string(helperMarker) + "=" + std::to_string(::getpid());
     if (profile >= 0) marker += " " + std::to_string(displayProfileFd);
-    // A large picture's buffers are fresh memory on every decode; with huge
-    // pages glibc's malloc takes a few hundred faults for them instead of
-    // tens of thousands (about 30 ms on a 6000 x 4000 photo).
-    // The caller's own tunables are kept.
-    const char* ownTunables = std::getenv(tunablesName);
-    std::string tunables = std::string(tunablesName) + "=" +
-                           (ownTunables ? std::string(ownTunables) + ":" + hugePagesTunable : hugePagesTunable);
     std::string name = helperName;
     char* argv[] = {&name[0], nullptr};
     pid_t child = 0;
-    bool spawned = spawnProgram(program.c_str(), argv, {marker, tunables}, &actions, &child);
+    bool spawned = spawnProgram(program.c_str(), argv, {marker}, &actions, &child);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pair[1]);
     if (profile >= 0) ::close(profile);

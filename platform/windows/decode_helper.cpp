@@ -33,7 +33,8 @@ DecodeHelperHandles channel;
 
 // The file behind a handle the viewer handed over, read whole; false when
 // it is no disk file, cannot be read or is too large. The handle is closed.
-bool readHanded(HANDLE file, std::string* bytes) {
+bool readHanded(HANDLE file, HandedFile* handed) {
+    auto bytes = std::make_unique<std::string>();
     LARGE_INTEGER size = {};
     bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) && size.QuadPart >= 0 &&
               uint64_t(size.QuadPart) <= decodeMaxHandedFileBytes;
@@ -52,6 +53,8 @@ bool readHanded(HANDLE file, std::string* bytes) {
     }
     CloseHandle(file);
     bytes->resize(done);
+    handed->bytes = *bytes;
+    handed->copy = std::move(bytes);
     return ok;
 }
 
@@ -74,7 +77,7 @@ std::vector<HandedFile> handedFiles(const char* request, size_t size) {
         HandedFile file;
         if (end) file.name.assign(names + named, static_cast<const char*>(end));
         named += file.name.size() + 1;
-        ok = readHanded(handle, &file.bytes) && ok && end;
+        ok = readHanded(handle, &file) && ok && end;
         files.push_back(std::move(file));
     }
     if (!ok || named != namesSize) files.clear();

@@ -68,6 +68,8 @@ mapfile -t order < <(listed_images "$good")
 start_viewer "$good/${order[0]}"
 wait_window "Olvistra - "
 expect_pixel "first image" 512 384 "#FF0000"
+driver_loaded() { grep -qF "graphics driver loaded ahead" "$work/stderr"; }
+if wait_for 60 driver_loaded; then pass; else fail "the GL driver was not loaded ahead of the window's context"; fi
 decoded_ahead() { grep -qF "trace $good/${order[1]}: decoded ahead" "$work/stderr"; }
 wait_for 60 decoded_ahead || fail "the next picture was not decoded ahead"
 solid_image "$good/tmp.png" 64x64 blue

@@ -23,7 +23,8 @@ void startDecoder(const std::string&) {}
 
 bool decodeToRgba(const std::vector<HandedFile>& files, uint32_t* width, uint32_t* height) {
     decoded = Decoded{};
-    const char* told = files[0].bytes.c_str();  // what the picture says to do
+    const std::string content(files[0].bytes);
+    const char* told = content.c_str();  // what the picture says to do
     if (std::sscanf(told, "picture:%u:%u", &decoded.width, &decoded.height) == 2) {
         // a picture of that size
     } else if (std::strcmp(told, "files") == 0) {
