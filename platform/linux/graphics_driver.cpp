@@ -29,15 +29,8 @@
 
 namespace {
 
-// The folder Mesa loads its drivers from, or "" when Mesa's GLX is not the
-// one to be used or not there.
-std::string driverFolder() {
-    const char* vendor = std::getenv("__GLX_VENDOR_LIBRARY_NAME");
-    if (vendor && *vendor && std::string(vendor) != "mesa") return std::string();
-    if (const char* paths = std::getenv("LIBGL_DRIVERS_PATH")) {
-        std::string first = std::string(paths).substr(0, std::string(paths).find(':'));
-        if (!first.empty()) return first;
-    }
+// The folder of drivers beside Mesa's GLX library, or "" without it.
+std::string folderBesideMesaGlx() {
     void* glx = dlopen("libGLX_mesa.so.0", RTLD_NOW | RTLD_LOCAL);
     if (!glx) return std::string();
     link_map* map = nullptr;
@@ -49,8 +42,8 @@ std::string driverFolder() {
 
 // The handles are never closed: GLX holds the same libraries open for as
 // long as the viewer runs.
-void loadDriver() {
-    std::string folder = driverFolder();
+void loadDriver(std::string folder) {
+    if (folder.empty()) folder = folderBesideMesaGlx();
     if (folder.empty()) return;
     if (dlopen((folder + "/swrast_dri.so").c_str(), RTLD_NOW | RTLD_LOCAL)) trace::mark("graphics driver loaded ahead");
 }
@@ -61,8 +54,13 @@ void startLoadingGraphicsDriver() {
     static bool started = false;
     if (started) return;
     started = true;
+    // The environment is read here, on the viewer's thread, not beside it.
+    const char* vendor = std::getenv("__GLX_VENDOR_LIBRARY_NAME");
+    if (vendor && *vendor && std::string(vendor) != "mesa") return;
+    const char* paths = std::getenv("LIBGL_DRIVERS_PATH");
+    std::string folder = paths ? std::string(paths).substr(0, std::string(paths).find(':')) : std::string();
     try {
-        std::thread(loadDriver).detach();
+        std::thread(loadDriver, folder).detach();
     } catch (const std::system_error&) {
         // No thread: GLX loads the driver when the context is made.
     }
