@@ -8,7 +8,8 @@ find_package(Threads REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBEXIF REQUIRED IMPORTED_TARGET libexif)
 # The decoders for what DevIL cannot read: JPEG 2000, OpenEXR and four-channel
-# JPEGs (stb_image's BMP reader is compiled in from libstb-dev's header).
+# JPEGs; libjpeg also sets up large JPEGs for DevIL to load at a reduced size
+# (stb_image's BMP reader is compiled in from libstb-dev's header).
 pkg_check_modules(DECODER_LIBRARIES REQUIRED IMPORTED_TARGET libopenjp2 OpenEXR libjpeg)
 # Colour management in the decode helper: Little CMS converts, zlib inflates
 # PNG's embedded profiles; Xlib reads the display's profile off the root
@@ -17,6 +18,7 @@ pkg_check_modules(COLOUR_LIBRARIES REQUIRED IMPORTED_TARGET lcms2 zlib)
 pkg_check_modules(XLIB REQUIRED IMPORTED_TARGET x11)
 set(DECODER_LIBRARY_SOURCES
   ${CMAKE_SOURCE_DIR}/decoders/libraries/cmyk_jpeg_libjpeg.cpp
+  ${CMAKE_SOURCE_DIR}/decoders/libraries/reduced_jpeg_libjpeg.cpp
   ${CMAKE_SOURCE_DIR}/decoders/libraries/jpeg2000_openjpeg.cpp
   ${CMAKE_SOURCE_DIR}/decoders/libraries/exr_openexr.cpp)
 # OpenEXR's type information lives in its own library, which the sanitizer's

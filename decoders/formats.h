@@ -24,6 +24,13 @@ bool decodeCmykJpeg(const std::string& path);
 // False in a build without that decoder: DevIL's colours are then kept.
 bool cmykJpegDecoderBuiltIn();
 
+// A JPEG of one or three channels loaded into DevIL's bound image at the
+// smallest of a half, a quarter and an eighth of its size that is no smaller
+// than cappedSize makes of it for maxSide; its full size is given in
+// fullWidth x fullHeight. False when no reduction applies, on any error or
+// warning, and in a build without libjpeg: the caller then decodes the whole.
+bool loadReducedJpeg(const std::string& path, uint32_t maxSide, uint32_t* fullWidth, uint32_t* fullHeight);
+
 // DCX: the first page, read by DevIL's PCX reader.
 bool decodeDcx(const std::string& path);
 

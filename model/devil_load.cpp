@@ -5,6 +5,7 @@
 
 #include "decoders/colour_description.h"
 #include "decoders/colour_transform.h"
+#include "decoders/formats.h"
 #include "decoders/own_decoders.h"
 #include "decoders/picture_files.h"
 #include "model/bound_image.h"
@@ -31,6 +32,13 @@ bool decodeWithDevil(const std::string& path) {
     drainDevilErrors();
     if (detected == IL_TYPE_UNKNOWN || detected == ilTypeFromExt(path.c_str())) return false;
     return loadChecked(detected, path);
+}
+
+// A JPEG far larger than it is drawn is loaded at a reduced size; anything
+// that refuses takes the whole decode.
+bool decodeReduced(const std::string& path, uint32_t maxSide, uint32_t* fullWidth, uint32_t* fullHeight) {
+    trace::Timer timer(trace::Step::decode);
+    return devilMayRead(path) && loadReducedJpeg(path, maxSide, fullWidth, fullHeight) && boundImageIsConsistent();
 }
 
 }  // namespace
@@ -68,10 +76,12 @@ void startDecoder(const std::string& displayProfile) {
 // rows as they are and the picture stays the right way up. The common 8- and
 // 16-bit RGB(A)/BGR(A) layouts are turned into 8-bit RGBA while copying out;
 // anything else is converted by DevIL first.
-bool decodeToRgba(const std::vector<HandedFile>& files, uint32_t* width, uint32_t* height) {
+bool decodeToRgba(const std::vector<HandedFile>& files, uint32_t maxSide, uint32_t* width, uint32_t* height) {
     HandedPictureFiles handed(files);
     const std::string& path = files.at(0).name;
-    if (!decodeImage(path)) return false;
+    uint32_t fullWidth = 0, fullHeight = 0;
+    bool reduced = decodeReduced(path, maxSide, &fullWidth, &fullHeight);
+    if (!reduced && !decodeImage(path)) return false;
     {
         trace::Timer timer(trace::Step::decode);
         decodedColours().description = readColourDescription(path);
@@ -87,8 +97,8 @@ bool decodeToRgba(const std::vector<HandedFile>& files, uint32_t* width, uint32_
         if (drainDevilErrors() || converted != IL_TRUE || !boundImageIsConsistent()) return false;
         if (ilGetInteger(IL_IMAGE_BYTES_PER_PIXEL) != 4) return false;
     }
-    *width = uint32_t(ilGetInteger(IL_IMAGE_WIDTH));
-    *height = uint32_t(ilGetInteger(IL_IMAGE_HEIGHT));
+    *width = reduced ? fullWidth : uint32_t(ilGetInteger(IL_IMAGE_WIDTH));
+    *height = reduced ? fullHeight : uint32_t(ilGetInteger(IL_IMAGE_HEIGHT));
     return true;
 }
 

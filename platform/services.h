@@ -139,8 +139,9 @@ struct HandedFile {
 // The decoder the helper program runs (platform/decode_helper.h).
 // The helper calls `start` once, before it gives up its rights, with the
 // display's ICC profile (empty when the desktop publishes none); then for
-// each picture `decode`, which decodes it and gives its size, and after a
-// success `copyRgba`, which writes width * height * 4 bytes of 8-bit RGBA,
+// each picture `decode`, which decodes it and gives its size (it may decode
+// a picture at a reduced size no smaller than what cappedSize makes of it
+// for maxSide, but gives the full size), and after a success `copyRgba`, which writes width * height * 4 bytes of 8-bit RGBA,
 // bottom row first, turned upright by an EXIF orientation (1 to 8,
 // util/orientation.h; 1 as stored, with width and height exchanged for 5 to
 // 8). width x height is the upright size or a smaller one of the same aspect
@@ -149,7 +150,7 @@ struct HelperDecoder {
     void (*start)(const std::string& displayProfile);
     // files[0] is the picture; the others are the files beside it that its
     // format reads (pictureCompanionNames).
-    bool (*decode)(const std::vector<HandedFile>& files, uint32_t* width, uint32_t* height);
+    bool (*decode)(const std::vector<HandedFile>& files, uint32_t maxSide, uint32_t* width, uint32_t* height);
     void (*copyRgba)(unsigned char* target, int orientation, uint32_t width, uint32_t height);
 };
 

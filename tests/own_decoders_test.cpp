@@ -31,7 +31,7 @@ void expectPicture(const HelperPicture& shown, uint32_t width, uint32_t height, 
     ASSERT_EQ(shown.pictureWidth, width);
     ASSERT_EQ(shown.pictureHeight, height);
     for (int i = 0; i < 4; ++i) {
-        Rgba seen = shown.at(i % 2 ? width * 3 / 4 : width / 4, i / 2 ? height * 3 / 4 : height / 4);
+        Rgba seen = shown.at(i % 2 ? shown.width * 3 / 4 : shown.width / 4, i / 2 ? shown.height * 3 / 4 : shown.height / 4);
         for (int c = 0; c < 4; ++c)
             EXPECT_NEAR(seen[c], quarters[i][c], tolerance) << "quarter " << i << " channel " << c;
     }
@@ -131,6 +131,36 @@ TEST(OwnDecoders, FourChannelJpegsAreReadByTheirAdobeMarker) {
         writeFourChannelJpeg(dir.path() + c.name, c.stored, c.adobe, ink);
         expectPicture(decodeWithHelper(dir.path() + c.name), 32, 16, {expected, expected, expected, expected}, 3);
     }
+    decodeServiceStop();
+}
+
+// A JPEG far larger than it is drawn is decoded at a reduced size: the
+// quarters come back upright, the full size is told, and the pixels are the
+// size asked for whichever reduction (an eighth, a half then shrunk, none)
+// applies. A copy cut short decodes as the whole decode takes it.
+TEST(OwnDecoders, LargeJpegDecodedReducedKeepsItsQuartersAndSize) {
+    TempDir dir;
+    std::string path = dir.path() + "large.jpg";
+    std::string make = "convert -size 1200x900 xc:'#FF0000' -size 1200x900 xc:'#00FF00' +append '(' -size 1200x900 "
+                       "xc:'#0000FF' -size 1200x900 xc:'#FFFFFF' +append ')' -append -quality 95 jpg:- >'" +
+                       path + "'";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    const std::array<Rgba, 4> quarters = {red, green, blue, white};
+    const struct {
+        uint32_t maxSide, width, height;
+    } cases[] = {{300, 300, 225}, {700, 700, 525}, {0, 2048, 1536}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.maxSide);
+        HelperPicture shown = decodeWithHelper(path, c.maxSide);
+        expectPicture(shown, 2400, 1800, quarters, 12);
+        EXPECT_EQ(shown.width, c.width);
+        EXPECT_EQ(shown.height, c.height);
+    }
+    std::string whole = readBytes(path);
+    writeBytes(path, whole.substr(0, whole.size() * 3 / 5));
+    HelperPicture reduced = decodeWithHelper(path, 300), full = decodeWithHelper(path, 0);
+    EXPECT_EQ(reduced.ok, full.ok) << "shown " << full.ok;
+    EXPECT_EQ(reduced.pictureWidth, full.pictureWidth);
     decodeServiceStop();
 }
 

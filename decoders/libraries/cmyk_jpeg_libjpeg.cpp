@@ -6,31 +6,15 @@
 // colours through it; without one (or with a damaged one) the picture is
 // made RGB by formula: each of R, G, B is what is left after its ink and the
 // black ink, (1 - C)(1 - K) for red.
-#include <csetjmp>
-#include <cstdio>
 #include <vector>
-
-#include <jpeglib.h>
 
 #include "decoders/colour_description.h"
 #include "decoders/colour_transform.h"
 #include "decoders/formats.h"
+#include "decoders/libraries/libjpeg_errors.h"
 #include "decoders/picture_files.h"
 
 namespace {
-
-struct ErrorJump {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void jumpOut(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorJump*>(info->err)->jump, 1); }
-
-// Messages are not printed; warnings (corrupt data, a premature end) are
-// counted, as libjpeg's own handler does.
-void countWarning(j_common_ptr info, int level) {
-    if (level < 0) ++info->err->num_warnings;
-}
 
 // Everything touched after setjmp is plain data declared before it, so the
 // long jump skips no destructor.
@@ -43,7 +27,7 @@ ColourConversion inkConversion(const ColourDescription& colours, bool inverted) 
     return conversionFor(colours, layout);
 }
 
-bool decodeInto(const std::string_view* file, jpeg_decompress_struct* info, ErrorJump* errors, const ColourDescription* colours) {
+bool decodeInto(const std::string_view* file, jpeg_decompress_struct* info, LibjpegErrors* errors, const ColourDescription* colours) {
     if (setjmp(errors->jump)) return false;
     jpeg_create_decompress(info);
     jpeg_mem_src(info, reinterpret_cast<const unsigned char*>(file->data()), (unsigned long)file->size());
@@ -87,10 +71,8 @@ bool decodeCmykJpeg(const std::string& path) {
     if (!file) return false;
     ColourDescription colours = readColourDescription(path);
     jpeg_decompress_struct info = {};
-    ErrorJump errors = {};
-    info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = jumpOut;
-    errors.manager.emit_message = countWarning;
+    LibjpegErrors errors = {};
+    errors.handle(&info);
     bool ok = decodeInto(file.get(), &info, &errors, &colours);
     jpeg_destroy_decompress(&info);
     return ok;

@@ -31,6 +31,7 @@
 #include "platform/exif_orientation.h"
 #include "platform/linux/decode_sandbox.h"
 #include "platform/linux/descriptor_passing.h"
+#include "util/downscale.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ void answer(const std::vector<HandedFile>& files, uint32_t maxSide) {
     AnswerHeader result = {};
     int fd = -1;
     uint32_t storedWidth = 0, storedHeight = 0;
-    if (!files.empty() && decoder.decode(files, &storedWidth, &storedHeight)) {
+    if (!files.empty() && decoder.decode(files, pixelSideCap(maxSide), &storedWidth, &storedHeight)) {
         int orientation = jpegOrientation(files[0]);
         result = sizedAnswer(storedWidth, storedHeight, orientation, maxSide);
         fd = sealedPixelBuffer(size_t(result.byteCount), orientation, result.width, result.height);

@@ -21,6 +21,7 @@
 #include "platform/exif_orientation.h"
 #include "platform/windows/decode_pipe.h"
 #include "platform/windows/decode_sandbox.h"
+#include "util/downscale.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ HANDLE pixelMapping(uint64_t size, int orientation, uint32_t width, uint32_t hei
 void answer(const std::vector<HandedFile>& files, uint32_t maxSide) {
     DecodeAnswer result = {};
     uint32_t width = 0, height = 0;
-    if (!files.empty() && decoder.decode(files, &width, &height)) {
+    if (!files.empty() && decoder.decode(files, pixelSideCap(maxSide), &width, &height)) {
         int orientation = jpegOrientation(files[0]);
         result.answer = sizedAnswer(width, height, orientation, maxSide);
         HANDLE mapping = pixelMapping(result.answer.byteCount, orientation, result.answer.width, result.answer.height);

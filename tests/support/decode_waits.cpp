@@ -104,9 +104,9 @@ std::array<int, 4> HelperPicture::at(uint32_t x, uint32_t y) const {
     return {p[0], p[1], p[2], p[3]};
 }
 
-HelperPicture decodeWithHelper(const std::string& path) {
+HelperPicture decodeWithHelper(const std::string& path, uint32_t maxSide) {
     HelperPicture picture;
-    EXPECT_TRUE(decodeServiceSubmit(path.c_str(), 0, decodeTimeLimitMsFor(path.c_str())));
+    EXPECT_TRUE(decodeServiceSubmit(path.c_str(), maxSide, decodeTimeLimitMsFor(path.c_str())));
     DecodedImage image;
     if (finishDecoding(&image) != DecodeJobState::done) return picture;
     picture.ok = true;

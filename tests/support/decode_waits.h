@@ -51,5 +51,6 @@ struct HelperPicture {
     std::array<int, 4> at(uint32_t x, uint32_t y) const;
 };
 
-// Decodes the file in the helper and waits for the outcome.
-HelperPicture decodeWithHelper(const std::string& path);
+// Decodes the file in the helper, for a longer side of maxSide (0: the
+// cap), and waits for the outcome.
+HelperPicture decodeWithHelper(const std::string& path, uint32_t maxSide = 0);

@@ -21,7 +21,7 @@ Decoded decoded;
 
 void startDecoder(const std::string&) {}
 
-bool decodeToRgba(const std::vector<HandedFile>& files, uint32_t* width, uint32_t* height) {
+bool decodeToRgba(const std::vector<HandedFile>& files, uint32_t, uint32_t* width, uint32_t* height) {
     decoded = Decoded{};
     const std::string content(files[0].bytes);
     const char* told = content.c_str();  // what the picture says to do
