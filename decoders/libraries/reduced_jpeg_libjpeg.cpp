@@ -19,14 +19,21 @@ extern "C" ILboolean ilLoadFromJpegStruct(void* decompressor);
 namespace {
 
 // The largest of 8, 4 and 2 that divides width x height into no less than
-// cappedSize makes of it; 1 when not even a half is that large.
+// cappedSize makes of it; 1 when not even a half is that large. A half or a
+// quarter keeps each block's frequencies below the reduced size's limit, a
+// fair low-pass filter, and the shrink takes it the rest of the way. An
+// eighth keeps only each block's mean, a plain block average, so it is used
+// only where the shrink's own block pre-shrink would average as much (2.5
+// times the drawn size or more left), not down to the drawn size, where a
+// block average lets fine detail alias.
 unsigned reductionFor(uint32_t width, uint32_t height, uint32_t maxSide) {
     uint32_t cappedWidth = 0, cappedHeight = 0;
     cappedSize(width, height, maxSide, &cappedWidth, &cappedHeight);
     for (unsigned divisor = 8; divisor > 1; divisor /= 2) {
+        uint64_t tenths = divisor == 8 ? 25 : 10;
         // libjpeg rounds a reduced side up.
-        if ((width + divisor - 1) / divisor >= cappedWidth && (height + divisor - 1) / divisor >= cappedHeight)
-            return divisor;
+        uint64_t reducedWidth = (width + divisor - 1) / divisor, reducedHeight = (height + divisor - 1) / divisor;
+        if (reducedWidth * 10 >= cappedWidth * tenths && reducedHeight * 10 >= cappedHeight * tenths) return divisor;
     }
     return 1;
 }
