@@ -12,6 +12,7 @@ set(OLVISTRA_THIRD_PARTY_CACHE "${CMAKE_SOURCE_DIR}/build/third-party" CACHE PAT
 set(deps_script "${CMAKE_SOURCE_DIR}/scripts/windows-deps")
 set(deps_recipe "${deps_script}" "${CMAKE_SOURCE_DIR}/cmake/third_party/devil-1.8.0-mingw.patch"
     "${CMAKE_SOURCE_DIR}/cmake/third_party/devil-1.8.0-png-gamma.patch"
+    "${CMAKE_SOURCE_DIR}/cmake/third_party/devil-1.8.0-jpeg-struct-export.patch"
     "${CMAKE_SOURCE_DIR}/cmake/mingw-w64.cmake")
 set(deps_tarballs)
 foreach(library devil libjpeg-turbo libpng libexif lcms2)

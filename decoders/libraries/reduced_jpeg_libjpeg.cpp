@@ -14,7 +14,7 @@
 #include "util/downscale.h"
 
 // Exported by DevIL but left out of its headers.
-extern "C" ILboolean ilLoadFromJpegStruct(void* decompressor);
+extern "C" ILAPI ILboolean ILAPIENTRY ilLoadFromJpegStruct(void* decompressor);
 
 namespace {
 

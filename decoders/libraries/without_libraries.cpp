@@ -1,12 +1,10 @@
-// Where OpenJPEG, OpenEXR and libjpeg are not at hand (the Windows build),
-// these formats are left to DevIL alone.
+// Where OpenJPEG and OpenEXR are not at hand (the Windows build), these
+// formats, and four-channel JPEGs, are left to DevIL alone.
 #include "decoders/formats.h"
 
 bool decodeCmykJpeg(const std::string&) { return false; }
 
 bool cmykJpegDecoderBuiltIn() { return false; }
-
-bool loadReducedJpeg(const std::string&, uint32_t, uint32_t*, uint32_t*) { return false; }
 
 bool decodeJpeg2000(const std::string&) { return false; }
 
