@@ -67,8 +67,8 @@ endif()
 
 # stb_image's BMP reader is compiled in from Debian's libstb-dev header,
 # copied aside so that no other /usr/include header reaches the cross-build.
-# OpenJPEG and OpenEXR are not at hand for mingw-w64: JPEG 2000, OpenEXR and
-# four-channel JPEGs are left to DevIL here.
+# OpenJPEG and OpenEXR are not at hand for mingw-w64: JPEG 2000 and OpenEXR
+# are left to DevIL here.
 set(OLVISTRA_STB_HEADER "/usr/include/stb/stb_image.h" CACHE FILEPATH "stb_image.h from libstb-dev")
 get_filename_component(OLVISTRA_STB_DIR "${OLVISTRA_STB_HEADER}" DIRECTORY)
 foreach(header "${OLVISTRA_STB_HEADER}")
@@ -78,16 +78,17 @@ foreach(header "${OLVISTRA_STB_HEADER}")
   file(COPY "${header}" DESTINATION "${CMAKE_BINARY_DIR}/stb/include/stb")
 endforeach()
 list(APPEND decoders_SOURCES ${CMAKE_SOURCE_DIR}/decoders/libraries/without_libraries.cpp)
-# Large JPEGs are decoded at a reduced size where DevIL is our own build,
-# which exports its entry for a prepared decompressor; the helper then links
-# the libjpeg-turbo built with it (the same version as inside DevIL.dll, so
-# both read the decompressor alike).
+# Where DevIL is our own build, which exports its entry for a prepared
+# decompressor, the helper links the libjpeg-turbo built with it (the same
+# version as inside DevIL.dll, so both read the decompressor alike): large
+# JPEGs are decoded at a reduced size, four-channel ones by our decoder.
 if(OLVISTRA_WINDOWS_DEPS_FROM_SOURCE)
-  list(APPEND decoders_SOURCES ${CMAKE_SOURCE_DIR}/decoders/libraries/reduced_jpeg_libjpeg.cpp)
-  set(REDUCED_JPEG_LIBRARIES jpeg)
+  list(APPEND decoders_SOURCES ${CMAKE_SOURCE_DIR}/decoders/libraries/reduced_jpeg_libjpeg.cpp
+       ${CMAKE_SOURCE_DIR}/decoders/libraries/cmyk_jpeg_libjpeg.cpp)
+  set(LIBJPEG_LIBRARIES jpeg)
 else()
-  list(APPEND decoders_SOURCES ${CMAKE_SOURCE_DIR}/decoders/libraries/without_reduced_jpeg.cpp)
-  set(REDUCED_JPEG_LIBRARIES)
+  list(APPEND decoders_SOURCES ${CMAKE_SOURCE_DIR}/decoders/libraries/without_libjpeg.cpp)
+  set(LIBJPEG_LIBRARIES)
 endif()
 
 # libexif reads the EXIF orientation of JPEGs inside the decode helper.
@@ -157,7 +158,7 @@ endif()
 target_link_directories(olvistra_util PUBLIC ${EXIF_LIBRARY_DIRS})
 olvistra_layer(platform
   "olvistra_util;${EXIF_LIBRARIES};glu32;opengl32;gdi32;user32;advapi32;imm32;pthread;ssp" ${PLATFORM_SOURCES})
-olvistra_layer(decoders "olvistra_platform;${HELPER_DEVIL_LIBRARIES};${COLOUR_LIBRARIES};${REDUCED_JPEG_LIBRARIES};ssp"
+olvistra_layer(decoders "olvistra_platform;${HELPER_DEVIL_LIBRARIES};${COLOUR_LIBRARIES};${LIBJPEG_LIBRARIES};ssp"
   ${decoders_SOURCES})
 olvistra_layer(model olvistra_decoders ${model_SOURCES})
 olvistra_layer(render "olvistra_model;${ILUT_IMPORT_LIBRARY}" ${render_SOURCES})

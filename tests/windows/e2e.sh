@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The real olvistra.exe with its own DevIL DLLs under Wine, on a display and
 # in a Wine prefix of its own: the registry box and the key imported with
-# regedit; the title and the client size; a PNG, a JPEG, a BMP, a photo
-# with EXIF orientation 6 drawn upright and a PNG stored in Display P3 with
-# its profile, in its sRGB colours, pixel for pixel as the Linux build
-# draws them, and so a photo three times the drawn size, which both decode
-# at half its size; a file that crashes DevIL survived; a file name outside the
-# ANSI code page; Home, End, J and L; the I, F1 and F boxes; Escape's exit
+# regedit; the title and the client size; a PNG, a JPEG, a CMYK JPEG, a
+# BMP, a photo with EXIF orientation 6 drawn upright and a PNG stored in
+# Display P3 with its profile, in its sRGB colours, pixel for pixel as the
+# Linux build draws them, and so a photo three times the drawn size, which
+# both decode at half its size; a file that crashes DevIL survived; a file
+# name outside the ANSI code page; Home, End, J and L; the I, F1 and F boxes; Escape's exit
 # status; End from the help box's loop while a folder is read; a start file
 # spelt in other letter case, and one named by a \\?\unix\ path; a bad
 # start path; and a display profile published while the viewer runs.
@@ -17,11 +17,13 @@ start_display 1280x1024
 images="$work/images"
 mkdir -p "$images"
 
-# Four 64x48 quarters, red, lime / blue, yellow, as PNG, JPEG and BMP, and as
-# a JPEG stored turned a quarter anticlockwise and tagged to be turned back.
+# Four 64x48 quarters, red, lime / blue, yellow, as PNG, JPEG, CMYK JPEG and
+# BMP, and as a JPEG stored turned a quarter anticlockwise and tagged to be
+# turned back.
 quarters() { convert -size 32x24 xc:red xc:lime +append \( -size 32x24 xc:blue xc:yellow +append \) -append "$@"; }
 quarters "png:$images/a_quarters.png"
 quarters -quality 100 "jpg:$images/b_quarters.jpg"
+quarters -colorspace CMYK -quality 100 "jpg:$images/c_cmyk.jpg"
 quarters -type truecolor "bmp3:$images/c_quarters.bmp"
 quarters -rotate -90 -strip -quality 100 "jpg:$work/stored.jpg"
 {
@@ -32,7 +34,7 @@ quarters -rotate -90 -strip -quality 100 "jpg:$work/stored.jpg"
 # The quarters in Display P3 numbers, with that profile: unconverted, lime
 # would show as (116, 251, 77).
 "$OLVISTRA_SOURCE_DIR/tests/support/make_wide_gamut_png" "$images/d_wide.png"
-pictures=(a_quarters.png b_quarters.jpg c_quarters.bmp d_photo.jpg d_wide.png)
+pictures=(a_quarters.png b_quarters.jpg c_cmyk.jpg c_quarters.bmp d_photo.jpg d_wide.png)
 # An SGI file (found through its content) whose run-length rows overrun their
 # buffer: DevIL 1.8's reader writes past its heap block and crashes.
 be() { local b; for b in "$@"; do printf "\\x$(printf %02x "$b")"; done; }  # bytes, given in decimal
