@@ -13,7 +13,8 @@
 #include "decoders/picture_files.h"
 #include "util/downscale.h"
 
-// Exported by DevIL but left out of its headers.
+// Exported by DevIL (by our Windows build through a patch) but left out of
+// its headers.
 extern "C" ILAPI ILboolean ILAPIENTRY ilLoadFromJpegStruct(void* decompressor);
 
 namespace {
