@@ -26,7 +26,8 @@ bool cmykJpegDecoderBuiltIn();
 
 // A JPEG of one or three channels loaded into DevIL's bound image at the
 // smallest of a half, a quarter and an eighth of its size that is no smaller
-// than cappedSize makes of it for maxSide; its full size is given in
+// than cappedSize makes of it for maxSide (an eighth only where 2.5 times
+// that is left); its full size is given in
 // fullWidth x fullHeight. False when no reduction applies, on any error or
 // warning, and in a build without libjpeg: the caller then decodes the whole.
 bool loadReducedJpeg(const std::string& path, uint32_t maxSide, uint32_t* fullWidth, uint32_t* fullHeight);
